@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Recordset.h"
+
+#include <memory>
+#include <string>
+
+namespace engine {
+
+class Database;
+
+// The engine's connection. Copies refer to the same connection, as object
+// references do; recordsets keep the database open while they live, so
+// dropping a Connection does not invalidate rows already opened.
+class Connection {
+public:
+    Connection();
+
+    // 2 = server-side, 3 = client-side. Accepted for compatibility; the
+    // engine's recordsets always behave as client-side keyset cursors.
+    int CursorLocation = 2;
+
+    // Opens the database named by "Data Source" with the password of
+    // "Jet OLEDB:Database Password". Throws EngineError.
+    void Open(const std::string& connectionString);
+    void Close();
+    int State() const; // 0 closed, 1 open
+
+    // Carries out a statement. Row-returning statements (and a bare table or
+    // query name) give an open Recordset; anything else gives a closed one.
+    Recordset Execute(const std::string& sql, long* recordsAffected = nullptr);
+
+    // 20: the tables schema with TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME,
+    // TABLE_TYPE ("TABLE", "VIEW", "SYSTEM TABLE"), DESCRIPTION.
+    Recordset OpenSchema(int schema);
+
+    std::string DataSource() const;
+
+    // Creates a new, empty database file (SQLCipher-encrypted when password
+    // is not empty). Refuses an existing path. Throws EngineError.
+    static void CreateDatabase(const std::string& path, const std::string& password = {});
+
+    // True for a database opened read-only (a genuine Jet file, a read-only
+    // file on disk).
+    bool ReadOnly() const;
+
+    // For the engine's own objects (recordsets, catalogue).
+    std::shared_ptr<Database> database() const;
+
+private:
+    struct State_;
+    std::shared_ptr<State_> d;
+};
+
+} // namespace engine

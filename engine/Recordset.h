@@ -1,0 +1,144 @@
+#pragma once
+
+#include "Value.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace engine {
+
+class Connection;
+class RowSource;
+
+// ADO's DataTypeEnum codes the engine reports.
+namespace adtype {
+inline constexpr int SmallInt = 2, Integer = 3, Single = 4, Double = 5, Currency = 6, Date = 7,
+                     Boolean = 11, Variant = 12, TinyInt = 16, UnsignedTinyInt = 17, BigInt = 20,
+                     GUID = 72, Numeric = 131, WChar = 130, VarWChar = 202, LongVarWChar = 203,
+                     VarBinary = 204, LongVarBinary = 205;
+}
+
+namespace cursor {
+inline constexpr int ForwardOnly = 0, Keyset = 1, Dynamic = 2, Static = 3;
+}
+namespace lock {
+inline constexpr int ReadOnly = 1, Pessimistic = 2, Optimistic = 3, BatchOptimistic = 4;
+}
+
+struct FieldInfo {
+    std::string name;
+    int type = adtype::Variant;   // adtype code
+    long definedSize = 0;         // characters for text, bytes otherwise
+    bool writable = false;        // a plain column of the single source table
+    bool autoIncrement = false;
+    bool required = false;
+};
+
+class Recordset;
+
+// One field of the current record.
+class Field {
+public:
+    const std::string& Name() const;
+    int Type() const;
+    long DefinedSize() const;
+    Value GetValue() const;          // the value of the current record (or of the pending edit)
+    void SetValue(const Value& v);   // edits the current record; written by Update or on move
+    Value OriginalValue() const;
+
+private:
+    friend class Recordset;
+    friend class Fields;
+    Field(const Recordset* rs, int index) : rs_(rs), index_(index) {}
+    const Recordset* rs_;
+    int index_;
+};
+
+class Fields {
+public:
+    int Count() const;
+    Field operator[](int index) const;              // throws msg::FieldNotFound
+    Field operator[](const std::string& name) const; // case-insensitive
+    int indexOf(const std::string& name) const;    // -1 when absent
+
+private:
+    friend class Recordset;
+    explicit Fields(const Recordset* rs) : rs_(rs) {}
+    const Recordset* rs_;
+};
+
+// A keyset recordset. Copies refer to the same recordset object, as object
+// references do: a grid bound to a recordset sees it close when its owner
+// closes it.
+//
+// The set of rows is fixed when it opens; values are read lazily in pages and
+// only a bounded number of pages is cached. Rows of a single-table result are
+// written back by row key under optimistic locking; other results are
+// read-only and say so when edited.
+class Recordset {
+public:
+    Recordset(); // a new, closed recordset object
+
+    void Open(const std::string& source, const Connection& connection,
+              int cursorType = cursor::Keyset, int lockType = lock::Optimistic, int options = -1);
+    void Close();
+    int State() const; // 0 closed, 1 open
+
+    long RecordCount() const;     // throws msg::ConnectionClosed when closed
+    bool Eof() const;
+    bool Bof() const;
+    void MoveFirst();
+    void MoveLast();
+    void MoveNext();
+    void MovePrevious();
+    void Move(long offset);
+    long AbsolutePosition() const; // 1-based; 0 at BOF/EOF or when empty
+    void SetAbsolutePosition(long position);
+
+    Fields GetFields() const { return Fields(this); }
+    Field operator[](int index) const { return GetFields()[index]; }
+    Field operator[](const std::string& name) const { return GetFields()[name]; }
+
+    // Editing. AddNew starts a new record at the end; Update writes the
+    // pending edit or new record; moving off an edited record writes it too.
+    void AddNew();
+    void Update();
+    void CancelUpdate();
+    bool EditPending() const;
+    void Delete(int affect = 1);   // 1: the current record
+    void UpdateBatch(int affect = 3);
+    void CancelBatch(int affect = 3);
+
+    bool Updatable() const;
+    int LockType() const;
+    std::string Source() const;
+
+    // Row access for grids, by 0-based row, without moving the cursor. A row
+    // deleted through this recordset reads as empty values.
+    const std::vector<FieldInfo>& fieldInfo() const;
+    Value valueAt(long row, int column) const;
+    bool rowDeleted(long row) const;
+    // Writes one row's edited values by key (grid editing); throws on refusal
+    // and leaves the row as it was.
+    void updateRow(long row, const std::vector<std::pair<int, Value>>& changes);
+    // Inserts a row at the end; returns its 0-based index.
+    long appendRow(const std::vector<std::pair<int, Value>>& values);
+    void deleteRow(long row);
+
+    // Builds a recordset over rows the engine computed itself (schema rows).
+    static Recordset fromRows(std::vector<FieldInfo> fields, std::vector<std::vector<Value>> rows);
+    // Builds one over a row source (engine-internal).
+    static Recordset fromSource(std::unique_ptr<RowSource> source, std::string sourceText,
+                                int lockType);
+
+    bool sameObject(const Recordset& other) const { return d == other.d; }
+
+private:
+    friend class Field;
+    friend class Fields;
+    struct Impl;
+    std::shared_ptr<Impl> d;
+};
+
+} // namespace engine

@@ -1,0 +1,227 @@
+#include "Value.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace engine {
+
+Value Value::null() {
+    Value v;
+    v.kind_ = Kind::Null;
+    return v;
+}
+
+Value Value::currency(std::int64_t scaled) {
+    Value v;
+    v.kind_ = Kind::Currency;
+    v.data_ = scaled;
+    return v;
+}
+
+Value Value::currencyFromDouble(double d) {
+    return currency(static_cast<std::int64_t>(std::llround(d * 10000.0)));
+}
+
+Value Value::date(std::string canonical) {
+    Value v;
+    v.kind_ = Kind::Date;
+    v.data_ = std::move(canonical);
+    return v;
+}
+
+bool Value::toBool() const {
+    switch (kind_) {
+    case Kind::Boolean: return std::get<bool>(data_);
+    case Kind::Integer:
+    case Kind::Currency: return std::get<std::int64_t>(data_) != 0;
+    case Kind::Double: return std::get<double>(data_) != 0.0;
+    case Kind::Text: {
+        const auto& s = std::get<std::string>(data_);
+        return !(s.empty() || s == "0" || s == "False" || s == "false" || s == "FALSE");
+    }
+    default: return false;
+    }
+}
+
+std::int64_t Value::toInt() const {
+    switch (kind_) {
+    case Kind::Boolean: return std::get<bool>(data_) ? -1 : 0;
+    case Kind::Integer: return std::get<std::int64_t>(data_);
+    case Kind::Currency: return std::llround(std::get<std::int64_t>(data_) / 10000.0);
+    case Kind::Double: return std::llround(std::get<double>(data_));
+    case Kind::Text: return std::strtoll(std::get<std::string>(data_).c_str(), nullptr, 10);
+    default: return 0;
+    }
+}
+
+double Value::toDouble() const {
+    switch (kind_) {
+    case Kind::Boolean: return std::get<bool>(data_) ? -1.0 : 0.0;
+    case Kind::Integer: return static_cast<double>(std::get<std::int64_t>(data_));
+    case Kind::Currency: return std::get<std::int64_t>(data_) / 10000.0;
+    case Kind::Double: return std::get<double>(data_);
+    case Kind::Text: return std::strtod(std::get<std::string>(data_).c_str(), nullptr);
+    default: return 0.0;
+    }
+}
+
+std::int64_t Value::currencyScaled() const {
+    if (kind_ == Kind::Currency) return std::get<std::int64_t>(data_);
+    return static_cast<std::int64_t>(std::llround(toDouble() * 10000.0));
+}
+
+const std::string& Value::text() const {
+    static const std::string empty;
+    if (auto p = std::get_if<std::string>(&data_)) return *p;
+    return empty;
+}
+
+const std::vector<std::uint8_t>& Value::bytes() const {
+    static const std::vector<std::uint8_t> empty;
+    if (auto p = std::get_if<std::vector<std::uint8_t>>(&data_)) return *p;
+    return empty;
+}
+
+std::string formatDouble(double v) {
+    if (std::isnan(v)) return "NaN";
+    if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
+    char buf[40];
+    for (int precision = 15; precision <= 17; ++precision) {
+        std::snprintf(buf, sizeof buf, "%.*g", precision, v);
+        if (std::strtod(buf, nullptr) == v) break;
+    }
+    return buf;
+}
+
+std::string Value::toText() const {
+    switch (kind_) {
+    case Kind::Empty:
+    case Kind::Null: return {};
+    case Kind::Boolean: return std::get<bool>(data_) ? "True" : "False";
+    case Kind::Integer: return std::to_string(std::get<std::int64_t>(data_));
+    case Kind::Double: return formatDouble(std::get<double>(data_));
+    case Kind::Currency: {
+        std::int64_t s = std::get<std::int64_t>(data_);
+        const bool neg = s < 0;
+        std::uint64_t a = neg ? static_cast<std::uint64_t>(-(s + 1)) + 1 : static_cast<std::uint64_t>(s);
+        std::string out = (neg ? "-" : "") + std::to_string(a / 10000);
+        std::uint64_t frac = a % 10000;
+        if (frac) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "%04llu", static_cast<unsigned long long>(frac));
+            std::string f = buf;
+            while (!f.empty() && f.back() == '0') f.pop_back();
+            out += "." + f;
+        }
+        return out;
+    }
+    case Kind::Date:
+    case Kind::Text: return std::get<std::string>(data_);
+    case Kind::Bytes: return "(二进制数据 " + std::to_string(bytes().size()) + " 字节)";
+    }
+    return {};
+}
+
+bool Value::operator==(const Value& other) const {
+    return kind_ == other.kind_ && data_ == other.data_;
+}
+
+namespace {
+
+bool readInt(const std::string& s, std::size_t& i, int maxDigits, int& out) {
+    int digits = 0;
+    out = 0;
+    while (i < s.size() && digits < maxDigits && s[i] >= '0' && s[i] <= '9') {
+        out = out * 10 + (s[i] - '0');
+        ++i;
+        ++digits;
+    }
+    return digits > 0;
+}
+
+bool validDate(int y, int m, int d) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    int dim = days[m - 1];
+    if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) dim = 29;
+    return d <= dim;
+}
+
+// Reads "HH:mm[:ss]" with an optional AM/PM.
+bool readTime(const std::string& s, std::size_t& i, int& h, int& mi, int& sec) {
+    sec = 0;
+    if (!readInt(s, i, 2, h)) return false;
+    if (i >= s.size() || s[i] != ':') return false;
+    ++i;
+    if (!readInt(s, i, 2, mi)) return false;
+    if (i < s.size() && s[i] == ':') {
+        ++i;
+        if (!readInt(s, i, 2, sec)) return false;
+    }
+    while (i < s.size() && s[i] == ' ') ++i;
+    if (i + 1 < s.size() && (s[i] == 'A' || s[i] == 'a' || s[i] == 'P' || s[i] == 'p') &&
+        (s[i + 1] == 'M' || s[i + 1] == 'm')) {
+        const bool pm = s[i] == 'P' || s[i] == 'p';
+        if (h < 1 || h > 12) return false;
+        h = (h % 12) + (pm ? 12 : 0);
+        i += 2;
+    }
+    return h < 24 && mi < 60 && sec < 60;
+}
+
+} // namespace
+
+bool normalizeDateText(const std::string& raw, std::string& canonical) {
+    std::size_t b = raw.find_first_not_of(" \t");
+    if (b == std::string::npos) return false;
+    std::size_t e = raw.find_last_not_of(" \t");
+    const std::string s = raw.substr(b, e - b + 1);
+
+    int y = 1899, m = 12, d = 30, h = 0, mi = 0, sec = 0;
+    std::size_t i = 0;
+    int a = 0;
+    if (!readInt(s, i, 4, a)) return false;
+    if (i < s.size() && s[i] == ':') {
+        // A time of day alone.
+        i = 0;
+        if (!readTime(s, i, h, mi, sec) || i != s.size()) return false;
+    } else {
+        if (i >= s.size() || (s[i] != '-' && s[i] != '/' && s[i] != '.')) return false;
+        const char sep = s[i++];
+        int bpart = 0, cpart = 0;
+        if (!readInt(s, i, 2, bpart) || i >= s.size() || s[i] != sep) return false;
+        ++i;
+        if (!readInt(s, i, 4, cpart)) return false;
+        if (a >= 100) { // year first
+            y = a;
+            m = bpart;
+            d = cpart;
+        } else if (cpart >= 100) { // month/day/year, Jet's literal order
+            m = a;
+            d = bpart;
+            y = cpart;
+        } else {
+            return false;
+        }
+        if (!validDate(y, m, d)) return false;
+        if (i < s.size()) {
+            if (s[i] != ' ' && s[i] != 'T') return false;
+            while (i < s.size() && (s[i] == ' ' || s[i] == 'T')) ++i;
+            if (!readTime(s, i, h, mi, sec)) return false;
+            // Fractions of a second are dropped, as Jet keeps whole seconds.
+            if (i < s.size() && s[i] == '.') {
+                ++i;
+                while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+            }
+            if (i != s.size()) return false;
+        }
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, m, d, h, mi, sec);
+    canonical = buf;
+    return true;
+}
+
+} // namespace engine

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "engine/Recordset.h"
+#include "engine/schema/TableMeta.h"
+#include "engine/sql/JetSql.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+struct sqlite3;
+
+namespace engine {
+
+// One open database file: the SQLite handle with Jet's functions
+// registered, and everything that runs statements on it. Shared by the
+// connection and every recordset opened on it; closed when the last holder
+// lets go.
+class Database : public std::enable_shared_from_this<Database> {
+public:
+    static std::shared_ptr<Database> open(const std::string& path, const std::string& password);
+    static void create(const std::string& path, const std::string& password);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    sqlite3* handle() const { return db_; }
+    const std::string& path() const { return path_; }
+    bool readOnly() const { return readOnly_; }
+
+    // Runs a Jet statement. Row-returning statements give an open recordset;
+    // others a closed one, with the number of rows they changed.
+    Recordset execute(const std::string& jet, int lockType, long* affected);
+    Recordset schemaTables();
+
+    std::optional<TableMeta> table(const std::string& name) const;
+    // Throws msg::UnknownTable when absent.
+    TableMeta requireTable(const std::string& name) const;
+    void requireWritable() const;
+
+    // Recreates the views of saved select queries from their Jet text (after
+    // a table was renamed, dropped or rebuilt). Queries whose tables are gone
+    // stay stored and come back when they can.
+    void refreshViews();
+
+    // Renames keep saved queries working: their Jet text is rewritten.
+    void renameTable(const std::string& from, const std::string& to);
+    void renameColumn(const std::string& table, const std::string& from, const std::string& to);
+
+private:
+    Database() = default;
+    Recordset openSelect(const sql::Translation& t, const std::string& source, int lockType);
+    long runAction(const sql::Translation& t);
+    void runDdl(const sql::DdlStatement& ddl, long* affected);
+    void selectInto(const sql::Translation& t, long* affected);
+
+    sqlite3* db_ = nullptr;
+    std::string path_;
+    bool readOnly_ = false;
+    int executeDepth_ = 0;
+    friend class DdlRunner;
+};
+
+} // namespace engine

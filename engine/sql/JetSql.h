@@ -1,0 +1,180 @@
+#pragma once
+
+// The Jet SQL language: tokenizer, statement classification, translation of
+// Jet queries to SQLite SQL, and parsing of Jet DDL into plain structures.
+// Pure text work: nothing here touches a database.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace engine::sql {
+
+enum class TokenKind {
+    Word,        // keyword or bare identifier (Unicode letters allowed): SELECT, 客户
+    QuotedName,  // [bracketed] or `backquoted` or "double quoted" name
+    String,      // 'text' (or "text" where Jet reads it as a string literal)
+    Number,      // 12, 1.5, 1e3, &H1F
+    Date,        // #2024-01-31#, value holds 'yyyy-MM-dd HH:mm:ss'
+    Parameter,   // ? or :name / @name
+    Operator,    // = <> <= >= < > + - * / \ & ^ ||
+    Punct,       // ( ) , . ;
+    End,
+};
+
+struct Token {
+    TokenKind kind = TokenKind::End;
+    std::string text;  // exactly as written
+    std::string value; // name without brackets, string without quotes (unescaped), canonical date
+    std::size_t offset = 0;
+};
+
+// Throws EngineError (msg::Syntax) on an unterminated string, name or date.
+std::vector<Token> tokenize(std::string_view jet);
+
+enum class StatementKind {
+    Empty,
+    Select, // includes UNION and TRANSFORM-free selects
+    SelectInto,
+    Insert,
+    Update,
+    Delete,
+    CreateTable,
+    AlterTable,
+    DropTable,
+    CreateIndex,
+    DropIndex,
+    CreateProcedure, // CREATE PROC / PROCEDURE / VIEW
+    DropProcedure,   // DROP PROC / PROCEDURE / VIEW
+    Execute,         // EXEC / EXECUTE name
+    BareName,        // just a table or query name: its rows
+    Other,           // anything else (passed to the engine, which refuses it)
+};
+
+StatementKind classify(std::string_view jet);
+
+// How a SELECT is built, for the engine's keyset recordsets. All text is
+// SQLite SQL.
+struct SelectShape {
+    // True when the select reads exactly one table or saved query and has no
+    // join, DISTINCT, GROUP BY, HAVING, aggregate function or UNION: its rows
+    // can be written back by row key.
+    bool singleSource = false;
+    std::string sourceName;   // that table's name as written, without brackets
+    std::string sourceRef;    // how to qualify a column of it: its alias, or its quoted name
+    std::string selectList;   // "*", "\"a\", \"b\" AS \"x\"", ...
+    std::string fromClause;   // "FROM ... [WHERE ...]" (no ORDER BY, no LIMIT)
+    std::string orderBy;      // "ORDER BY ..." or empty
+    std::string limit;        // "LIMIT ..." or empty (TOP n, TOP n PERCENT)
+};
+
+struct Translation {
+    StatementKind kind = StatementKind::Empty;
+    std::string sqlite;       // the whole statement in SQLite SQL
+    SelectShape shape;        // for Select
+    std::string intoTable;    // SelectInto: the new table; sqlite then holds the SELECT alone
+    std::vector<std::string> tables; // names of tables/queries read or written, without brackets
+};
+
+// Translates SELECT, SELECT INTO, INSERT, UPDATE, DELETE and a bare name.
+// Throws EngineError (msg::Syntax) for what it cannot read.
+Translation translate(std::string_view jet);
+
+// Translates one Jet expression (a DEFAULT value, a condition) to SQLite.
+std::string translateExpression(std::string_view jet);
+
+// Replaces every name token equal (case-insensitively) to oldName by newName,
+// bracketed; strings and other names are left alone. Used to keep saved
+// queries working when a table or column is renamed.
+std::string renameIdentifier(std::string_view jet, std::string_view oldName,
+                             std::string_view newName);
+
+// ---- DDL ------------------------------------------------------------------
+
+struct TypeSpec {
+    std::string word;              // the type word as written, without arguments: "Text", "NUMERIC"
+    std::vector<long long> args;   // (20) -> {20}; (6,2) -> {6,2}; COUNTER(1,1) -> {1,1}
+    std::string written;           // the whole type as written: "Text(20)"
+};
+
+struct ColumnDef {
+    std::string name;
+    TypeSpec type;
+    bool notNull = false;
+    bool primaryKey = false;
+    bool unique = false;
+    std::string constraintName;     // CONSTRAINT name before PRIMARY KEY / UNIQUE, if given
+    std::optional<std::string> defaultJet; // DEFAULT expression as written
+};
+
+struct TableConstraint {
+    enum class Kind { PrimaryKey, Unique, ForeignKey };
+    Kind kind = Kind::PrimaryKey;
+    std::string name;               // empty when not named
+    std::vector<std::string> columns;
+    std::string refTable;
+    std::vector<std::string> refColumns;
+};
+
+struct CreateTable {
+    std::string name;
+    std::vector<ColumnDef> columns;
+    std::vector<TableConstraint> constraints;
+};
+
+struct AlterTable {
+    enum class Action { AddColumn, AlterColumn, DropColumn, AddConstraint, DropConstraint };
+    std::string table;
+    Action action = Action::AddColumn;
+    ColumnDef column;               // AddColumn, AlterColumn
+    TableConstraint constraint;     // AddConstraint
+    std::string name;               // DropColumn: column; DropConstraint: constraint
+};
+
+struct DropTable {
+    std::string name;
+};
+
+struct CreateIndex {
+    std::string name;
+    std::string table;
+    struct Part {
+        std::string column;
+        bool descending = false;
+    };
+    std::vector<Part> columns;
+    bool unique = false;
+    bool primary = false;           // WITH PRIMARY
+    bool disallowNull = false;      // WITH DISALLOW NULL
+};
+
+struct DropIndex {
+    std::string name;
+    std::string table;
+};
+
+struct CreateProcedure {
+    std::string name;
+    std::string body;               // the Jet text after AS, trimmed, trailing ';' removed
+    bool isView = false;            // CREATE VIEW
+};
+
+struct DropProcedure {
+    std::string name;
+    bool isView = false;
+};
+
+struct ExecuteProcedure {
+    std::string name;
+};
+
+using DdlStatement = std::variant<CreateTable, AlterTable, DropTable, CreateIndex, DropIndex,
+                                  CreateProcedure, DropProcedure, ExecuteProcedure>;
+
+// Parses a CREATE/ALTER/DROP/EXECUTE statement. Throws EngineError
+// (msg::Syntax, or msg::BadName for an empty or malformed name).
+DdlStatement parseDdl(std::string_view jet);
+
+} // namespace engine::sql
