@@ -1,0 +1,162 @@
+#pragma once
+
+// Pieces shared by the reader's source files; not part of the public API.
+
+#include "engine/jet/JetFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace engine::jet {
+
+using Page = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+// Raises msg::Corrupt naming the file and what is wrong with it.
+[[noreturn]] void corrupt(const std::string& path, const std::string& what);
+
+// A bounds-checked view over bytes read from the file. Every read outside
+// the view is reported as a damaged file, never performed.
+class ByteView {
+public:
+    ByteView(const std::uint8_t* data, std::size_t size, const std::string* path)
+        : data_(data), size_(size), path_(path) {}
+
+    std::size_t size() const { return size_; }
+    const std::uint8_t* data() const { return data_; }
+    bool has(std::size_t offset, std::size_t count) const {
+        return offset <= size_ && count <= size_ - offset;
+    }
+    void need(std::size_t offset, std::size_t count, const char* what) const;
+
+    std::uint8_t u8(std::size_t off) const {
+        need(off, 1, "字节");
+        return data_[off];
+    }
+    std::uint16_t u16(std::size_t off) const {
+        need(off, 2, "字节");
+        return static_cast<std::uint16_t>(data_[off] | (data_[off + 1] << 8));
+    }
+    std::uint32_t u32(std::size_t off) const {
+        need(off, 4, "字节");
+        return static_cast<std::uint32_t>(data_[off]) |
+               (static_cast<std::uint32_t>(data_[off + 1]) << 8) |
+               (static_cast<std::uint32_t>(data_[off + 2]) << 16) |
+               (static_cast<std::uint32_t>(data_[off + 3]) << 24);
+    }
+    std::int16_t i16(std::size_t off) const { return static_cast<std::int16_t>(u16(off)); }
+    std::int32_t i32(std::size_t off) const { return static_cast<std::int32_t>(u32(off)); }
+    std::uint64_t u64(std::size_t off) const {
+        return static_cast<std::uint64_t>(u32(off)) |
+               (static_cast<std::uint64_t>(u32(off + 4)) << 32);
+    }
+    double f64(std::size_t off) const;
+    float f32(std::size_t off) const;
+    ByteView sub(std::size_t off, std::size_t count) const {
+        need(off, count, "数据");
+        return ByteView(data_ + off, count, path_);
+    }
+    std::vector<std::uint8_t> copy() const { return {data_, data_ + size_}; }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    const std::string* path_;
+};
+
+// The layout figures that differ between Jet 3 and Jet 4.
+struct Layout {
+    bool jet4 = true;
+    std::uint32_t pageSize = 4096;
+    // data pages
+    std::size_t rowCountOffset = 0x0c;
+    // table definitions
+    std::size_t numRowsOffset = 16;
+    std::size_t tableTypeOffset = 40;
+    std::size_t maxColsOffset = 41;
+    std::size_t numVarColsOffset = 43;
+    std::size_t numColsOffset = 45;
+    std::size_t numIdxOffset = 47;
+    std::size_t numRealIdxOffset = 51;
+    std::size_t usageMapOffset = 55;
+    std::size_t colsStartOffset = 63;
+    std::size_t realIdxEntrySize = 12;
+    std::size_t colEntrySize = 25;
+    std::size_t colNumOffset = 5;
+    std::size_t colVarOffset = 7;
+    std::size_t colFlagsOffset = 15;
+    std::size_t colExtFlagsOffset = 16;
+    std::size_t colFixedOffset = 21;
+    std::size_t colSizeOffset = 23;
+    std::size_t colPrecOffset = 11;
+    std::size_t colScaleOffset = 12;
+    std::size_t realIdxDefSize = 52;
+    std::size_t logicalIdxSize = 28;
+
+    static Layout forJet3();
+    static Layout forJet4(std::uint32_t pageSize);
+};
+
+struct JetState {
+    std::string path;
+    int fd = -1;
+    std::uint64_t fileSize = 0;
+    Layout layout;
+    HeaderInfo header;
+    std::uint32_t dbKey = 0;
+    std::vector<CatalogEntry> catalog;
+
+    // Decoded pages kept for reuse; dropped wholesale when it grows large.
+    std::unordered_map<std::uint32_t, Page> cache;
+
+    JetState() = default;
+    JetState(const JetState&) = delete;
+    JetState& operator=(const JetState&) = delete;
+    ~JetState();
+
+    Page page(std::uint32_t number);
+    ByteView view(const Page& p) const { return ByteView(p->data(), p->size(), &path); }
+
+    // Table definition bytes gathered across continuation pages.
+    std::vector<std::uint8_t> tdefBytes(std::uint32_t firstPage);
+    TableDef readTableDef(std::uint32_t tdefPage, const std::string& name);
+
+    // Bytes of row `slot` on data page `p`: [start, end) within the page, or
+    // false when the slot is deleted. `overflow` is set for a pointer row.
+    bool rowBounds(const ByteView& page, int slot, std::size_t& start, std::size_t& end,
+                   bool& deleted, bool& overflow) const;
+    // Resolves a row (following overflow pointers) to its page and byte range.
+    // Returns false when the row is deleted.
+    bool locateRow(std::uint32_t pageNo, int slot, Page& page, std::size_t& start,
+                   std::size_t& end);
+    std::vector<Value> decodeRow(const TableDef& def, const ByteView& row);
+    // The pages a usage map record (row pointer) marks as used.
+    std::vector<std::uint32_t> usageMapPages(std::uint32_t rowPointer);
+    // Long value (memo / OLE) bytes from a 12-byte field header and what follows.
+    std::vector<std::uint8_t> longValue(const ByteView& field);
+
+    std::string text(const std::uint8_t* data, std::size_t size) const;
+    static RowCursor makeCursor(std::shared_ptr<JetState> self, TableDef def) {
+        return RowCursor(std::move(self), std::move(def));
+    }
+    const CatalogEntry* findTable(const std::string& name) const;
+};
+
+// Text and number codecs.
+void rc4(const std::uint8_t* key, std::size_t keyLen, std::uint8_t* data, std::size_t len);
+std::string utf16ToUtf8(const std::uint8_t* data, std::size_t size);
+// Jet 4 text: UCS-2, or compressed when it starts with FF FE.
+std::string jet4Text(const std::uint8_t* data, std::size_t size);
+// Single-byte text in the given Windows code page.
+std::string codePageText(const std::uint8_t* data, std::size_t size, int codePage);
+// OLE automation day number to 'yyyy-MM-dd HH:mm:ss'; false when out of range.
+bool oleDateText(double days, std::string& out);
+std::string guidText(const std::uint8_t* p);
+Value numericValue(const std::uint8_t* p17, int scale);
+bool equalsNoCase(const std::string& a, const std::string& b);
+
+} // namespace engine::jet
