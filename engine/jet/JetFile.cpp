@@ -214,7 +214,11 @@ Page JetState::page(std::uint32_t number) {
 }
 
 std::string JetState::text(const std::uint8_t* data, std::size_t size) const {
-    return layout.jet4 ? jet4Text(data, size) : codePageText(data, size, header.codePage);
+    std::string s = layout.jet4 ? jet4Text(data, size) : codePageText(data, size, header.codePage);
+    // Some writers end a value with a terminating zero; it is not part of the text.
+    while (!s.empty() && s.back() == '\0')
+        s.pop_back();
+    return s;
 }
 
 std::vector<std::uint8_t> JetState::tdefBytes(std::uint32_t firstPage) {
@@ -424,7 +428,7 @@ std::vector<std::uint32_t> JetState::usageMapPages(std::uint32_t rowPointer) {
 }
 
 bool JetState::rowBounds(const ByteView& pv, int slot, std::size_t& start, std::size_t& end,
-                         bool& deleted, bool& overflow) const {
+                         bool& deleted, bool& overflow, bool followed) const {
     const std::uint16_t rows = pv.u16(layout.rowCountOffset);
     if (slot < 0 || slot >= rows)
         corrupt(path, "记录指针指向了不存在的第 " + u32text(slot) + " 条记录");
@@ -432,7 +436,7 @@ bool JetState::rowBounds(const ByteView& pv, int slot, std::size_t& start, std::
     const std::uint16_t raw = pv.u16(table + 2 * slot);
     deleted = (raw & 0x8000) != 0;
     overflow = (raw & 0x4000) != 0;
-    if (deleted) return false;
+    if (deleted && !followed) return false;
     start = raw & 0x1FFF;
     end = slot == 0 ? layout.pageSize : (pv.u16(table + 2 * (slot - 1)) & 0x1FFF);
     const std::size_t headerEnd = table + 2 * static_cast<std::size_t>(rows);
@@ -451,7 +455,7 @@ bool JetState::locateRow(std::uint32_t pageNo, int slot, Page& p, std::size_t& s
             corrupt(path,
                     "第 " + u32text(pageNo) + " 页应为数据页，实际页类型为 " + u32text(pv.u8(0)));
         bool deleted = false, overflow = false;
-        if (!rowBounds(pv, slot, start, end, deleted, overflow)) return false;
+        if (!rowBounds(pv, slot, start, end, deleted, overflow, hop > 0)) return false;
         if (!overflow) return true;
         // The row moved to another page; this slot only holds where to.
         const std::uint32_t ptr = pv.sub(start, end - start).u32(0);

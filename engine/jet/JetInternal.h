@@ -127,8 +127,10 @@ struct JetState {
 
     // Bytes of row `slot` on data page `p`: [start, end) within the page, or
     // false when the slot is deleted. `overflow` is set for a pointer row.
+    // A row reached through an overflow pointer carries the deleted mark
+    // (so scans skip it at its new place); `followed` reads it anyway.
     bool rowBounds(const ByteView& page, int slot, std::size_t& start, std::size_t& end,
-                   bool& deleted, bool& overflow) const;
+                   bool& deleted, bool& overflow, bool followed = false) const;
     // Resolves a row (following overflow pointers) to its page and byte range.
     // Returns false when the row is deleted.
     bool locateRow(std::uint32_t pageNo, int slot, Page& page, std::size_t& start,

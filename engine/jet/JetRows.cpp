@@ -59,8 +59,7 @@ std::vector<std::uint8_t> JetState::longValue(const ByteView& field) {
             corrupt(path, "备注或 OLE 字段指向的第 " + num(ptr >> 8) + " 页不是数据页");
         std::size_t start = 0, end = 0;
         bool deleted = false, overflow = false;
-        if (!rowBounds(pv, static_cast<int>(ptr & 0xFF), start, end, deleted, overflow))
-            corrupt(path, "备注或 OLE 字段指向了已删除的数据");
+        rowBounds(pv, static_cast<int>(ptr & 0xFF), start, end, deleted, overflow, true);
         ByteView piece = pv.sub(start, end - start);
         if (kind == 0x40000000u) { // one piece on one page
             ByteView data = piece.sub(0, length);
