@@ -107,6 +107,8 @@ struct ColumnDef {
     bool unique = false;
     std::string constraintName;     // CONSTRAINT name before PRIMARY KEY / UNIQUE, if given
     std::optional<std::string> defaultJet; // DEFAULT expression as written
+    std::string refTable;           // REFERENCES table [(columns)] on the column, if given
+    std::vector<std::string> refColumns;
 };
 
 struct TableConstraint {

@@ -1,0 +1,1418 @@
+// Translation of Jet queries to SQLite SQL: a recursive-descent parser over
+// the tokens that writes SQLite text as it reads. Names come out quoted,
+// literals are re-quoted from their values, and every operator whose
+// meaning differs between the two dialects is written as the SQLite form
+// that gives Jet's result.
+
+#include "FunctionTable.h"
+#include "JetSql.h"
+#include "JetText.h"
+#include "SqlInternal.h"
+
+#include "engine/Messages.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <memory>
+#include <set>
+
+namespace engine::sql {
+
+void syntaxError(const std::string& detail) {
+    msg::raise(msg::Syntax, {detail});
+}
+
+bool isWord(const Token& t, std::string_view upperWord) {
+    if (t.kind != TokenKind::Word || t.text.size() != upperWord.size()) return false;
+    for (std::size_t i = 0; i < upperWord.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(t.text[i])) != upperWord[i]) return false;
+    return true;
+}
+
+namespace {
+
+// Words that end an expression or a list item, so they are never taken for
+// an alias or a column name.
+const std::set<std::string> kReserved = {
+    "SELECT", "FROM",   "WHERE",  "GROUP",    "BY",          "HAVING",     "ORDER",   "UNION",
+    "ALL",    "INTO",   "AS",     "ON",       "INNER",       "LEFT",       "RIGHT",   "OUTER",
+    "JOIN",   "FULL",   "AND",    "OR",       "NOT",         "XOR",        "EQV",     "IMP",
+    "LIKE",   "IS",     "NULL",   "IN",       "BETWEEN",     "EXISTS",     "MOD",     "SET",
+    "VALUES", "ASC",    "DESC",   "DISTINCT", "DISTINCTROW", "TOP",        "PERCENT", "WITH",
+    "INSERT", "UPDATE", "DELETE", "CROSS",    "TABLE",       "OWNERACCESS"};
+
+std::string upperAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool isReservedWord(const Token& t) {
+    return t.kind == TokenKind::Word && kReserved.count(upperAscii(t.text)) != 0;
+}
+
+bool isName(const Token& t) {
+    return t.kind == TokenKind::QuotedName || (t.kind == TokenKind::Word && !isReservedWord(t));
+}
+
+// An unqualified column in an expression. SQLite reads a double-quoted
+// name that matches no column as a string literal, which would turn a
+// misspelt field into a constant; a bracketed name is always a name.
+std::string columnName(std::string_view name) {
+    if (name.find(']') == std::string_view::npos) return "[" + std::string(name) + "]";
+    return text::quoteName(name);
+}
+
+struct Expr {
+    std::string sql;
+    ValueType type = ValueType::Unknown;
+    bool plainColumn = false;
+    std::string column;    // plainColumn: the column's name
+    std::string qualifier; // plainColumn: its table or alias, if written
+    bool literalString = false;
+    std::string literal; // literalString: the unquoted text
+};
+
+struct Source {
+    enum class Kind { Table, Subquery, Join, Group };
+    Kind kind = Kind::Table;
+    std::string name;     // Table
+    std::string alias;    // Table, Subquery
+    std::string sql;      // Subquery
+    std::string joinType; // Join: INNER, LEFT, RIGHT
+    std::unique_ptr<Source> left, right, inner;
+    std::string on;
+
+    std::string ref() const { return text::quoteName(alias.empty() ? name : alias); }
+};
+
+struct SelectItem {
+    std::string sql;       // without alias
+    std::string name;      // result column name
+    std::string qualifier; // plain column: its qualifier
+    bool plainColumn = false;
+    bool explicitAlias = false;
+    bool star = false;
+};
+
+struct SelectCore {
+    bool distinct = false;
+    bool hasTop = false;
+    std::string top;
+    bool topPercent = false;
+    std::vector<SelectItem> items;
+    std::string into;
+    std::unique_ptr<Source> from; // a Group of the comma list when several
+    std::vector<std::unique_ptr<Source>> fromList;
+    std::string fromSql; // "FROM ..." or empty
+    std::string where, groupBy, having;
+    bool aggregate = false;
+    bool swappedRight = false;
+};
+
+struct SelectStatement {
+    std::vector<SelectCore> cores;
+    std::vector<std::string> unionOps; // "UNION" / "UNION ALL", between cores
+    std::string orderBy;               // "ORDER BY ..." or empty
+};
+
+struct Context {
+    bool aggregate = false;
+    int exprCounter = 1000;
+};
+
+class Parser {
+public:
+    Parser(std::vector<Token> tokens, Translation& out) : t_(std::move(tokens)), out_(out) {
+        // A trailing ';' (or several) ends the statement as in Jet.
+        while (t_.size() >= 2 && t_[t_.size() - 2].kind == TokenKind::Punct &&
+               t_[t_.size() - 2].text == ";")
+            t_.erase(t_.end() - 2);
+    }
+
+    void translateStatement();
+    std::string expressionOnly();
+
+private:
+    // ---- token helpers -------------------------------------------------
+    const Token& peek(std::size_t ahead = 0) const {
+        const std::size_t k = std::min(p_ + ahead, t_.size() - 1);
+        return t_[k];
+    }
+    const Token& next() {
+        const Token& tk = t_[p_];
+        if (p_ + 1 < t_.size()) ++p_;
+        return tk;
+    }
+    bool atEnd() const { return peek().kind == TokenKind::End; }
+    bool peekWord(std::string_view w, std::size_t ahead = 0) const {
+        return isWord(peek(ahead), w);
+    }
+    bool acceptWord(std::string_view w) {
+        if (!peekWord(w)) return false;
+        next();
+        return true;
+    }
+    bool peekPunct(std::string_view c, std::size_t ahead = 0) const {
+        const Token& tk = peek(ahead);
+        return tk.kind == TokenKind::Punct && tk.text == c;
+    }
+    bool acceptPunct(std::string_view c) {
+        if (!peekPunct(c)) return false;
+        next();
+        return true;
+    }
+    bool peekOp(std::string_view op) const {
+        return peek().kind == TokenKind::Operator && peek().text == op;
+    }
+    std::string near() const {
+        if (atEnd()) return "语句末尾";
+        return "“" + peek().text + "”";
+    }
+    [[noreturn]] void expected(const std::string& what) const {
+        syntaxError("缺少" + what + "（在" + near() + "处）");
+    }
+    void expectWord(std::string_view w) {
+        if (!acceptWord(w)) expected("“" + std::string(w) + "”");
+    }
+    void expectPunct(std::string_view c) {
+        if (!acceptPunct(c)) expected("“" + std::string(c) + "”");
+    }
+    std::string expectName(const std::string& what) {
+        if (!isName(peek())) expected(what);
+        return next().value;
+    }
+
+    void addTable(const std::string& name) {
+        for (const auto& n : out_.tables)
+            if (text::equalsNoCase(n, name)) return;
+        out_.tables.push_back(name);
+    }
+
+    // ---- statements ----------------------------------------------------
+    SelectStatement parseSelectStatement();
+    SelectCore parseSelectCore();
+    std::string selectSql(SelectStatement& st, bool withOrder = true);
+    std::string coreSql(SelectCore& c, bool withTop);
+    std::string subquery(); // after '(' and at SELECT; consumes up to before ')'
+    void translateSelect();
+    void translateInsert();
+    void translateUpdate();
+    void translateDelete();
+
+    // ---- FROM ----------------------------------------------------------
+    std::unique_ptr<Source> parseJoinChain();
+    std::unique_ptr<Source> parseSourcePrimary();
+    std::string emitSource(const Source& s, bool asRight, bool& swapped);
+    void collectRefs(const Source& s, std::vector<const Source*>& leaves) const;
+    std::string parseFromList(SelectCore& core);
+
+    // ---- expressions ---------------------------------------------------
+    Expr expr() { return parseImp(); }
+    Expr parseImp();
+    Expr parseEqv();
+    Expr parseXor();
+    Expr parseOr();
+    Expr parseAnd();
+    Expr parseNot();
+    Expr parseComparison();
+    Expr parseConcat();
+    Expr parseAdditive();
+    Expr parseMod();
+    Expr parseIntDiv();
+    Expr parseMul();
+    Expr parseUnary();
+    Expr parsePow();
+    Expr parsePrimary();
+    Expr parseFunction(const std::string& name);
+    Expr parseNameRef();
+    std::string qualifiedName(const std::string& qualifier, const std::string& column);
+
+    static std::string value(const Expr& e) {
+        // Jet's True is -1; SQLite's comparisons give 1.
+        if (e.type == ValueType::Bool) return "(-" + e.sql + ")";
+        return e.sql;
+    }
+    static std::string truth(const Expr& e) {
+        if (e.type == ValueType::Bool) return e.sql;
+        return "(" + e.sql + " <> 0)";
+    }
+    static Expr make(std::string sql, ValueType type) {
+        Expr e;
+        e.sql = std::move(sql);
+        e.type = type;
+        return e;
+    }
+
+    std::vector<Token> t_;
+    std::size_t p_ = 0;
+    Translation& out_;
+    std::vector<Context> ctx_{Context{}};
+    // Qualifiers written in the Jet text that must be written otherwise
+    // (the alias of an UPDATE or DELETE target, which SQLite 3.15 cannot
+    // alias). Keys are lower case.
+    std::map<std::string, std::string> qualifierRewrite_;
+    int subqueryCounter_ = 0;
+};
+
+// ---- expressions --------------------------------------------------------
+
+Expr Parser::parseImp() {
+    Expr l = parseEqv();
+    while (acceptWord("IMP")) {
+        Expr r = parseEqv();
+        l = make("(NOT " + truth(l) + " OR " + truth(r) + ")", ValueType::Bool);
+    }
+    return l;
+}
+
+Expr Parser::parseEqv() {
+    Expr l = parseXor();
+    while (acceptWord("EQV")) {
+        Expr r = parseXor();
+        l = make("(" + truth(l) + " = " + truth(r) + ")", ValueType::Bool);
+    }
+    return l;
+}
+
+Expr Parser::parseXor() {
+    Expr l = parseOr();
+    while (acceptWord("XOR")) {
+        Expr r = parseOr();
+        l = make("(" + truth(l) + " <> " + truth(r) + ")", ValueType::Bool);
+    }
+    return l;
+}
+
+Expr Parser::parseOr() {
+    Expr l = parseAnd();
+    while (acceptWord("OR")) {
+        Expr r = parseAnd();
+        l = make("(" + l.sql + " OR " + r.sql + ")", ValueType::Bool);
+    }
+    return l;
+}
+
+Expr Parser::parseAnd() {
+    Expr l = parseNot();
+    while (acceptWord("AND")) {
+        Expr r = parseNot();
+        l = make("(" + l.sql + " AND " + r.sql + ")", ValueType::Bool);
+    }
+    return l;
+}
+
+Expr Parser::parseNot() {
+    if (acceptWord("NOT")) {
+        Expr e = parseNot();
+        return make("(NOT " + e.sql + ")", ValueType::Bool);
+    }
+    return parseComparison();
+}
+
+namespace {
+
+// A Jet LIKE pattern given as a literal, as an equivalent SQLite LIKE
+// pattern. Returns false when only jet_like can match it: Jet's # and
+// [...] classes, and letters whose case SQLite's LIKE does not fold.
+bool likePatternForSqlite(const std::string& jet, std::string& out) {
+    out.clear();
+    std::size_t i = 0;
+    while (i < jet.size()) {
+        const char32_t c = text::decode(jet, i);
+        switch (c) {
+        case '*':
+            out += '%';
+            break;
+        case '?':
+            out += '_';
+            break;
+        case '#':
+        case '[':
+            return false;
+        default:
+            if (c >= 0x80 && text::isCased(c)) return false;
+            text::append(out, c);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+Expr Parser::parseComparison() {
+    Expr l = parseConcat();
+    for (;;) {
+        const Token& tk = peek();
+        if (tk.kind == TokenKind::Operator &&
+            (tk.text == "=" || tk.text == "<>" || tk.text == "!=" || tk.text == "<" ||
+             tk.text == ">" || tk.text == "<=" || tk.text == ">=")) {
+            std::string op = next().text;
+            if (op == "!=") op = "<>";
+            Expr r = parseConcat();
+            l = make("(" + value(l) + " " + op + " " + value(r) + ")", ValueType::Bool);
+            continue;
+        }
+        bool negated = false;
+        std::size_t save = p_;
+        if (peekWord("NOT") &&
+            (peekWord("LIKE", 1) || peekWord("BETWEEN", 1) || peekWord("IN", 1))) {
+            next();
+            negated = true;
+        }
+        if (acceptWord("LIKE")) {
+            Expr r = parseConcat();
+            std::string pattern;
+            std::string sql;
+            if (r.literalString && likePatternForSqlite(r.literal, pattern))
+                sql = "(" + value(l) + " LIKE " + text::quoteString(pattern) + ")";
+            else
+                sql = "jet_like(" + value(l) + ", " + value(r) + ")";
+            if (negated) sql = "(NOT " + sql + ")";
+            l = make(sql, sql.rfind("jet_like", 0) == 0 ? ValueType::Number : ValueType::Bool);
+            continue;
+        }
+        if (acceptWord("BETWEEN")) {
+            Expr a = parseConcat();
+            expectWord("AND");
+            Expr b = parseConcat();
+            l = make("(" + value(l) + (negated ? " NOT" : "") + " BETWEEN " + value(a) + " AND " +
+                         value(b) + ")",
+                     ValueType::Bool);
+            continue;
+        }
+        if (acceptWord("IN")) {
+            expectPunct("(");
+            std::string list;
+            if (peekWord("SELECT")) {
+                list = subquery();
+            } else {
+                for (;;) {
+                    Expr item = expr();
+                    if (!list.empty()) list += ", ";
+                    list += value(item);
+                    if (!acceptPunct(",")) break;
+                }
+            }
+            expectPunct(")");
+            l = make("(" + value(l) + (negated ? " NOT IN (" : " IN (") + list + "))",
+                     ValueType::Bool);
+            continue;
+        }
+        p_ = save;
+        if (acceptWord("IS")) {
+            const bool isNot = acceptWord("NOT");
+            expectWord("NULL");
+            l = make("(" + value(l) + (isNot ? " IS NOT NULL)" : " IS NULL)"), ValueType::Bool);
+            continue;
+        }
+        break;
+    }
+    return l;
+}
+
+Expr Parser::parseConcat() {
+    Expr l = parseAdditive();
+    while (peekOp("&") || peekOp("||")) {
+        next();
+        Expr r = parseAdditive();
+        // Jet: Null & "a" is "a"; only Null & Null is Null.
+        l = make("jet_concat(" + value(l) + ", " + value(r) + ")", ValueType::String);
+    }
+    return l;
+}
+
+Expr Parser::parseAdditive() {
+    Expr l = parseMod();
+    while (peekOp("+") || peekOp("-")) {
+        const bool plus = next().text == "+";
+        Expr r = parseMod();
+        if (l.type == ValueType::Number && r.type == ValueType::Number) {
+            l = make("(" + l.sql + (plus ? " + " : " - ") + r.sql + ")", ValueType::Number);
+        } else {
+            // Jet adds to dates and joins two texts with +; SQLite only adds
+            // numbers, so the mixed cases go to a helper.
+            l = make((plus ? "jet_add(" : "jet_sub(") + value(l) + ", " + value(r) + ")",
+                     ValueType::Unknown);
+        }
+    }
+    return l;
+}
+
+Expr Parser::parseMod() {
+    Expr l = parseIntDiv();
+    while (acceptWord("MOD")) {
+        Expr r = parseIntDiv();
+        l = make("jet_mod(" + value(l) + ", " + value(r) + ")", ValueType::Number);
+    }
+    return l;
+}
+
+Expr Parser::parseIntDiv() {
+    Expr l = parseMul();
+    while (peekOp("\\")) {
+        next();
+        Expr r = parseMul();
+        l = make("jet_intdiv(" + value(l) + ", " + value(r) + ")", ValueType::Number);
+    }
+    return l;
+}
+
+Expr Parser::parseMul() {
+    Expr l = parseUnary();
+    while (peekOp("*") || peekOp("/")) {
+        const bool mul = next().text == "*";
+        Expr r = parseUnary();
+        if (mul)
+            l = make("(" + value(l) + " * " + value(r) + ")", ValueType::Number);
+        else // Jet's / never truncates: 7 / 2 is 3.5.
+            l = make("(CAST(" + value(l) + " AS REAL) / " + value(r) + ")", ValueType::Number);
+    }
+    return l;
+}
+
+Expr Parser::parseUnary() {
+    if (peekOp("-")) {
+        next();
+        Expr e = parseUnary();
+        return make("(- " + value(e) + ")",
+                    e.type == ValueType::Number ? ValueType::Number : ValueType::Unknown);
+    }
+    if (peekOp("+")) {
+        next();
+        return parseUnary();
+    }
+    return parsePow();
+}
+
+Expr Parser::parsePow() {
+    Expr l = parsePrimary();
+    while (peekOp("^")) {
+        next();
+        Expr r;
+        if (peekOp("-") || peekOp("+")) {
+            r = parseUnary();
+        } else {
+            r = parsePrimary();
+        }
+        l = make("jet_pow(" + value(l) + ", " + value(r) + ")", ValueType::Number);
+    }
+    return l;
+}
+
+std::string Parser::qualifiedName(const std::string& qualifier, const std::string& column) {
+    std::string q = qualifier;
+    const auto it = qualifierRewrite_.find(text::toLower(qualifier));
+    if (it != qualifierRewrite_.end()) q = it->second;
+    return text::quoteName(q) + "." + text::quoteName(column);
+}
+
+Expr Parser::parseNameRef() {
+    const Token first = next();
+    Expr e;
+    if (peekPunct(".") || peekPunct("!")) {
+        const Token& after = peek(1);
+        if (after.kind == TokenKind::Word || after.kind == TokenKind::QuotedName) {
+            next();
+            const std::string col = next().value;
+            e.sql = qualifiedName(first.value, col);
+            e.plainColumn = true;
+            e.column = col;
+            e.qualifier = first.value;
+            return e;
+        }
+        next();
+        expected("字段名");
+    }
+    e.sql = columnName(first.value);
+    e.plainColumn = true;
+    e.column = first.value;
+    return e;
+}
+
+Expr Parser::parsePrimary() {
+    const Token& tk = peek();
+    switch (tk.kind) {
+    case TokenKind::Number: {
+        Expr e = make(next().value, ValueType::Number);
+        return e;
+    }
+    case TokenKind::String: {
+        Expr e = make(text::quoteString(tk.value), ValueType::String);
+        e.literalString = true;
+        e.literal = tk.value;
+        next();
+        return e;
+    }
+    case TokenKind::Date: {
+        Expr e = make(text::quoteString(tk.value), ValueType::Date);
+        next();
+        return e;
+    }
+    case TokenKind::Parameter: {
+        next();
+        return make(tk.value == "?" ? "?" : tk.text, ValueType::Unknown);
+    }
+    case TokenKind::Punct:
+        if (tk.text == "(") {
+            next();
+            if (peekWord("SELECT")) {
+                std::string sql = subquery();
+                expectPunct(")");
+                return make("(" + sql + ")", ValueType::Unknown);
+            }
+            Expr inner = expr();
+            expectPunct(")");
+            inner.sql = "(" + inner.sql + ")";
+            inner.plainColumn = false;
+            inner.literalString = false;
+            return inner;
+        }
+        break;
+    case TokenKind::QuotedName:
+        return parseNameRef();
+    case TokenKind::Word: {
+        const std::string up = upperAscii(tk.text);
+        if (up == "TRUE" || up == "YES" || up == "ON") {
+            next();
+            return make("-1", ValueType::Number);
+        }
+        if (up == "FALSE" || up == "NO" || up == "OFF") {
+            next();
+            return make("0", ValueType::Number);
+        }
+        if (up == "NULL") {
+            next();
+            return make("NULL", ValueType::Unknown);
+        }
+        if (up == "NOT") return parseNot();
+        if (up == "EXISTS") {
+            next();
+            expectPunct("(");
+            if (!peekWord("SELECT")) expected("子查询");
+            std::string sql = subquery();
+            expectPunct(")");
+            return make("EXISTS (" + sql + ")", ValueType::Bool);
+        }
+        if (peekPunct("(", 1) && !isReservedWord(tk)) {
+            const std::string name = next().text;
+            return parseFunction(name);
+        }
+        if (!isReservedWord(tk)) return parseNameRef();
+        break;
+    }
+    default:
+        break;
+    }
+    expected("表达式");
+}
+
+Expr Parser::parseFunction(const std::string& name) {
+    const JetFunction* f = findJetFunction(name);
+    if (!f) syntaxError("表达式中的函数“" + name + "”未定义");
+    expectPunct("(");
+    const std::string up = f->jet;
+    if (f->aggregate) ctx_.back().aggregate = true;
+
+    // Count(*)
+    if (up == "COUNT" && peekOp("*")) {
+        next();
+        expectPunct(")");
+        return make("count(*)", ValueType::Number);
+    }
+    std::string distinct;
+    if (f->aggregate && acceptWord("DISTINCT")) distinct = "DISTINCT ";
+
+    std::vector<Expr> args;
+    if (!peekPunct(")")) {
+        for (;;) {
+            args.push_back(expr());
+            if (!acceptPunct(",")) break;
+        }
+    }
+    expectPunct(")");
+    const int n = static_cast<int>(args.size());
+    if (n < f->minArgs || n > f->maxArgs || (up == "SWITCH" && n % 2 != 0))
+        syntaxError("函数“" + name + "”的参数个数不正确");
+
+    if (up == "IIF") {
+        const ValueType t = args[1].type == args[2].type ? args[1].type : ValueType::Unknown;
+        return make("(CASE WHEN " + args[0].sql + " THEN " + value(args[1]) + " ELSE " +
+                        value(args[2]) + " END)",
+                    t == ValueType::Bool ? ValueType::Unknown : t);
+    }
+    if (up == "NZ") {
+        // Jet's Nz without a second argument gives an empty text.
+        return make("COALESCE(" + value(args[0]) + ", " + (n == 2 ? value(args[1]) : "''") + ")",
+                    ValueType::Unknown);
+    }
+    if (up == "ISNULL") return make("(" + value(args[0]) + " IS NULL)", ValueType::Bool);
+    if (up == "SWITCH") {
+        std::string sql = "(CASE";
+        for (int k = 0; k < n; k += 2)
+            sql += " WHEN " + args[k].sql + " THEN " + value(args[k + 1]);
+        return make(sql + " END)", ValueType::Unknown);
+    }
+    if (up == "CHOOSE") {
+        std::string sql = "(CASE jet_fix(" + value(args[0]) + ")";
+        for (int k = 1; k < n; ++k)
+            sql += " WHEN " + std::to_string(k) + " THEN " + value(args[k]);
+        return make(sql + " END)", ValueType::Unknown);
+    }
+    std::string sql = std::string(f->sqlite) + "(" + distinct;
+    for (int k = 0; k < n; ++k) {
+        if (k) sql += ", ";
+        sql += value(args[k]);
+    }
+    sql += ")";
+    return make(sql, f->result);
+}
+
+// ---- FROM ----------------------------------------------------------------
+
+std::unique_ptr<Source> Parser::parseSourcePrimary() {
+    auto s = std::make_unique<Source>();
+    if (acceptPunct("(")) {
+        if (peekWord("SELECT")) {
+            s->kind = Source::Kind::Subquery;
+            s->sql = subquery();
+            expectPunct(")");
+        } else {
+            s->kind = Source::Kind::Group;
+            s->inner = parseJoinChain();
+            expectPunct(")");
+            return s;
+        }
+    } else {
+        if (!isName(peek())) expected("表名");
+        s->kind = Source::Kind::Table;
+        s->name = next().value;
+        if (s->name.empty()) msg::raise(msg::BadName, {""});
+        addTable(s->name);
+        if (peekWord("IN") && peek(1).kind == TokenKind::String)
+            syntaxError("不支持引用外部数据库（IN '" + peek(1).value + "'）");
+    }
+    if (acceptWord("AS")) {
+        if (!isName(peek())) expected("别名");
+        s->alias = next().value;
+    } else if (isName(peek())) {
+        s->alias = next().value;
+    }
+    if (s->kind == Source::Kind::Subquery && s->alias.empty()) {
+        // SQLite names an unaliased derived table itself; Jet gives no name
+        // either, so any name is fine as long as it is unique.
+        s->alias = "Query" + std::to_string(1000 + subqueryCounter_++);
+    }
+    return s;
+}
+
+std::unique_ptr<Source> Parser::parseJoinChain() {
+    auto left = parseSourcePrimary();
+    for (;;) {
+        std::string type;
+        if (acceptWord("INNER")) {
+            type = "INNER";
+        } else if (acceptWord("LEFT")) {
+            type = "LEFT";
+            acceptWord("OUTER");
+        } else if (acceptWord("RIGHT")) {
+            type = "RIGHT";
+            acceptWord("OUTER");
+        } else if (peekWord("FULL")) {
+            syntaxError("不支持 FULL JOIN");
+        } else if (peekWord("JOIN")) {
+            type = "INNER";
+        } else {
+            break;
+        }
+        expectWord("JOIN");
+        auto right = parseSourcePrimary();
+        expectWord("ON");
+        Expr cond = expr();
+        auto j = std::make_unique<Source>();
+        j->kind = Source::Kind::Join;
+        j->joinType = type;
+        j->left = std::move(left);
+        j->right = std::move(right);
+        j->on = cond.sql;
+        left = std::move(j);
+    }
+    return left;
+}
+
+const Source& unwrap(const Source& s) {
+    const Source* p = &s;
+    while (p->kind == Source::Kind::Group)
+        p = p->inner.get();
+    return *p;
+}
+
+std::string Parser::emitSource(const Source& src, bool asRight, bool& swapped) {
+    const Source& s = unwrap(src);
+    switch (s.kind) {
+    case Source::Kind::Table: {
+        std::string out = text::quoteName(s.name);
+        if (!s.alias.empty()) out += " AS " + text::quoteName(s.alias);
+        return out;
+    }
+    case Source::Kind::Subquery:
+        return "(" + s.sql + ") AS " + text::quoteName(s.alias);
+    case Source::Kind::Join: {
+        const Source* l = s.left.get();
+        const Source* r = s.right.get();
+        std::string type = s.joinType;
+        if (type == "RIGHT") {
+            // SQLite 3.15 has no RIGHT JOIN: A RIGHT JOIN B is B LEFT JOIN A.
+            std::swap(l, r);
+            type = "LEFT";
+            swapped = true;
+        }
+        std::string out = emitSource(*l, false, swapped) + " " + type + " JOIN " +
+                          emitSource(*r, true, swapped) + " ON " + s.on;
+        return asRight ? "(" + out + ")" : out;
+    }
+    case Source::Kind::Group:
+        break;
+    }
+    return {};
+}
+
+void Parser::collectRefs(const Source& src, std::vector<const Source*>& leaves) const {
+    const Source& s = unwrap(src);
+    if (s.kind == Source::Kind::Join) {
+        collectRefs(*s.left, leaves);
+        collectRefs(*s.right, leaves);
+    } else {
+        leaves.push_back(&s);
+    }
+}
+
+std::string Parser::parseFromList(SelectCore& core) {
+    std::string sql;
+    bool swapped = false;
+    for (;;) {
+        core.fromList.push_back(parseJoinChain());
+        if (!sql.empty()) sql += ", ";
+        sql += emitSource(*core.fromList.back(), false, swapped);
+        if (!acceptPunct(",")) break;
+    }
+    core.swappedRight = swapped;
+    return sql;
+}
+
+// ---- SELECT --------------------------------------------------------------
+
+std::string Parser::subquery() {
+    ctx_.push_back(Context{});
+    SelectStatement st = parseSelectStatement();
+    ctx_.pop_back();
+    for (auto& c : st.cores)
+        if (!c.into.empty()) syntaxError("子查询中不能使用 INTO");
+    return selectSql(st);
+}
+
+SelectCore Parser::parseSelectCore() {
+    SelectCore core;
+    ctx_.back().aggregate = false;
+    ctx_.back().exprCounter = 1000;
+    if (acceptWord("TABLE")) {
+        // Jet's TABLE name, short for SELECT * FROM name.
+        SelectItem star;
+        star.sql = "*";
+        star.star = true;
+        core.items.push_back(star);
+        const std::string name = expectName("表名");
+        addTable(name);
+        core.fromSql = "FROM " + text::quoteName(name);
+        auto s = std::make_unique<Source>();
+        s->name = name;
+        core.fromList.push_back(std::move(s));
+        return core;
+    }
+    expectWord("SELECT");
+    for (;;) {
+        if (acceptWord("DISTINCT")) {
+            core.distinct = true;
+        } else if (acceptWord("DISTINCTROW") || acceptWord("ALL")) {
+        } else if (acceptWord("TOP")) {
+            if (peek().kind != TokenKind::Number) expected("TOP 之后的数字");
+            core.hasTop = true;
+            core.top = next().value;
+            if (acceptWord("PERCENT")) core.topPercent = true;
+        } else {
+            break;
+        }
+    }
+    // Select list.
+    for (;;) {
+        SelectItem item;
+        if (peekOp("*")) {
+            next();
+            item.sql = "*";
+            item.star = true;
+        } else if ((peek().kind == TokenKind::Word || peek().kind == TokenKind::QuotedName) &&
+                   (peekPunct(".", 1) || peekPunct("!", 1)) &&
+                   peek(2).kind == TokenKind::Operator && peek(2).text == "*") {
+            std::string q = next().value;
+            next();
+            next();
+            const auto it = qualifierRewrite_.find(text::toLower(q));
+            if (it != qualifierRewrite_.end()) q = it->second;
+            item.sql = text::quoteName(q) + ".*";
+            item.star = true;
+        } else {
+            Expr e = expr();
+            item.sql = value(e);
+            if (acceptWord("AS")) {
+                if (!isName(peek()) && peek().kind != TokenKind::String) expected("别名");
+                item.name = next().value;
+                item.explicitAlias = true;
+            } else if (isName(peek())) {
+                item.name = next().value;
+                item.explicitAlias = true;
+            } else if (e.plainColumn) {
+                item.plainColumn = true;
+                item.name = e.column;
+                item.qualifier = e.qualifier;
+            } else {
+                item.name = "Expr" + std::to_string(ctx_.back().exprCounter++);
+                item.explicitAlias = true;
+            }
+        }
+        core.items.push_back(std::move(item));
+        if (!acceptPunct(",")) break;
+    }
+    // Two plain columns of the same name get their table's name, as Jet names
+    // them ("A.ID", "B.ID").
+    for (std::size_t i = 0; i < core.items.size(); ++i) {
+        auto& a = core.items[i];
+        if (!a.plainColumn || a.qualifier.empty()) continue;
+        for (std::size_t j = 0; j < core.items.size(); ++j) {
+            const auto& b = core.items[j];
+            if (i != j && !b.star && text::equalsNoCase(a.name, b.name)) {
+                a.name = a.qualifier + "." + a.name;
+                a.explicitAlias = true;
+                break;
+            }
+        }
+    }
+    if (acceptWord("INTO")) {
+        core.into = expectName("新表名");
+        if (peekWord("IN")) syntaxError("不支持引用外部数据库（IN）");
+    }
+    if (acceptWord("FROM")) core.fromSql = "FROM " + parseFromList(core);
+    if (acceptWord("WHERE")) core.where = expr().sql;
+    if (acceptWord("GROUP")) {
+        expectWord("BY");
+        for (;;) {
+            Expr e = expr();
+            if (!core.groupBy.empty()) core.groupBy += ", ";
+            core.groupBy += value(e);
+            if (!acceptPunct(",")) break;
+        }
+    }
+    if (acceptWord("HAVING")) core.having = expr().sql;
+    core.aggregate = ctx_.back().aggregate;
+
+    // SELECT * over a RIGHT JOIN written as LEFT JOIN must keep Jet's column
+    // order: the sources in the order they were written.
+    if (core.swappedRight) {
+        std::vector<const Source*> leaves;
+        for (const auto& s : core.fromList)
+            collectRefs(*s, leaves);
+        for (std::size_t i = 0; i < core.items.size(); ++i) {
+            if (core.items[i].sql != "*") continue;
+            std::string expanded;
+            for (const Source* l : leaves) {
+                if (!expanded.empty()) expanded += ", ";
+                expanded += l->ref() + ".*";
+            }
+            core.items[i].sql = expanded;
+        }
+    }
+    return core;
+}
+
+SelectStatement Parser::parseSelectStatement() {
+    SelectStatement st;
+    for (;;) {
+        if (peekPunct("(")) {
+            // (SELECT ...) UNION (SELECT ...): a parenthesised member.
+            next();
+            std::string sql = subquery();
+            expectPunct(")");
+            SelectCore c;
+            SelectItem star;
+            star.sql = "*";
+            star.star = true;
+            c.items.push_back(star);
+            c.fromSql = "FROM (" + sql + ")";
+            st.cores.push_back(std::move(c));
+        } else {
+            st.cores.push_back(parseSelectCore());
+        }
+        if (acceptWord("UNION")) {
+            st.unionOps.push_back(acceptWord("ALL") ? "UNION ALL" : "UNION");
+            continue;
+        }
+        break;
+    }
+    if (acceptWord("ORDER")) {
+        expectWord("BY");
+        std::string order;
+        ctx_.back().aggregate = false;
+        for (;;) {
+            Expr e = expr();
+            std::string term = value(e);
+            if (st.cores.size() > 1 && e.plainColumn) term = columnName(e.column);
+            if (acceptWord("DESC"))
+                term += " DESC";
+            else if (acceptWord("ASC"))
+                term += " ASC";
+            if (!order.empty()) order += ", ";
+            order += term;
+            if (!acceptPunct(",")) break;
+        }
+        if (ctx_.back().aggregate && st.cores.size() == 1) st.cores[0].aggregate = true;
+        st.orderBy = "ORDER BY " + order;
+    }
+    if (acceptWord("WITH")) {
+        expectWord("OWNERACCESS");
+        expectWord("OPTION");
+    }
+    return st;
+}
+
+std::string Parser::coreSql(SelectCore& c, bool withTop) {
+    std::string sql = "SELECT ";
+    if (c.distinct) sql += "DISTINCT ";
+    for (std::size_t i = 0; i < c.items.size(); ++i) {
+        if (i) sql += ", ";
+        sql += c.items[i].sql;
+        if (c.items[i].explicitAlias) sql += " AS " + text::quoteName(c.items[i].name);
+    }
+    if (!c.fromSql.empty()) sql += " " + c.fromSql;
+    if (!c.where.empty()) sql += " WHERE " + c.where;
+    if (!c.groupBy.empty()) sql += " GROUP BY " + c.groupBy;
+    if (!c.having.empty()) sql += " HAVING " + c.having;
+    (void)withTop;
+    return sql;
+}
+
+namespace {
+
+std::string limitFor(const std::string& top, bool percent, const std::string& rowsSql) {
+    if (!percent) return "LIMIT " + top;
+    // Jet rounds a percentage of rows up.
+    const std::string x = "(COUNT(*) * " + top + " / 100.0)";
+    return "LIMIT (SELECT CAST(" + x + " AS INTEGER) + (" + x + " > CAST(" + x +
+           " AS INTEGER)) FROM (" + rowsSql + "))";
+}
+
+} // namespace
+
+std::string Parser::selectSql(SelectStatement& st, bool withOrder) {
+    if (st.cores.size() == 1) {
+        SelectCore& c = st.cores[0];
+        std::string sql = coreSql(c, true);
+        if (withOrder && !st.orderBy.empty()) sql += " " + st.orderBy;
+        if (c.hasTop) sql += " " + limitFor(c.top, c.topPercent, coreSql(c, false));
+        return sql;
+    }
+    std::string sql;
+    for (std::size_t i = 0; i < st.cores.size(); ++i) {
+        SelectCore& c = st.cores[i];
+        std::string member = coreSql(c, false);
+        if (c.hasTop)
+            member = "SELECT * FROM (" + member + " " +
+                     limitFor(c.top, c.topPercent, coreSql(c, false)) + ")";
+        if (i) sql += " " + st.unionOps[i - 1] + " ";
+        sql += member;
+    }
+    if (withOrder && !st.orderBy.empty()) sql += " " + st.orderBy;
+    return sql;
+}
+
+void Parser::translateSelect() {
+    SelectStatement st = parseSelectStatement();
+    for (std::size_t i = 1; i < st.cores.size(); ++i)
+        if (!st.cores[i].into.empty()) syntaxError("INTO 只能写在第一个 SELECT 中");
+    SelectCore& first = st.cores[0];
+    out_.kind = first.into.empty() ? StatementKind::Select : StatementKind::SelectInto;
+    out_.intoTable = first.into;
+    out_.sqlite = selectSql(st);
+
+    SelectShape& sh = out_.shape;
+    sh.orderBy = st.orderBy;
+    if (st.cores.size() == 1) {
+        std::string list;
+        for (std::size_t i = 0; i < first.items.size(); ++i) {
+            if (i) list += ", ";
+            list += first.items[i].sql;
+            if (first.items[i].explicitAlias) list += " AS " + text::quoteName(first.items[i].name);
+        }
+        sh.selectList = list;
+        sh.fromClause = first.fromSql;
+        if (!first.where.empty()) sh.fromClause += " WHERE " + first.where;
+        if (!first.groupBy.empty()) sh.fromClause += " GROUP BY " + first.groupBy;
+        if (!first.having.empty()) sh.fromClause += " HAVING " + first.having;
+        if (first.hasTop) sh.limit = limitFor(first.top, first.topPercent, coreSql(first, false));
+        if (first.fromList.size() == 1 && !first.distinct && first.groupBy.empty() &&
+            first.having.empty() && !first.aggregate) {
+            const Source& s = unwrap(*first.fromList[0]);
+            if (s.kind == Source::Kind::Table) {
+                sh.singleSource = true;
+                sh.sourceName = s.name;
+                sh.sourceRef = s.ref();
+            }
+        }
+    } else {
+        sh.selectList = "*";
+        sh.fromClause = "FROM (" + selectSql(st, false) + ")";
+    }
+}
+
+// ---- INSERT / UPDATE / DELETE ---------------------------------------------
+
+void Parser::translateInsert() {
+    expectWord("INSERT");
+    expectWord("INTO");
+    const std::string table = expectName("表名");
+    if (table.empty()) msg::raise(msg::BadName, {""});
+    addTable(table);
+    if (peekWord("IN")) syntaxError("不支持引用外部数据库（IN）");
+    std::string sql = "INSERT INTO " + text::quoteName(table);
+    if (peekPunct("(") && !peekWord("SELECT", 1)) {
+        next();
+        std::string cols;
+        for (;;) {
+            std::string col = expectName("字段名");
+            if (acceptPunct(".") || acceptPunct("!")) col = expectName("字段名");
+            if (!cols.empty()) cols += ", ";
+            cols += text::quoteName(col);
+            if (!acceptPunct(",")) break;
+        }
+        expectPunct(")");
+        sql += " (" + cols + ")";
+    }
+    if (acceptWord("VALUES")) {
+        std::string rows;
+        for (;;) {
+            expectPunct("(");
+            std::string vals;
+            for (;;) {
+                Expr e = expr();
+                if (!vals.empty()) vals += ", ";
+                vals += value(e);
+                if (!acceptPunct(",")) break;
+            }
+            expectPunct(")");
+            if (!rows.empty()) rows += ", ";
+            rows += "(" + vals + ")";
+            if (!acceptPunct(",")) break;
+        }
+        sql += " VALUES " + rows;
+    } else if (peekWord("SELECT") || peekPunct("(") || peekWord("TABLE")) {
+        ctx_.push_back(Context{});
+        SelectStatement st = parseSelectStatement();
+        ctx_.pop_back();
+        sql += " " + selectSql(st);
+    } else {
+        expected("VALUES 或 SELECT");
+    }
+    out_.kind = StatementKind::Insert;
+    out_.sqlite = sql;
+}
+
+namespace {
+
+// Leaves and ON conditions of a FROM made of inner joins only.
+bool flattenInner(const Source& src, std::vector<const Source*>& leaves,
+                  std::vector<std::string>& conds) {
+    const Source& s = unwrap(src);
+    if (s.kind != Source::Kind::Join) {
+        leaves.push_back(&s);
+        return true;
+    }
+    if (s.joinType != "INNER") return false;
+    if (!flattenInner(*s.left, leaves, conds) || !flattenInner(*s.right, leaves, conds))
+        return false;
+    conds.push_back(s.on);
+    return true;
+}
+
+std::string leafSql(const Source& s) {
+    if (s.kind == Source::Kind::Subquery) return "(" + s.sql + ") AS " + text::quoteName(s.alias);
+    std::string out = text::quoteName(s.name);
+    if (!s.alias.empty()) out += " AS " + text::quoteName(s.alias);
+    return out;
+}
+
+const Source* findLeaf(const std::vector<const Source*>& leaves, const std::string& qualifier) {
+    if (qualifier.empty()) return leaves.empty() ? nullptr : leaves.front();
+    for (const Source* l : leaves) {
+        if (!l->alias.empty() ? text::equalsNoCase(l->alias, qualifier)
+                              : text::equalsNoCase(l->name, qualifier))
+            return l;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void Parser::translateUpdate() {
+    expectWord("UPDATE");
+    acceptWord("DISTINCTROW");
+    // The first SET target names the table that is written.
+    std::string targetQualifier;
+    {
+        int depth = 0;
+        for (std::size_t k = p_; k < t_.size(); ++k) {
+            const Token& tk = t_[k];
+            if (tk.kind == TokenKind::Punct && tk.text == "(") ++depth;
+            if (tk.kind == TokenKind::Punct && tk.text == ")") --depth;
+            if (depth == 0 && isWord(tk, "SET")) {
+                const Token& a = t_[std::min(k + 1, t_.size() - 1)];
+                const Token& b = t_[std::min(k + 2, t_.size() - 1)];
+                if ((a.kind == TokenKind::Word || a.kind == TokenKind::QuotedName) &&
+                    b.kind == TokenKind::Punct && (b.text == "." || b.text == "!"))
+                    targetQualifier = a.value;
+                break;
+            }
+        }
+    }
+    const std::size_t fromStart = p_;
+    std::unique_ptr<Source> from = parseJoinChain();
+    std::vector<const Source*> leaves;
+    std::vector<std::string> conds;
+    const bool inner = flattenInner(*from, leaves, conds);
+    if (!inner) syntaxError("UPDATE 中只支持 INNER JOIN 联接");
+    const Source* target = findLeaf(leaves, targetQualifier);
+    if (!target || target->kind != Source::Kind::Table)
+        syntaxError("找不到要更新的表“" + targetQualifier + "”");
+    const std::string targetName = target->name;
+    if (!target->alias.empty()) {
+        // SQLite 3.15 cannot alias the table of an UPDATE: read the FROM
+        // again with the alias written as the table's name.
+        qualifierRewrite_[text::toLower(target->alias)] = targetName;
+        p_ = fromStart;
+        from = parseJoinChain();
+        leaves.clear();
+        conds.clear();
+        flattenInner(*from, leaves, conds);
+        target = findLeaf(leaves, targetQualifier);
+    }
+    std::string others;
+    for (const Source* l : leaves) {
+        if (l == target) continue;
+        if (!others.empty()) others += ", ";
+        others += leafSql(*l);
+    }
+    expectWord("SET");
+    std::vector<std::pair<std::string, std::string>> sets;
+    for (;;) {
+        std::string col = expectName("字段名");
+        if (acceptPunct(".") || acceptPunct("!")) {
+            const std::string q = col;
+            col = expectName("字段名");
+            const bool ours = text::equalsNoCase(q, targetQualifier) ||
+                              text::equalsNoCase(q, targetName) ||
+                              (!target->alias.empty() && text::equalsNoCase(q, target->alias));
+            if (!ours)
+                syntaxError("一条 UPDATE 语句只能更新一个表的字段（“" + q + "." + col + "”）");
+        }
+        if (!peekOp("=")) expected("“=”");
+        next();
+        Expr e = expr();
+        sets.emplace_back(col, value(e));
+        if (!acceptPunct(",")) break;
+    }
+    std::string where;
+    if (acceptWord("WHERE")) where = expr().sql;
+
+    std::string sql = "UPDATE " + text::quoteName(targetName) + " SET ";
+    if (others.empty()) {
+        for (std::size_t i = 0; i < sets.size(); ++i) {
+            if (i) sql += ", ";
+            sql += text::quoteName(sets[i].first) + " = " + sets[i].second;
+        }
+        if (!where.empty()) sql += " WHERE " + where;
+    } else {
+        std::string cond;
+        for (const auto& c : conds)
+            cond += (cond.empty() ? "" : " AND ") + c;
+        if (!where.empty()) cond += (cond.empty() ? "" : " AND ") + where;
+        const std::string tail = " FROM " + others + (cond.empty() ? "" : " WHERE " + cond);
+        for (std::size_t i = 0; i < sets.size(); ++i) {
+            if (i) sql += ", ";
+            sql += text::quoteName(sets[i].first) + " = (SELECT " + sets[i].second + tail +
+                   " LIMIT 1)";
+        }
+        sql += " WHERE EXISTS (SELECT 1" + tail + ")";
+    }
+    out_.kind = StatementKind::Update;
+    out_.sqlite = sql;
+}
+
+void Parser::translateDelete() {
+    expectWord("DELETE");
+    acceptWord("DISTINCTROW");
+    std::string targetQualifier;
+    if (peekOp("*")) {
+        next();
+    } else if (!peekWord("FROM")) {
+        targetQualifier = expectName("表名");
+        if (acceptPunct(".") || acceptPunct("!")) {
+            if (!peekOp("*")) expected("“*”");
+            next();
+        }
+    }
+    expectWord("FROM");
+    SelectCore core;
+    const std::string fromSql = parseFromList(core);
+    std::string where;
+    if (acceptWord("WHERE")) where = expr().sql;
+    std::vector<const Source*> leaves;
+    for (const auto& s : core.fromList)
+        collectRefs(*s, leaves);
+    const Source* target = findLeaf(leaves, targetQualifier);
+    if (!target || target->kind != Source::Kind::Table)
+        syntaxError("找不到要删除记录的表“" + targetQualifier + "”");
+    std::string sql = "DELETE FROM " + text::quoteName(target->name);
+    if (leaves.size() == 1 && target->alias.empty()) {
+        if (!where.empty()) sql += " WHERE " + where;
+    } else {
+        // Rows of the target that the joined (or aliased) FROM selects.
+        sql += " WHERE rowid IN (SELECT " + target->ref() + ".rowid FROM " + fromSql +
+               (where.empty() ? "" : " WHERE " + where) + ")";
+    }
+    out_.kind = StatementKind::Delete;
+    out_.sqlite = sql;
+}
+
+void Parser::translateStatement() {
+    if (atEnd()) {
+        out_.kind = StatementKind::Empty;
+        return;
+    }
+    const Token& first = peek();
+    if (isName(first) && peek(1).kind == TokenKind::End) {
+        const std::string name = first.value;
+        if (name.empty()) msg::raise(msg::BadName, {""});
+        next();
+        addTable(name);
+        out_.kind = StatementKind::BareName;
+        out_.sqlite = "SELECT * FROM " + text::quoteName(name);
+        out_.shape.singleSource = true;
+        out_.shape.sourceName = name;
+        out_.shape.sourceRef = text::quoteName(name);
+        out_.shape.selectList = "*";
+        out_.shape.fromClause = "FROM " + text::quoteName(name);
+        return;
+    }
+    if (peekWord("SELECT") || peekPunct("(") || peekWord("TABLE")) {
+        translateSelect();
+    } else if (peekWord("INSERT")) {
+        translateInsert();
+    } else if (peekWord("UPDATE")) {
+        translateUpdate();
+    } else if (peekWord("DELETE")) {
+        translateDelete();
+    } else {
+        syntaxError("无法识别的语句：“" + first.text + "”");
+    }
+    if (!atEnd()) syntaxError("语句末尾有多余的内容：" + near());
+}
+
+std::string Parser::expressionOnly() {
+    Expr e = expr();
+    if (!atEnd()) syntaxError("表达式末尾有多余的内容：" + near());
+    return e.sql;
+}
+
+} // namespace
+
+StatementKind classify(std::string_view jet) {
+    std::vector<Token> t = tokenizeImpl(jet, true);
+    while (t.size() >= 2 && t[t.size() - 2].kind == TokenKind::Punct && t[t.size() - 2].text == ";")
+        t.erase(t.end() - 2);
+    std::size_t k = 0;
+    while (t[k].kind == TokenKind::Punct && t[k].text == "(")
+        ++k;
+    const Token& a = t[k];
+    const Token& b = t[std::min(k + 1, t.size() - 1)];
+    const Token& c = t[std::min(k + 2, t.size() - 1)];
+    if (a.kind == TokenKind::End) return StatementKind::Empty;
+    if (isWord(a, "SELECT") || isWord(a, "TABLE")) {
+        int depth = 0;
+        for (std::size_t i = k; i < t.size(); ++i) {
+            if (t[i].kind == TokenKind::Punct && t[i].text == "(") ++depth;
+            if (t[i].kind == TokenKind::Punct && t[i].text == ")") --depth;
+            if (depth <= 0 && (isWord(t[i], "FROM") || isWord(t[i], "UNION"))) break;
+            if (depth == 0 && isWord(t[i], "INTO")) return StatementKind::SelectInto;
+        }
+        return StatementKind::Select;
+    }
+    if (k > 0) return StatementKind::Other;
+    if (isWord(a, "INSERT")) return StatementKind::Insert;
+    if (isWord(a, "UPDATE")) return StatementKind::Update;
+    if (isWord(a, "DELETE")) return StatementKind::Delete;
+    if (isWord(a, "CREATE")) {
+        if (isWord(b, "TABLE")) return StatementKind::CreateTable;
+        if (isWord(b, "INDEX") || (isWord(b, "UNIQUE") && isWord(c, "INDEX")))
+            return StatementKind::CreateIndex;
+        if (isWord(b, "PROC") || isWord(b, "PROCEDURE") || isWord(b, "VIEW"))
+            return StatementKind::CreateProcedure;
+        return StatementKind::Other;
+    }
+    if (isWord(a, "ALTER"))
+        return isWord(b, "TABLE") ? StatementKind::AlterTable : StatementKind::Other;
+    if (isWord(a, "DROP")) {
+        if (isWord(b, "TABLE")) return StatementKind::DropTable;
+        if (isWord(b, "INDEX")) return StatementKind::DropIndex;
+        if (isWord(b, "PROC") || isWord(b, "PROCEDURE") || isWord(b, "VIEW"))
+            return StatementKind::DropProcedure;
+        return StatementKind::Other;
+    }
+    if (isWord(a, "EXEC") || isWord(a, "EXECUTE")) return StatementKind::Execute;
+    if (isName(a) && b.kind == TokenKind::End) return StatementKind::BareName;
+    return StatementKind::Other;
+}
+
+Translation translate(std::string_view jet) {
+    Translation out;
+    Parser parser(tokenize(jet), out);
+    parser.translateStatement();
+    return out;
+}
+
+std::string translateExpression(std::string_view jet) {
+    Translation unused;
+    Parser parser(tokenize(jet), unused);
+    return parser.expressionOnly();
+}
+
+std::string renameIdentifier(std::string_view jet, std::string_view oldName,
+                             std::string_view newName) {
+    const std::vector<Token> t = tokenizeImpl(jet, true);
+    std::string out;
+    std::size_t last = 0;
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        const Token& tk = t[i];
+        if (tk.kind != TokenKind::Word && tk.kind != TokenKind::QuotedName) continue;
+        if (!text::equalsNoCase(tk.value, oldName)) continue;
+        // A function call keeps its name (Year(x) when a field is named Year).
+        if (tk.kind == TokenKind::Word && t[i + 1].kind == TokenKind::Punct &&
+            t[i + 1].text == "(" && findJetFunction(tk.text))
+            continue;
+        out.append(jet.substr(last, tk.offset - last));
+        out += "[" + std::string(newName) + "]";
+        last = tk.offset + tk.text.size();
+    }
+    out.append(jet.substr(last));
+    return out;
+}
+
+} // namespace engine::sql
