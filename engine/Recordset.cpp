@@ -127,7 +127,8 @@ void Recordset::MoveLast() {
 
 void Recordset::MoveNext() {
     d->requireOpen();
-    if (d->edit == Impl::Edit::None && d->position >= d->count()) msg::raise(msg::NoCurrentRecord);
+    if (d->edit == Impl::Edit::None && !d->currentDeleted && d->position >= d->count())
+        msg::raise(msg::NoCurrentRecord);
     const bool stay = d->currentDeleted; // the record after a deleted one took its place
     const long from = d->position;
     d->flush();

@@ -225,3 +225,25 @@ long Database::runAction(const sql::Translation& t) {
 }
 
 } // namespace engine
+
+namespace engine {
+
+void Database::compactInto(const std::string& target, const std::string& password) {
+    // sqlcipher_export writes every table, index, trigger and view afresh
+    // into the attached file, which leaves it without free pages; the key
+    // given on ATTACH encrypts it (an empty key writes a plain file).
+    // ATTACH cannot create a file on a connection opened without the create
+    // flag, but it takes an empty existing file as a new database.
+    requireWritable();
+    { std::ofstream touch(target, std::ios::binary); }
+    sqlite::exec(db_, "ATTACH DATABASE " + sqlite::quoteText(target) + " AS tk_compacted KEY " +
+                          sqlite::quoteText(password));
+    struct Detach {
+        sqlite3* db;
+        ~Detach() { sqlite3_exec(db, "DETACH DATABASE tk_compacted", nullptr, nullptr, nullptr); }
+    } detach{db_};
+    Statement st(db_, "SELECT sqlcipher_export('tk_compacted')");
+    st.run();
+}
+
+} // namespace engine

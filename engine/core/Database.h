@@ -47,6 +47,9 @@ public:
     void renameTable(const std::string& from, const std::string& to);
     void renameColumn(const std::string& table, const std::string& from, const std::string& to);
 
+    // Writes a compacted copy to target, encrypted with password (plain when empty).
+    void compactInto(const std::string& target, const std::string& password);
+
 private:
     Database() = default;
     Recordset openSelect(const sql::Translation& t, const std::string& source, int lockType);

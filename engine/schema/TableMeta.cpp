@@ -128,7 +128,7 @@ void ensure(sqlite3* db) {
                  "ColumnName TEXT NOT NULL COLLATE NOCASE, TypeWord TEXT NOT NULL, "
                  "TypeCode INTEGER NOT NULL, Size INTEGER NOT NULL DEFAULT 0, "
                  "Precision INTEGER NOT NULL DEFAULT 0, Scale INTEGER NOT NULL DEFAULT 0, "
-                 "AutoIncrement INTEGER NOT NULL DEFAULT 0, Seed INTEGER NOT NULL DEFAULT 1, "
+                 "IsCounter INTEGER NOT NULL DEFAULT 0, Seed INTEGER NOT NULL DEFAULT 1, "
                  "Increment INTEGER NOT NULL DEFAULT 1, NextValue INTEGER NOT NULL DEFAULT 1, "
                  "Required INTEGER NOT NULL DEFAULT 0, DefaultJet TEXT, "
                  "PRIMARY KEY (TableName, ColumnName));"
@@ -156,7 +156,7 @@ std::optional<TableMeta> load(sqlite3* db, const std::string& table) {
     meta.name = *real;
     if (present(db)) {
         Statement st(db, "SELECT ColumnName, TypeWord, TypeCode, Size, Precision, Scale, "
-                         "AutoIncrement, Seed, Increment, Required, DefaultJet FROM MSysColumns "
+                         "IsCounter, Seed, Increment, Required, DefaultJet FROM MSysColumns "
                          "WHERE TableName=?1 ORDER BY Ordinal");
         st.bindText(1, meta.name);
         while (st.step()) {
@@ -235,7 +235,7 @@ void save(sqlite3* db, const TableMeta& meta) {
     }
     remove(db, meta.name);
     Statement ins(db, "INSERT INTO MSysColumns (TableName, Ordinal, ColumnName, TypeWord, "
-                      "TypeCode, Size, Precision, Scale, AutoIncrement, Seed, Increment, "
+                      "TypeCode, Size, Precision, Scale, IsCounter, Seed, Increment, "
                       "NextValue, Required, DefaultJet) VALUES "
                       "(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14)");
     int ordinal = 0;
