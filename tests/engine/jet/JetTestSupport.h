@@ -1,0 +1,44 @@
+#pragma once
+
+#include "engine/EngineError.h"
+#include "engine/jet/JetFile.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace jettest {
+
+// The sample files live outside the repository (../shared/corpus/jet); tests
+// that need them skip when they are not there.
+inline std::string corpusFile(const std::string& name) {
+    return std::string(JET_CORPUS_DIR) + "/" + name;
+}
+
+#define JET_REQUIRE_CORPUS(name)                                                                   \
+    do {                                                                                           \
+        if (!std::filesystem::exists(jettest::corpusFile(name)))                                   \
+            GTEST_SKIP() << "sample file missing: " << jettest::corpusFile(name);                  \
+    } while (0)
+
+inline std::vector<std::vector<engine::Value>> allRows(const engine::jet::JetFile& f,
+                                                       const std::string& table) {
+    std::vector<std::vector<engine::Value>> rows;
+    f.forEachRow(table, [&](const std::vector<engine::Value>& r) {
+        rows.push_back(r);
+        return true;
+    });
+    return rows;
+}
+
+// Row values as their text forms, for compact comparisons with what the
+// other readers print.
+inline std::vector<std::string> texts(const std::vector<engine::Value>& row) {
+    std::vector<std::string> out;
+    for (const auto& v : row)
+        out.push_back(v.isNull() ? "<null>" : v.toText());
+    return out;
+}
+
+} // namespace jettest
