@@ -13,14 +13,14 @@
 namespace engine::sql {
 
 enum class TokenKind {
-    Word,        // keyword or bare identifier (Unicode letters allowed): SELECT, 客户
-    QuotedName,  // [bracketed] or `backquoted` or "double quoted" name
-    String,      // 'text' (or "text" where Jet reads it as a string literal)
-    Number,      // 12, 1.5, 1e3, &H1F
-    Date,        // #2024-01-31#, value holds 'yyyy-MM-dd HH:mm:ss'
-    Parameter,   // ? or :name / @name
-    Operator,    // = <> <= >= < > + - * / \ & ^ ||
-    Punct,       // ( ) , . ;
+    Word,       // keyword or bare identifier (Unicode letters allowed): SELECT, 客户
+    QuotedName, // [bracketed] or `backquoted` or "double quoted" name
+    String,     // 'text' (or "text" where Jet reads it as a string literal)
+    Number,     // 12, 1.5, 1e3, &H1F
+    Date,       // #2024-01-31#, value holds 'yyyy-MM-dd HH:mm:ss'
+    Parameter,  // ? or :name / @name
+    Operator,   // = <> <= >= < > + - * / \ & ^ ||
+    Punct,      // ( ) , . ;
     End,
 };
 
@@ -62,19 +62,19 @@ struct SelectShape {
     // join, DISTINCT, GROUP BY, HAVING, aggregate function or UNION: its rows
     // can be written back by row key.
     bool singleSource = false;
-    std::string sourceName;   // that table's name as written, without brackets
-    std::string sourceRef;    // how to qualify a column of it: its alias, or its quoted name
-    std::string selectList;   // "*", "\"a\", \"b\" AS \"x\"", ...
-    std::string fromClause;   // "FROM ... [WHERE ...]" (no ORDER BY, no LIMIT)
-    std::string orderBy;      // "ORDER BY ..." or empty
-    std::string limit;        // "LIMIT ..." or empty (TOP n, TOP n PERCENT)
+    std::string sourceName; // that table's name as written, without brackets
+    std::string sourceRef;  // how to qualify a column of it: its alias, or its quoted name
+    std::string selectList; // "*", "\"a\", \"b\" AS \"x\"", ...
+    std::string fromClause; // "FROM ... [WHERE ...]" (no ORDER BY, no LIMIT)
+    std::string orderBy;    // "ORDER BY ..." or empty
+    std::string limit;      // "LIMIT ..." or empty (TOP n, TOP n PERCENT)
 };
 
 struct Translation {
     StatementKind kind = StatementKind::Empty;
-    std::string sqlite;       // the whole statement in SQLite SQL
-    SelectShape shape;        // for Select
-    std::string intoTable;    // SelectInto: the new table; sqlite then holds the SELECT alone
+    std::string sqlite;    // the whole statement in SQLite SQL
+    SelectShape shape;     // for Select
+    std::string intoTable; // SelectInto: the new table; sqlite then holds the SELECT alone
     std::vector<std::string> tables; // names of tables/queries read or written, without brackets
 };
 
@@ -94,9 +94,9 @@ std::string renameIdentifier(std::string_view jet, std::string_view oldName,
 // ---- DDL ------------------------------------------------------------------
 
 struct TypeSpec {
-    std::string word;              // the type word as written, without arguments: "Text", "NUMERIC"
-    std::vector<long long> args;   // (20) -> {20}; (6,2) -> {6,2}; COUNTER(1,1) -> {1,1}
-    std::string written;           // the whole type as written: "Text(20)"
+    std::string word;            // the type word as written, without arguments: "Text", "NUMERIC"
+    std::vector<long long> args; // (20) -> {20}; (6,2) -> {6,2}; COUNTER(1,1) -> {1,1}
+    std::string written;         // the whole type as written: "Text(20)"
 };
 
 struct ColumnDef {
@@ -105,16 +105,16 @@ struct ColumnDef {
     bool notNull = false;
     bool primaryKey = false;
     bool unique = false;
-    std::string constraintName;     // CONSTRAINT name before PRIMARY KEY / UNIQUE, if given
+    std::string constraintName;            // CONSTRAINT name before PRIMARY KEY / UNIQUE, if given
     std::optional<std::string> defaultJet; // DEFAULT expression as written
-    std::string refTable;           // REFERENCES table [(columns)] on the column, if given
+    std::string refTable;                  // REFERENCES table [(columns)] on the column, if given
     std::vector<std::string> refColumns;
 };
 
 struct TableConstraint {
     enum class Kind { PrimaryKey, Unique, ForeignKey };
     Kind kind = Kind::PrimaryKey;
-    std::string name;               // empty when not named
+    std::string name; // empty when not named
     std::vector<std::string> columns;
     std::string refTable;
     std::vector<std::string> refColumns;
@@ -130,9 +130,9 @@ struct AlterTable {
     enum class Action { AddColumn, AlterColumn, DropColumn, AddConstraint, DropConstraint };
     std::string table;
     Action action = Action::AddColumn;
-    ColumnDef column;               // AddColumn, AlterColumn
-    TableConstraint constraint;     // AddConstraint
-    std::string name;               // DropColumn: column; DropConstraint: constraint
+    ColumnDef column;           // AddColumn, AlterColumn
+    TableConstraint constraint; // AddConstraint
+    std::string name;           // DropColumn: column; DropConstraint: constraint
 };
 
 struct DropTable {
@@ -148,8 +148,8 @@ struct CreateIndex {
     };
     std::vector<Part> columns;
     bool unique = false;
-    bool primary = false;           // WITH PRIMARY
-    bool disallowNull = false;      // WITH DISALLOW NULL
+    bool primary = false;      // WITH PRIMARY
+    bool disallowNull = false; // WITH DISALLOW NULL
 };
 
 struct DropIndex {
@@ -159,8 +159,8 @@ struct DropIndex {
 
 struct CreateProcedure {
     std::string name;
-    std::string body;               // the Jet text after AS, trimmed, trailing ';' removed
-    bool isView = false;            // CREATE VIEW
+    std::string body;    // the Jet text after AS, trimmed, trailing ';' removed
+    bool isView = false; // CREATE VIEW
 };
 
 struct DropProcedure {

@@ -886,17 +886,19 @@ SelectCore Parser::parseSelectCore() {
     }
     // Two plain columns of the same name get their table's name, as Jet names
     // them ("A.ID", "B.ID").
+    std::vector<bool> duplicate(core.items.size(), false);
     for (std::size_t i = 0; i < core.items.size(); ++i) {
-        auto& a = core.items[i];
+        const auto& a = core.items[i];
         if (!a.plainColumn || a.qualifier.empty()) continue;
         for (std::size_t j = 0; j < core.items.size(); ++j) {
             const auto& b = core.items[j];
-            if (i != j && !b.star && text::equalsNoCase(a.name, b.name)) {
-                a.name = a.qualifier + "." + a.name;
-                a.explicitAlias = true;
-                break;
-            }
+            if (i != j && !b.star && text::equalsNoCase(a.name, b.name)) duplicate[i] = true;
         }
+    }
+    for (std::size_t i = 0; i < core.items.size(); ++i) {
+        if (!duplicate[i]) continue;
+        core.items[i].name = core.items[i].qualifier + "." + core.items[i].name;
+        core.items[i].explicitAlias = true;
     }
     if (acceptWord("INTO")) {
         core.into = expectName("新表名");
