@@ -67,7 +67,10 @@ TEST(JetQueries, ActionCrosstabAndOtherKinds) {
     EXPECT_EQ(q["DeleteQuery"].sql, "DELETE Table1.col1, Table1.col2, Table1.col3\n"
                                     "FROM Table1\n"
                                     "WHERE (((Table1.col1)>\"blah\"));");
-    EXPECT_EQ(q["AppendQuery"].sql.substr(0, 40), "INSERT INTO Table3 ( col2, col2, col3 )\nS");
+    EXPECT_EQ(q["AppendQuery"].sql,
+              "INSERT INTO Table3 ( col2, col2, col3 )\n"
+              "SELECT [Table1].[col2], [Table2].[col2], [Table2].[col3]\n"
+              "FROM Table3, Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1];");
     const std::string& x = q["CrosstabQuery"].sql;
     EXPECT_EQ(x.substr(0, x.find('\n')), "TRANSFORM Count([Table2].[col2]) AS CountOfcol2");
     EXPECT_NE(x.find("\nGROUP BY Table2_1.col1, [Table2].[col3]\n"), std::string::npos);
