@@ -123,6 +123,25 @@ struct Context {
     int exprCounter = 1000;
 };
 
+// Nesting deeper than this is refused instead of exhausting the stack.
+constexpr int kMaxDepth = 600;
+
+class DepthGuard {
+public:
+    explicit DepthGuard(int& depth) : depth_(depth) {
+        if (++depth_ > kMaxDepth) {
+            --depth_;
+            syntaxError("表达式或子查询嵌套太深");
+        }
+    }
+    ~DepthGuard() { --depth_; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+
+private:
+    int& depth_;
+};
+
 class Parser {
 public:
     Parser(std::vector<Token> tokens, Translation& out) : t_(std::move(tokens)), out_(out) {
@@ -255,11 +274,13 @@ private:
     // alias). Keys are lower case.
     std::map<std::string, std::string> qualifierRewrite_;
     int subqueryCounter_ = 0;
+    int depth_ = 0;
 };
 
 // ---- expressions --------------------------------------------------------
 
 Expr Parser::parseImp() {
+    DepthGuard guard(depth_);
     Expr l = parseEqv();
     while (acceptWord("IMP")) {
         Expr r = parseEqv();
@@ -305,6 +326,7 @@ Expr Parser::parseAnd() {
 }
 
 Expr Parser::parseNot() {
+    DepthGuard guard(depth_);
     if (acceptWord("NOT")) {
         Expr e = parseNot();
         return make("(NOT " + e.sql + ")", ValueType::Bool);
@@ -474,6 +496,7 @@ Expr Parser::parseMul() {
 }
 
 Expr Parser::parseUnary() {
+    DepthGuard guard(depth_);
     if (peekOp("-")) {
         next();
         Expr e = parseUnary();
@@ -596,7 +619,8 @@ Expr Parser::parsePrimary() {
             expectPunct(")");
             return make("EXISTS (" + sql + ")", ValueType::Bool);
         }
-        if (peekPunct("(", 1) && !isReservedWord(tk)) {
+        // Left( and Right( are calls; LEFT JOIN is never followed by "(".
+        if (peekPunct("(", 1) && (!isReservedWord(tk) || findJetFunction(tk.text))) {
             const std::string name = next().text;
             return parseFunction(name);
         }
@@ -709,6 +733,7 @@ std::unique_ptr<Source> Parser::parseSourcePrimary() {
 }
 
 std::unique_ptr<Source> Parser::parseJoinChain() {
+    DepthGuard guard(depth_);
     auto left = parseSourcePrimary();
     for (;;) {
         std::string type;
@@ -805,6 +830,7 @@ std::string Parser::parseFromList(SelectCore& core) {
 // ---- SELECT --------------------------------------------------------------
 
 std::string Parser::subquery() {
+    DepthGuard guard(depth_);
     ctx_.push_back(Context{});
     SelectStatement st = parseSelectStatement();
     ctx_.pop_back();
