@@ -110,6 +110,13 @@ void LoadCatalogue() {
             }
         }
 
+        // Adding to an empty chooser selects the first entry; the loader
+        // leaves none selected and the text empty.
+        if (chooser) {
+            chooser->setCurrentIndex(-1);
+            chooser->setEditText(QString());
+        }
+
         if (entries == 0) {
             const int answer = platform::services().MsgBox(EmptyDatabaseQuestion,
                                                            platform::mb::YesNo, EmptyDatabaseTitle);

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -217,6 +218,8 @@ void MDI::buildToolbar() {
     Toolbar1->setFloatable(false);
     Toolbar1->setIconSize(QSize(16, 16));
     Toolbar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    Toolbar1->setContentsMargins(0, 0, 0, 0);
+    if (QLayout* l = Toolbar1->layout()) l->setSpacing(0);
     addToolBar(Qt::TopToolBarArea, Toolbar1);
 
     for (const ButtonDesign& b : toolbarDesign) {
@@ -233,6 +236,9 @@ void MDI::buildToolbar() {
         connect(action, &QAction::triggered, this,
                 [this, action] { runCommand([&] { Toolbar1_ButtonClick(action); }); });
         Buttons.push_back(action);
+        // Compact buttons, so that all of them fit left of the undo button
+        // at its designed place.
+        if (QWidget* w = Toolbar1->widgetForAction(action)) w->setFixedSize(21, 22);
     }
 
     // The controls stand on the toolbar at their designed positions.
@@ -256,10 +262,11 @@ void MDI::buildToolbar() {
     x->setGeometry(twipsToPixels(6840), centred(twipsToPixels(300)), twipsToPixels(495),
                    twipsToPixels(300));
 
-    // A buffer for the text export; it only needs to exist.
+    // A buffer for the text export: it holds text but has nothing to show.
     Text = new QLineEdit(QStringLiteral("Text1"), Toolbar1);
     Text->setGeometry(twipsToPixels(7380), centred(twipsToPixels(222)), twipsToPixels(135),
                       twipsToPixels(222));
+    Text->hide();
 
     Combo0 = new QComboBox(Toolbar1);
     Combo0->setEditable(true);

@@ -15,7 +15,13 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <ostream>
 #include <string>
+
+// Readable QString values in failure output.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace testdb {
 
@@ -23,8 +29,9 @@ inline QApplication& app() {
     static int argc = 1;
     static char name[] = "tabelko_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    // Never destroyed: Qt's own statics may already be gone at exit.
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 inline std::string connectionString(const QString& path, const QString& password) {

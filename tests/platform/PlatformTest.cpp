@@ -21,8 +21,9 @@ QApplication& app() {
     static int argc = 1;
     static char name[] = "platform_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    // Never destroyed: Qt's own statics may already be gone at exit.
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 // Runs `act` on the next modal dialog once it is up.
