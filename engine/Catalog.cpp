@@ -65,6 +65,7 @@ void CatalogTable::load() {
         col.table_ = meta->name;
         col.name_ = c.name;
         col.type_ = c.type.code;
+        col.word_ = c.type.word;
         col.size_ = c.type.size;
         col.precision_ = c.type.precision;
         col.scale_ = c.type.scale;

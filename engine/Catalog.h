@@ -21,6 +21,8 @@ public:
     // Renames the column; saved queries that use it are rewritten.
     void SetName(const std::string& newName);
     int Type() const { return type_; }
+    // The type word the column was created with ("Text(20)", "Counter").
+    const std::string& TypeWord() const { return word_; }
     long DefinedSize() const { return size_; }
     int Precision() const { return precision_; }
     int NumericScale() const { return scale_; }
@@ -33,7 +35,7 @@ public:
 private:
     friend class CatalogTable;
     std::shared_ptr<Database> db_;
-    std::string table_, name_;
+    std::string table_, name_, word_;
     int type_ = 0;
     long size_ = 0;
     int precision_ = 0, scale_ = 0;
