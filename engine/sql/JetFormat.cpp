@@ -142,7 +142,8 @@ std::string numberSection(const std::string& sec, double value) {
                       std::round(m * std::pow(10.0, decimals)) / std::pow(10.0, decimals));
         body = buf;
         char eb[32];
-        std::snprintf(eb, sizeof eb, "%0*d", std::max(expZeros, 1), std::abs(exp));
+        std::snprintf(eb, sizeof eb, "%0*d", std::min(std::max(expZeros, 1), 6),
+                      std::abs(exp) % 1000);
         body += std::string("E") + (exp < 0 ? "-" : (sciPlus ? "+" : "")) + eb;
         return prefix + body + suffix;
     }
@@ -282,7 +283,7 @@ std::string customDate(const std::string& fmt, const date::DateTime& dt, int fir
                 continue;
             }
         }
-        if (c == "yyyy" || c.size() > 4 && c[0] == 'y')
+        if (c == "yyyy" || (c.size() > 4 && c[0] == 'y'))
             out += std::to_string(dt.year);
         else if (c == "yy")
             out += two(dt.year % 100);

@@ -1261,9 +1261,37 @@ const ScalarDef kScalars[] = {
     {"jet_rnd", -1, fnRnd, false},
 };
 
+// ---- collation ---------------------------------------------------------------
+
+int jetTextCompare(void*, int na, const void* pa, int nb, const void* pb) {
+    const std::string_view a(static_cast<const char*>(pa), static_cast<std::size_t>(na));
+    const std::string_view b(static_cast<const char*>(pb), static_cast<std::size_t>(nb));
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[j]);
+        char32_t cx, cy;
+        if (x < 0x80 && y < 0x80) { // the common case, without decoding
+            cx = (x >= 'A' && x <= 'Z') ? x + 32 : x;
+            cy = (y >= 'A' && y <= 'Z') ? y + 32 : y;
+            ++i;
+            ++j;
+        } else {
+            cx = text::lower(text::decode(a, i));
+            cy = text::lower(text::decode(b, j));
+        }
+        if (cx != cy) return cx < cy ? -1 : 1;
+    }
+    if (i < a.size()) return 1;
+    if (j < b.size()) return -1;
+    return 0;
+}
+
 } // namespace
 
 void registerJetFunctions(sqlite3* db) {
+    sqlite3_create_collation_v2(db, JetTextCollation, SQLITE_UTF8, nullptr, jetTextCompare,
+                                nullptr);
     for (const auto& f : kScalars) {
         const int flags = SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0);
         sqlite3_create_function_v2(db, f.name, f.args, flags, nullptr, f.fn, nullptr, nullptr,

@@ -8,6 +8,13 @@ namespace engine::sql {
 // and the helpers the translator emits on an open SQLite connection.
 // Values follow the storage conventions of Value.h (dates as text
 // 'yyyy-MM-dd HH:mm:ss', booleans -1/0).
+//
+// Also registers the collation JetTextCollation: text compared as Jet
+// compares it, without regard to letter case (ASCII, Latin, Greek,
+// Cyrillic, full-width Latin), for TEXT columns declared
+// "COLLATE JETTEXT" so that =, ORDER BY and indexes match Jet.
 void registerJetFunctions(sqlite3* db);
+
+inline constexpr const char* JetTextCollation = "JETTEXT";
 
 } // namespace engine::sql

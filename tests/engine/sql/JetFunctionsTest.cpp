@@ -200,3 +200,13 @@ TEST_F(Functions, AggregatesPerGroup) {
     EXPECT_EQ(r.rows[0], (std::vector<std::string>{"80.0", "<null>", "50.0", "25.0"}));
     EXPECT_EQ(db.scalar("SELECT StDev(分) FROM 成绩 WHERE 分 = 70"), "<null>");
 }
+
+TEST_F(Functions, JetTextCollationIgnoresCase) {
+    db.exec("CREATE TABLE 人 (名 TEXT COLLATE JETTEXT PRIMARY KEY)");
+    db.exec("INSERT INTO 人 VALUES ('smith'), ('Émile'), ('张三'), ('Brown')");
+    EXPECT_EQ(db.column("SELECT 名 FROM 人 WHERE 名 = 'SMITH'"), "smith");
+    EXPECT_EQ(db.column("SELECT 名 FROM 人 WHERE 名 = 'émile'"), "Émile");
+    EXPECT_EQ(db.column("SELECT 名 FROM 人 ORDER BY 名"), "Brown|smith|Émile|张三");
+    // The primary key refuses a value that differs only in case, as Jet does.
+    EXPECT_THROW(db.exec("INSERT INTO 人 VALUES ('BROWN')"), std::runtime_error);
+}
