@@ -1348,6 +1348,10 @@ void Parser::translateStatement() {
         translateUpdate();
     } else if (peekWord("DELETE")) {
         translateDelete();
+    } else if (peekWord("TRANSFORM")) {
+        syntaxError("不支持交叉表查询（TRANSFORM ... PIVOT）");
+    } else if (peekWord("PARAMETERS")) {
+        syntaxError("不支持参数声明（PARAMETERS）");
     } else {
         syntaxError("无法识别的语句：“" + first.text + "”");
     }
