@@ -268,6 +268,8 @@ TableDef JetState::readTableDef(std::uint32_t tdefPage, const std::string& name)
         c.varIndex = e.u16(L.colVarOffset);
         const std::uint8_t flags = e.u8(L.colFlagsOffset);
         c.fixedLength = (flags & 0x01) != 0;
+        // The "may be null" bit is set on nearly every column; the designer's
+        // Required setting lives in the table's properties (applied later).
         c.required = (flags & 0x02) == 0;
         c.autoNumber = (flags & 0x04) != 0 || (flags & 0x40) != 0;
         c.fixedOffset = e.u16(L.colFixedOffset);
@@ -465,6 +467,53 @@ bool JetState::locateRow(std::uint32_t pageNo, int slot, Page& p, std::size_t& s
     corrupt(path, "记录的溢出指针链过长或形成了循环");
 }
 
+std::vector<std::string> JetState::requiredColumns(const std::vector<std::uint8_t>& blob) const {
+    // A property blob: a 4-byte tag, then blocks of (length, type). Block 0x80
+    // lists the property names; blocks 0x00/0x01 hold the values of one
+    // object (the table, or a column by name), each naming its property by
+    // its index in that list. A damaged blob only loses the properties.
+    std::vector<std::string> out;
+    ByteView v(blob.data(), blob.size(), &path);
+    if (blob.size() < 4 ||
+        !(std::memcmp(blob.data(), "MR2", 4) == 0 || std::memcmp(blob.data(), "KKD", 4) == 0))
+        return out;
+    std::vector<std::string> names;
+    std::size_t pos = 4;
+    while (v.has(pos, 6)) {
+        const std::uint32_t len = v.u32(pos);
+        const std::uint16_t type = v.u16(pos + 4);
+        if (len < 6 || !v.has(pos, len)) break;
+        ByteView block = v.sub(pos + 6, len - 6);
+        if (type == 0x80) {
+            std::size_t p = 0;
+            while (block.has(p, 2)) {
+                const std::size_t n = block.u16(p);
+                if (!block.has(p + 2, n)) break;
+                names.push_back(text(block.data() + p + 2, n));
+                p += 2 + n;
+            }
+        } else if ((type == 0x00 || type == 0x01) && block.has(0, 6)) {
+            const std::size_t n = block.u16(4);
+            if (!block.has(6, n)) break;
+            const std::string object = text(block.data() + 6, n);
+            std::size_t p = 6 + n;
+            while (block.has(p, 8)) {
+                const std::size_t entryLen = block.u16(p);
+                const std::uint8_t dataType = block.u8(p + 3);
+                const std::size_t nameIndex = block.u16(p + 4);
+                const std::size_t valueLen = block.u16(p + 6);
+                if (entryLen < 8 || !block.has(p, entryLen) || !block.has(p + 8, valueLen)) break;
+                if (nameIndex < names.size() && equalsNoCase(names[nameIndex], "Required") &&
+                    dataType == 0x01 && valueLen >= 1 && block.u8(p + 8) != 0)
+                    out.push_back(object);
+                p += entryLen;
+            }
+        }
+        pos += len;
+    }
+    return out;
+}
+
 const CatalogEntry* JetState::findTable(const std::string& name) const {
     for (const auto& e : catalog)
         if ((e.kind == ObjectKind::Table || e.kind == ObjectKind::SystemTable) &&
@@ -522,7 +571,7 @@ void loadCatalog(const std::shared_ptr<JetState>& s) {
               cType = objects.columnIndex("Type"), cFlags = objects.columnIndex("Flags"),
               cDatabase = objects.columnIndex("Database"),
               cForeign = objects.columnIndex("ForeignName"),
-              cConnect = objects.columnIndex("Connect");
+              cConnect = objects.columnIndex("Connect"), cProps = objects.columnIndex("LvProp");
     if (cId < 0 || cName < 0 || cType < 0)
         corrupt(s->path, "系统表 MSysObjects 缺少 Id、Name 或 Type 字段");
     // The catalogue itself has to be known before the cursor can look it up.
@@ -549,6 +598,8 @@ void loadCatalog(const std::shared_ptr<JetState>& s) {
                          ? ObjectKind::SystemTable
                          : ObjectKind::Table;
             e.tdefPage = static_cast<std::uint32_t>(e.id) & 0x00FFFFFFu;
+            if (cProps >= 0 && row[cProps].kind() == Value::Kind::Bytes)
+                s->tableProps[e.id] = row[cProps].bytes();
             break;
         case 4: // linked through ODBC
             e.kind = ObjectKind::LinkedTable;
@@ -634,7 +685,14 @@ const std::vector<CatalogEntry>& JetFile::catalog() const {
 TableDef JetFile::table(const std::string& name) const {
     const CatalogEntry* e = state_->findTable(name);
     if (!e) engine::msg::raise(engine::msg::UnknownTable, {name});
-    return state_->readTableDef(e->tdefPage, e->name);
+    TableDef def = state_->readTableDef(e->tdefPage, e->name);
+    auto props = state_->tableProps.find(e->id);
+    if (props != state_->tableProps.end())
+        for (const std::string& col : state_->requiredColumns(props->second)) {
+            const int i = def.columnIndex(col);
+            if (i >= 0) def.columns[static_cast<std::size_t>(i)].required = true;
+        }
+    return def;
 }
 
 } // namespace engine::jet

@@ -109,6 +109,9 @@ struct JetState {
     HeaderInfo header;
     std::uint32_t dbKey = 0;
     std::vector<CatalogEntry> catalog;
+    // MSysObjects.LvProp of each table, by object id: the properties the
+    // designer set (Required, ...), read when a definition is asked for.
+    std::unordered_map<std::int32_t, std::vector<std::uint8_t>> tableProps;
 
     // Decoded pages kept for reuse; dropped wholesale when it grows large.
     std::unordered_map<std::uint32_t, Page> cache;
@@ -142,6 +145,8 @@ struct JetState {
     std::vector<std::uint8_t> longValue(const ByteView& field);
 
     std::string text(const std::uint8_t* data, std::size_t size) const;
+    // Names of the columns whose "Required" property is set in a property blob.
+    std::vector<std::string> requiredColumns(const std::vector<std::uint8_t>& props) const;
     static RowCursor makeCursor(std::shared_ptr<JetState> self, TableDef def) {
         return RowCursor(std::move(self), std::move(def));
     }

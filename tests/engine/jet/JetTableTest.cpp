@@ -184,6 +184,11 @@ TEST(JetRows, NumericAndFixedText) {
     EXPECT_TRUE(flag.fixedLength);
     EXPECT_EQ(flag.adoType, adtype::WChar);
     EXPECT_EQ(flag.size, 1);
+    // Required comes from the designer's properties kept with the table.
+    for (const auto& c : u.columns)
+        EXPECT_TRUE(c.required) << c.name;
+    for (const auto& c : JetFile::open(corpusFile("testV2000.mdb")).table("Table1").columns)
+        EXPECT_FALSE(c.required) << c.name;
     auto users = allRows(ft, "users");
     ASSERT_EQ(users.size(), 2u);
     EXPECT_EQ(texts(users[1]), (std::vector<std::string>{
