@@ -131,6 +131,18 @@ void shiftDate(sqlite3_context* ctx, const date::DateTime& dt, double days, cons
     resultDate(ctx, date::fromSeconds(secs), fn);
 }
 
+// An empty text counts as 0 beside a number: it is what Nz(x) gives for a
+// Null, which Jet then adds as Empty.
+bool numberOrEmpty(sqlite3_value* v, Number& n) {
+    bool null;
+    if (values::toNumber(v, n, null)) return true;
+    if (isTextValue(v) && sqlite3_value_bytes(v) == 0) {
+        n = Number{};
+        return true;
+    }
+    return false;
+}
+
 // Jet's +: numbers add, two texts join, a date plus a number is a date.
 void fnAdd(sqlite3_context* ctx, int, sqlite3_value** a) {
     if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
@@ -143,8 +155,7 @@ void fnAdd(sqlite3_context* ctx, int, sqlite3_value** a) {
         return shiftDate(ctx, dt, y.asDouble(), "+");
     if (storedDate(a[1], dt) && values::toNumber(a[0], x, null))
         return shiftDate(ctx, dt, x.asDouble(), "+");
-    if (!values::toNumber(a[0], x, null) || !values::toNumber(a[1], y, null))
-        return fail(ctx, kTypeMismatch, "+");
+    if (!numberOrEmpty(a[0], x) || !numberOrEmpty(a[1], y)) return fail(ctx, kTypeMismatch, "+");
     addNumbers(ctx, x, y, false);
 }
 
@@ -159,8 +170,7 @@ void fnSub(sqlite3_context* ctx, int, sqlite3_value** a) {
                 ctx, static_cast<double>(date::toSeconds(d1) - date::toSeconds(d2)) / 86400.0);
         if (values::toNumber(a[1], y, null)) return shiftDate(ctx, d1, -y.asDouble(), "-");
     }
-    if (!values::toNumber(a[0], x, null) || !values::toNumber(a[1], y, null))
-        return fail(ctx, kTypeMismatch, "-");
+    if (!numberOrEmpty(a[0], x) || !numberOrEmpty(a[1], y)) return fail(ctx, kTypeMismatch, "-");
     addNumbers(ctx, x, y, true);
 }
 

@@ -149,6 +149,7 @@ TEST_F(Functions, NumbersAndOperators) {
     EXPECT_EQ(e("'1' + '2'"), "12");
     EXPECT_EQ(e("'1' + 2"), "3");
     EXPECT_EQ(e("'10' - '4'"), "6");
+    EXPECT_EQ(e("Nz(Null) + 1"), "1");
     EXPECT_NE(db.evalError("'a' + 1").find("数据类型不匹配"), std::string::npos);
 }
 
@@ -183,6 +184,7 @@ TEST_F(Functions, FormatNamedAndCustom) {
     EXPECT_EQ(e("Format(" + d + ")"), "2024/3/5 14:07:09");
     EXPECT_EQ(e("Format('2024-03-05 00:00:00', 'yyyy\\年m\\月')"), "2024年3月");
     EXPECT_EQ(e("Format(45292, 'yyyy-mm-dd')"), "2024-01-01");
+    EXPECT_EQ(e("Format(" + d + ", 'yyyy年mm月dd日 hh时nn分')"), "2024年03月05日 14时07分");
     EXPECT_EQ(e("Format('abc', '>')"), "ABC");
     EXPECT_EQ(e("Format('ab', '@@@@')"), "  ab");
     EXPECT_EQ(e("Format('text', '0.00')"), "text");

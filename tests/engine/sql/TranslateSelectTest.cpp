@@ -245,6 +245,12 @@ TEST_F(SelectTest, ExpressionsGiveJetValues) {
     EXPECT_EQ(db.eval("Switch(1 = 2, 'a', 2 = 2, 'b')"), "b");
     EXPECT_EQ(db.eval("Choose(2, 'a', 'b', 'c')"), "b");
     EXPECT_EQ(db.eval("UCase(Left$('abc', 2))"), "AB");
+    // Conditions used as values are Jet's -1 / 0.
+    EXPECT_EQ(db.column("SELECT EXISTS (SELECT * FROM 订单 WHERE 客户编号 = 客户.编号) FROM 客户 "
+                        "ORDER BY 编号"),
+              "-1|-1|0|0");
+    EXPECT_EQ(db.eval("(1 = 1) = True"), "-1");
+    EXPECT_EQ(db.eval("'b' Like '[a-c]' And Not 'd' Like '[a-c]'"), "-1");
 }
 
 TEST_F(SelectTest, ErrorsNameWhatIsWrong) {
