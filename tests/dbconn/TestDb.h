@@ -25,13 +25,31 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 
 namespace testdb {
 
+// One QApplication for the whole test program, deleted after the last test
+// and before static destruction, when Qt's own statics are still alive.
+class AppEnvironment : public ::testing::Environment {
+public:
+    static QApplication& app() {
+        static int argc = 1;
+        static char name[] = "tabelko_tests";
+        static char* argv[] = {name, nullptr};
+        if (!instance) instance = new QApplication(argc, argv);
+        return *instance;
+    }
+    void TearDown() override {
+        delete instance;
+        instance = nullptr;
+    }
+
+private:
+    static inline QApplication* instance = nullptr;
+};
+
+inline ::testing::Environment* const appEnvironment =
+    ::testing::AddGlobalTestEnvironment(new AppEnvironment);
+
 inline QApplication& app() {
-    static int argc = 1;
-    static char name[] = "tabelko_tests";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: Qt's own statics may already be gone at exit.
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
+    return AppEnvironment::app();
 }
 
 inline std::string connectionString(const QString& path, const QString& password) {

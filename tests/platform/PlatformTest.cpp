@@ -17,14 +17,26 @@ using namespace platform;
 
 namespace {
 
+// One QApplication for the test program, deleted after the last test while
+// Qt's own statics are still alive.
+QApplication* instance = nullptr;
+
 QApplication& app() {
     static int argc = 1;
     static char name[] = "platform_tests";
     static char* argv[] = {name, nullptr};
-    // Never destroyed: Qt's own statics may already be gone at exit.
-    static QApplication* a = new QApplication(argc, argv);
-    return *a;
+    if (!instance) instance = new QApplication(argc, argv);
+    return *instance;
 }
+
+class AppEnvironment : public ::testing::Environment {
+    void TearDown() override {
+        delete instance;
+        instance = nullptr;
+    }
+};
+::testing::Environment* const appEnvironment =
+    ::testing::AddGlobalTestEnvironment(new AppEnvironment);
 
 // Runs `act` on the next modal dialog once it is up.
 void onNextDialog(std::function<void(QWidget*)> act) {
