@@ -52,9 +52,7 @@ std::shared_ptr<Database> Database::open(const std::string& path, const std::str
     switch (kind) {
     case FileKind::Missing: msg::raise(msg::FileNotFound, {path});
     case FileKind::Empty: msg::raise(msg::NotADatabase, {path});
-    case FileKind::Jet:
-        // Genuine Jet files are read by the Jet reader; see openJetFile.
-        msg::raise(msg::NotADatabase, {path});
+    case FileKind::Jet: return openJet(path, password);
     default: break;
     }
     // An encrypted file has no readable header; its size is whole pages.
@@ -116,6 +114,7 @@ void Database::create(const std::string& path, const std::string& password) {
 Database::~Database() { sqlite3_close_v2(db_); }
 
 void Database::requireWritable() const {
+    if (jetFile_) msg::raise(msg::JetFileReadOnly, {path_});
     if (readOnly_) msg::raise(msg::ReadOnlyFile, {path_});
 }
 

@@ -27,6 +27,7 @@ public:
     sqlite3* handle() const { return db_; }
     const std::string& path() const { return path_; }
     bool readOnly() const { return readOnly_; }
+    bool isJetFile() const { return jetFile_; }
 
     // Runs a Jet statement. Row-returning statements give an open recordset;
     // others a closed one, with the number of rows they changed.
@@ -52,6 +53,7 @@ public:
 
 private:
     Database() = default;
+    static std::shared_ptr<Database> openJet(const std::string& path, const std::string& password);
     Recordset openSelect(const sql::Translation& t, const std::string& source, int lockType);
     long runAction(const sql::Translation& t);
     void runDdl(const sql::DdlStatement& ddl, long* affected);
@@ -60,6 +62,7 @@ private:
     sqlite3* db_ = nullptr;
     std::string path_;
     bool readOnly_ = false;
+    bool jetFile_ = false; // a genuine Jet file, held as a read-only copy in memory
     int executeDepth_ = 0;
     friend class DdlRunner;
 };
