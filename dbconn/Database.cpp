@@ -152,9 +152,11 @@ void LoadCatalogue() {
 void ReportOpenFailure(const std::exception& failure) {
     const QString path = globals().DbPath;
     const QString reason = fromUtf8(failure.what());
+    // Most reasons name the file already; the others get it in front.
     const QString text =
-        path.isEmpty() ? QStringLiteral("无法打开数据库：") + reason
-                       : QStringLiteral("无法打开数据库“") + path + QStringLiteral("”：") + reason;
+        path.isEmpty() || reason.contains(path)
+            ? QStringLiteral("无法打开数据库：") + reason
+            : QStringLiteral("无法打开数据库“") + path + QStringLiteral("”：") + reason;
     platform::services().MsgBox(text, platform::mb::OkOnly, QString());
 }
 

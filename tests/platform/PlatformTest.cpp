@@ -69,13 +69,6 @@ TEST(Filter, TurnsDialogFiltersIntoQtForm) {
     EXPECT_EQ(qtFilter(QStringLiteral("全部")), QStringLiteral("全部 (*)"));
 }
 
-TEST(Command, SplitsProgramWordFromOneArgument) {
-    EXPECT_EQ(splitCommand(QStringLiteral("notepad /tmp/a b/temp.Text")),
-              std::make_pair(QStringLiteral("notepad"), QStringLiteral("/tmp/a b/temp.Text")));
-    EXPECT_EQ(splitCommand(QStringLiteral("explorer")),
-              std::make_pair(QStringLiteral("explorer"), QString()));
-}
-
 TEST(Scripted, AnswersFromQueuesAndRecordsEveryRequest) {
     ScopedScriptedServices s;
     s->msgAnswers = {mb::No};
@@ -119,19 +112,6 @@ TEST(Scripted, EndStopsTheCallerButIsNotIgnoredAsAFailure) {
     EXPECT_THROW(handler(), ProgramEnded);
     EXPECT_FALSE(after);
     EXPECT_EQ(s->exitRequests, 1);
-}
-
-TEST(Scripted, ScopeRestoresThePreviousServices) {
-    Services* outer = nullptr;
-    {
-        ScopedScriptedServices a;
-        outer = &services();
-        {
-            ScopedScriptedServices b;
-            EXPECT_NE(&services(), outer);
-        }
-        EXPECT_EQ(&services(), outer);
-    }
 }
 
 // The Qt dialogs, driven on the offscreen platform: the standard buttons read
