@@ -123,7 +123,11 @@ std::string numberSection(const std::string& sec, double value) {
         if (seenDigit) afterNumber = true;
     }
     if (percent) value *= 100;
-    const int decimals = decZeros + decHashes;
+    // Beyond 15 digits a double has nothing more to show.
+    const int decimals = std::min(decZeros + decHashes, 15);
+    decZeros = std::min(decZeros, decimals);
+    if (!std::isfinite(value) || std::fabs(value) >= 1e300)
+        return prefix + values::formatNumber(value) + suffix;
     std::string body;
     if (sci) {
         int exp = 0;

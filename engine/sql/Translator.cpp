@@ -125,6 +125,12 @@ struct Context {
 
 // Nesting deeper than this is refused instead of exhausting the stack.
 constexpr int kMaxDepth = 600;
+// More operators than this in one statement are refused: each one rewrites
+// the text built so far, so there must be a bound on the work.
+constexpr int kMaxOperators = 10000;
+// Jet itself joins at most 32 tables; far longer chains are refused
+// before their recursive writing could exhaust the stack.
+constexpr int kMaxJoins = 255;
 
 class DepthGuard {
 public:
@@ -275,6 +281,11 @@ private:
     std::map<std::string, std::string> qualifierRewrite_;
     int subqueryCounter_ = 0;
     int depth_ = 0;
+    int operators_ = 0;
+
+    void countOperator() {
+        if (++operators_ > kMaxOperators) syntaxError("表达式太复杂");
+    }
 };
 
 // ---- expressions --------------------------------------------------------
@@ -283,6 +294,7 @@ Expr Parser::parseImp() {
     DepthGuard guard(depth_);
     Expr l = parseEqv();
     while (acceptWord("IMP")) {
+        countOperator();
         Expr r = parseEqv();
         l = make("(NOT " + truth(l) + " OR " + truth(r) + ")", ValueType::Bool);
     }
@@ -292,6 +304,7 @@ Expr Parser::parseImp() {
 Expr Parser::parseEqv() {
     Expr l = parseXor();
     while (acceptWord("EQV")) {
+        countOperator();
         Expr r = parseXor();
         l = make("(" + truth(l) + " = " + truth(r) + ")", ValueType::Bool);
     }
@@ -301,6 +314,7 @@ Expr Parser::parseEqv() {
 Expr Parser::parseXor() {
     Expr l = parseOr();
     while (acceptWord("XOR")) {
+        countOperator();
         Expr r = parseOr();
         l = make("(" + truth(l) + " <> " + truth(r) + ")", ValueType::Bool);
     }
@@ -310,6 +324,7 @@ Expr Parser::parseXor() {
 Expr Parser::parseOr() {
     Expr l = parseAnd();
     while (acceptWord("OR")) {
+        countOperator();
         Expr r = parseAnd();
         l = make("(" + l.sql + " OR " + r.sql + ")", ValueType::Bool);
     }
@@ -319,6 +334,7 @@ Expr Parser::parseOr() {
 Expr Parser::parseAnd() {
     Expr l = parseNot();
     while (acceptWord("AND")) {
+        countOperator();
         Expr r = parseNot();
         l = make("(" + l.sql + " AND " + r.sql + ")", ValueType::Bool);
     }
@@ -371,6 +387,7 @@ Expr Parser::parseComparison() {
         if (tk.kind == TokenKind::Operator &&
             (tk.text == "=" || tk.text == "<>" || tk.text == "!=" || tk.text == "<" ||
              tk.text == ">" || tk.text == "<=" || tk.text == ">=")) {
+            countOperator();
             std::string op = next().text;
             if (op == "!=") op = "<>";
             Expr r = parseConcat();
@@ -385,6 +402,7 @@ Expr Parser::parseComparison() {
             negated = true;
         }
         if (acceptWord("LIKE")) {
+            countOperator();
             Expr r = parseConcat();
             std::string pattern;
             std::string sql;
@@ -397,6 +415,7 @@ Expr Parser::parseComparison() {
             continue;
         }
         if (acceptWord("BETWEEN")) {
+            countOperator();
             Expr a = parseConcat();
             expectWord("AND");
             Expr b = parseConcat();
@@ -406,6 +425,7 @@ Expr Parser::parseComparison() {
             continue;
         }
         if (acceptWord("IN")) {
+            countOperator();
             expectPunct("(");
             std::string list;
             if (peekWord("SELECT")) {
@@ -425,6 +445,7 @@ Expr Parser::parseComparison() {
         }
         p_ = save;
         if (acceptWord("IS")) {
+            countOperator();
             const bool isNot = acceptWord("NOT");
             expectWord("NULL");
             l = make("(" + value(l) + (isNot ? " IS NOT NULL)" : " IS NULL)"), ValueType::Bool);
@@ -438,6 +459,7 @@ Expr Parser::parseComparison() {
 Expr Parser::parseConcat() {
     Expr l = parseAdditive();
     while (peekOp("&") || peekOp("||")) {
+        countOperator();
         next();
         Expr r = parseAdditive();
         // Jet: Null & "a" is "a"; only Null & Null is Null.
@@ -449,6 +471,7 @@ Expr Parser::parseConcat() {
 Expr Parser::parseAdditive() {
     Expr l = parseMod();
     while (peekOp("+") || peekOp("-")) {
+        countOperator();
         const bool plus = next().text == "+";
         Expr r = parseMod();
         if (l.type == ValueType::Number && r.type == ValueType::Number) {
@@ -466,6 +489,7 @@ Expr Parser::parseAdditive() {
 Expr Parser::parseMod() {
     Expr l = parseIntDiv();
     while (acceptWord("MOD")) {
+        countOperator();
         Expr r = parseIntDiv();
         l = make("jet_mod(" + value(l) + ", " + value(r) + ")", ValueType::Number);
     }
@@ -475,6 +499,7 @@ Expr Parser::parseMod() {
 Expr Parser::parseIntDiv() {
     Expr l = parseMul();
     while (peekOp("\\")) {
+        countOperator();
         next();
         Expr r = parseMul();
         l = make("jet_intdiv(" + value(l) + ", " + value(r) + ")", ValueType::Number);
@@ -485,6 +510,7 @@ Expr Parser::parseIntDiv() {
 Expr Parser::parseMul() {
     Expr l = parseUnary();
     while (peekOp("*") || peekOp("/")) {
+        countOperator();
         const bool mul = next().text == "*";
         Expr r = parseUnary();
         if (mul)
@@ -513,6 +539,7 @@ Expr Parser::parseUnary() {
 Expr Parser::parsePow() {
     Expr l = parsePrimary();
     while (peekOp("^")) {
+        countOperator();
         next();
         Expr r;
         if (peekOp("-") || peekOp("+")) {
@@ -735,7 +762,8 @@ std::unique_ptr<Source> Parser::parseSourcePrimary() {
 std::unique_ptr<Source> Parser::parseJoinChain() {
     DepthGuard guard(depth_);
     auto left = parseSourcePrimary();
-    for (;;) {
+    for (int joins = 0;; ++joins) {
+        if (joins > kMaxJoins) syntaxError("联接的表太多");
         std::string type;
         if (acceptWord("INNER")) {
             type = "INNER";

@@ -188,6 +188,9 @@ TEST_F(Functions, FormatNamedAndCustom) {
     EXPECT_EQ(e("Format('abc', '>')"), "ABC");
     EXPECT_EQ(e("Format('ab', '@@@@')"), "  ab");
     EXPECT_EQ(e("Format('text', '0.00')"), "text");
+    EXPECT_EQ(e("Format(1.5, '0." + std::string(400, '0') + "')"),
+              "1." + std::string(15, '0').replace(0, 1, "5"));
+    EXPECT_EQ(e("Format(1e300 * 1e8, '#,##0.00')").substr(0, 2), "1E");
 }
 
 TEST_F(Functions, AggregatesPerGroup) {

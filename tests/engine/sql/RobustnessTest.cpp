@@ -206,3 +206,26 @@ TEST(Robustness, GeneratedStatementsAreValidSqlite) {
     }
     EXPECT_EQ(translated, 3000);
 }
+
+TEST(Robustness, HugeStatementsAreBounded) {
+    // Long chains are refused with a message instead of taking quadratic
+    // time or the whole stack.
+    std::string sum = "SELECT 1";
+    for (int i = 0; i < 20000; ++i)
+        sum += " + a";
+    EXPECT_THROW(engine::sql::translate(sum), engine::EngineError);
+    std::string joins = "SELECT * FROM A";
+    for (int i = 0; i < 50000; ++i)
+        joins += " INNER JOIN B ON 1 = 1";
+    EXPECT_THROW(engine::sql::translate(joins), engine::EngineError);
+    // A long IN list is no chain of operators.
+    std::string in = "SELECT * FROM T WHERE a IN (0";
+    for (int i = 1; i < 20000; ++i)
+        in += ", " + std::to_string(i);
+    EXPECT_NO_THROW(engine::sql::translate(in + ")"));
+    // What Jet itself accepts still translates.
+    std::string ors = "SELECT * FROM T WHERE a = 0";
+    for (int i = 1; i < 255; ++i)
+        ors += " OR [c" + std::to_string(i) + "] LIKE '%x%'";
+    EXPECT_NO_THROW(engine::sql::translate(ors));
+}
