@@ -1,0 +1,218 @@
+#include "DataGrid1.h"
+
+#include "platform/Services.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QStyledItemDelegate>
+
+#include <cmath>
+
+namespace datawin {
+
+namespace {
+
+// Memo cells are edited in a multi-line editor; Enter starts a new line
+// there, and leaving the cell keeps the text.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        if (isMemo(index)) {
+            auto* editor = new QPlainTextEdit(parent);
+            editor->setTabChangesFocus(true);
+            return editor;
+        }
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(editor)) {
+            memo->setPlainText(index.data(Qt::EditRole).toString());
+            return;
+        }
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(editor)) {
+            model->setData(index, memo->toPlainText(), Qt::EditRole);
+            return;
+        }
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override {
+        if (qobject_cast<QPlainTextEdit*>(editor)) {
+            // Room for a few lines below the cell.
+            QRect r = option.rect;
+            r.setHeight(std::max(r.height() * 4, 80));
+            if (r.width() < 200) r.setWidth(200);
+            editor->setGeometry(r);
+            return;
+        }
+        QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+    }
+
+private:
+    static bool isMemo(const QModelIndex& index) {
+        auto* m = qobject_cast<const RecordsetModel*>(index.model());
+        return m && m->columnKind(index.column()) == ColumnKind::Memo;
+    }
+};
+
+} // namespace
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordsetModel(this)) {
+    setModel(model_);
+    setItemDelegate(new CellDelegate(this));
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setWordWrap(false);
+    setSortingEnabled(false); // sorting re-runs the query; see HeadClick
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setHighlightSections(true);
+    horizontalHeader()->setDefaultSectionSize(110);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &DataGrid::headerClicked);
+    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex&) { emit Click(); });
+    fitHeader();
+}
+
+void DataGrid::setDataSource(const engine::Recordset& rs) {
+    model_->setRecordset(rs);
+    applyEditing();
+}
+
+void DataGrid::clearDataSource() {
+    model_->setRecordset(std::nullopt);
+}
+
+void DataGrid::applyEditing() {
+    model_->setEditing(AllowUpdate, AllowAddNew, AllowDelete);
+}
+
+void DataGrid::Refresh() {
+    model_->reload();
+    viewport()->update();
+}
+
+int DataGrid::Row() const {
+    const QModelIndex i = currentIndex();
+    return i.isValid() ? i.row() : -1;
+}
+
+int DataGrid::Col() const {
+    const QModelIndex i = currentIndex();
+    return i.isValid() ? i.column() : -1;
+}
+
+bool DataGrid::setRow(int row) {
+    if (row < 0 || row >= model_->rowCount() || model_->columnCount() == 0) return false;
+    const int column = std::max(0, Col());
+    const QModelIndex i = model_->index(row, column);
+    setCurrentIndex(i);
+    selectionModel()->select(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(i);
+    return Row() == row;
+}
+
+void DataGrid::setGridFont(const QFont& font) {
+    setFont(font);
+    horizontalHeader()->setFont(font);
+    verticalHeader()->setFont(font);
+    fitHeader();
+}
+
+void DataGrid::fitHeader() {
+    const QFontMetrics fm(horizontalHeader()->font());
+    horizontalHeader()->setFixedHeight(
+        static_cast<int>(std::lround(fm.lineSpacing() * HeaderLines)));
+    verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).lineSpacing() + 6);
+}
+
+bool DataGrid::isEditing() const {
+    return state() == QAbstractItemView::EditingState || model_->pendingRow() >= 0;
+}
+
+void DataGrid::reportRefusal() {
+    platform::services().MsgBox(
+        QStringLiteral("该行未能保存：") + model_->error() +
+            QStringLiteral("\n输入的内容仍保留在该行中，请改正后再离开此行，"
+                           "或按 Esc 键撤消修改。"),
+        platform::mb::OkOnly, QString());
+}
+
+bool DataGrid::leaveRow() {
+    // An open cell editor hands its text to the row first.
+    if (state() == QAbstractItemView::EditingState) {
+        for (QWidget* editor : viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!editor->isVisible()) continue;
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+    if (model_->pendingRow() < 0) return true;
+    if (model_->commitPending()) return true;
+    reportRefusal();
+    const int row = model_->pendingRow();
+    returning_ = true;
+    setCurrentIndex(model_->index(row, std::max(0, Col())));
+    returning_ = false;
+    return false;
+}
+
+void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    // The base class hands an open editor's text to the model first.
+    QTableView::currentChanged(current, previous);
+    if (returning_) return;
+    const int pending = model_->pendingRow();
+    if (pending < 0 || current.row() == pending) return;
+    if (model_->commitPending()) return;
+    reportRefusal();
+    returning_ = true;
+    setCurrentIndex(model_->index(model_->pendingRow(), std::max(0, previous.column())));
+    returning_ = false;
+}
+
+void DataGrid::headerClicked(int section) {
+    // Clicking the header row leaves the row being edited.
+    if (!leaveRow()) return;
+    emit HeadClick(section);
+}
+
+void DataGrid::deleteSelectedRows() {
+    if (!AllowDelete || !model_->recordset()) return;
+    QList<int> rows;
+    for (const QModelIndex& i : selectionModel()->selectedRows())
+        rows << i.row();
+    if (rows.isEmpty()) return;
+    if (!model_->deleteRecords(rows))
+        platform::services().MsgBox(QStringLiteral("未能删除记录：") + model_->error(),
+                                    platform::mb::OkOnly, QString());
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event) {
+    if (state() != QAbstractItemView::EditingState) {
+        if (event->key() == Qt::Key_Delete && !selectionModel()->selectedRows().isEmpty()) {
+            deleteSelectedRows();
+            event->accept();
+            return;
+        }
+        if (event->key() == Qt::Key_Escape && model_->pendingRow() >= 0) {
+            model_->discardPending();
+            event->accept();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+} // namespace datawin

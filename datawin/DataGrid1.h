@@ -1,0 +1,81 @@
+#pragma once
+
+#include "RecordsetModel.h"
+
+#include "engine/Recordset.h"
+
+#include <QTableView>
+
+#include <optional>
+
+namespace datawin {
+
+// The data grid of a data window: a table view bound to a recordset.
+//
+// Editing works on whole rows: overwrite cells and leave the row to write
+// it; type into the empty row at the end and leave it to add a record;
+// select rows and press Del to delete them. A row the database refuses is
+// reported with the engine's reason and stays as typed, current, until it is
+// corrected or Esc drops the changes.
+class DataGrid : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit DataGrid(QWidget* parent = nullptr);
+
+    // The recordset shown, or nothing.
+    void setDataSource(const engine::Recordset& rs);
+    void clearDataSource();
+    const std::optional<engine::Recordset>& DataSource() const { return model_->recordset(); }
+
+    bool AllowUpdate = false;
+    bool AllowAddNew = false;
+    bool AllowDelete = false;
+    // Applies the three Allow flags.
+    void applyEditing();
+
+    // Re-reads the bound recordset (its row count and values).
+    void Refresh();
+
+    // The current cell, 0-based; -1 when there is none.
+    int Row() const;
+    int Col() const;
+    // Makes `row` current and selects it; false when there is no such row.
+    bool setRow(int row);
+    // Rows of the bound recordset, without the empty row for new records.
+    long ApproxCount() const { return model_->recordCount(); }
+    // The field shown in a column.
+    QString columnField(int column) const { return model_->fieldName(column); }
+
+    // Header height in text lines of the grid's font.
+    static constexpr double HeaderLines = 1.6;
+    void setGridFont(const QFont& font);
+
+    // Writes the row being edited, if any, reporting a refusal. Returns
+    // false when the row was refused (it stays current and as typed).
+    bool leaveRow();
+    // True while a cell editor is open or a row holds unwritten changes.
+    bool isEditing() const;
+    // Deletes the wholly selected rows (the Del key).
+    void deleteSelectedRows();
+
+    RecordsetModel* recordsetModel() const { return model_; }
+
+signals:
+    void Click();
+    void HeadClick(int ColIndex);
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void headerClicked(int section);
+    void fitHeader();
+    void reportRefusal();
+
+    RecordsetModel* model_;
+    bool returning_ = false; // moving back to a refused row
+};
+
+} // namespace datawin

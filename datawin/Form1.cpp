@@ -1,0 +1,257 @@
+#include "Form1.h"
+
+#include "SqlText.h"
+#include "TableLoader.h"
+
+#include "dbconn/Globals.h"
+#include "dbconn/SqlName.h"
+#include "frame/MDI.h"
+#include "platform/Services.h"
+#include "platform/Twips.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+
+using platform::ignoreFailures;
+using platform::twipsToPixels;
+
+namespace datawin {
+
+StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent), label_(new QLabel(this)) {
+    setSizeGripEnabled(false);
+    label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    addWidget(label_, 1);
+}
+
+QString StatusBar::SimpleText() const {
+    return label_->text();
+}
+
+void StatusBar::setSimpleText(const QString& text) {
+    label_->setText(text);
+}
+
+bool FontDialog::ShowFont() {
+    QFont chosen = Font;
+    if (!platform::services().ChooseFont(chosen)) return false;
+    Font = chosen;
+    return true;
+}
+
+Form1::Form1(QWidget* parent) : QWidget(parent) {
+    setWindowTitle(QStringLiteral("Tabelko（兼容64位及32位操作系统）"));
+    resize(twipsToPixels(11000), twipsToPixels(6200));
+
+    DataGrid1 = new DataGrid(this);
+    connect(DataGrid1, &DataGrid::Click, this, [this] { DataGrid1_Click(); });
+    connect(DataGrid1, &DataGrid::HeadClick, this, [this](int c) { DataGrid1_HeadClick(c); });
+
+    StatusBar1 = new StatusBar(this);
+
+    T = new QLineEdit(QStringLiteral("0"), this);
+    T->hide();
+
+    rfs = new QToolButton(this);
+    rfs->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    rfs->setIconSize(QSize(12, 12));
+    rfs->setToolTip(QStringLiteral("重新查询"));
+    rfs->setAutoRaise(true);
+    connect(rfs, &QToolButton::clicked, this, [this] { rfs_Click(); });
+
+    List1 = new QListWidget(this);
+    List1->setSelectionMode(QAbstractItemView::MultiSelection);
+    List1->hide();
+    Com = new QPushButton(QStringLiteral("确定/关闭此项"), this);
+    Com->hide();
+    connect(Com, &QPushButton::clicked, this, [this] { Com_Click(); });
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(StartInterval);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    Timer1->start();
+
+    CommonDialog1.Font = DataGrid1->font();
+    Form_Resize();
+}
+
+QString Form1::rowStatusText() const {
+    const int row = DataGrid1->Row();
+    return QStringLiteral("当前行：") + QString::number(row + 1) + QStringLiteral(" 总数：") +
+           QString::number(DataGrid1->ApproxCount()) + QStringLiteral(" 当前表：") +
+           dbconn::globals().CurrentTable;
+}
+
+void Form1::Form_Load() {
+    if (loaded_) return;
+    loaded_ = true;
+    DataGrid1->AllowUpdate = true;
+    DataGrid1->AllowAddNew = true;
+    DataGrid1->AllowDelete = true;
+    DataGrid1->setTabKeyNavigation(true);
+    DataGrid1->applyEditing();
+    DataGrid1->setGridFont(DataGrid1->font()); // headers 1.6 lines high
+    raise();
+
+    sql1 = dbconn::globals().CurrentSql;
+    if (F.toInt() == 1) {
+        setWindowTitle(dbconn::globals().CurrentSql);
+        return;
+    }
+    ignoreFailures([&] { rs10(sql1); });
+    ignoreFailures([&] { DataGrid1->setRow(0); });
+    setWindowTitle(QStringLiteral("数据表 - ") + dbconn::globals().CurrentTable);
+}
+
+void Form1::rs10(const QString& sql10) {
+    ignoreFailures([&] {
+        DataGrid1->clearDataSource();
+        if (sql10.size() < 10) return;
+        if (rs1 && rs1->State() != 0) rs1->Close();
+        if (!rs1) rs1.emplace();
+        const auto& conn = dbconn::globals().DbConn;
+        if (!conn) return; // no connection: the grid stays empty
+        rs1->Open(sql10.toStdString(), *conn, engine::cursor::Keyset, engine::lock::Optimistic, -1);
+        if (rs1->State() != 0) DataGrid1->setDataSource(*rs1);
+    });
+}
+
+void Form1::DataGrid1_HeadClick(int ColIndex) {
+    ignoreFailures([&] {
+        const QString field = DataGrid1->columnField(ColIndex);
+        if (field.isEmpty()) return;
+        frame::MDI* mdi = frame::mainFrame();
+        QString sorted = beforeOrderBy(sql1);
+        // A name that is not a plain identifier goes between brackets, so a
+        // column such as "单价 (元)" still sorts.
+        const QString name = dbconn::SqlName(field);
+        const bool wasDescending = mdi && mdi->x->text() == QStringLiteral("降序");
+        if (wasDescending) {
+            sorted += QStringLiteral(" Order By ") + name + QStringLiteral(" Asc");
+            if (mdi) mdi->x->setText(QStringLiteral("升序"));
+        } else {
+            sorted += QStringLiteral(" Order By ") + name + QStringLiteral(" Desc");
+            if (mdi) mdi->x->setText(QStringLiteral("降序"));
+        }
+        sql1 = sorted;
+        if (mdi) mdi->LIE->setText(field);
+        rs10(sql1);
+        DataGrid1->Refresh();
+    });
+}
+
+void Form1::DataGrid1_Click() {
+    const int row = DataGrid1->Row();
+    if (row >= 0) {
+        T->setText(QString::number(row));
+        StatusBar1->setSimpleText(rowStatusText());
+    }
+    Timer1->stop();
+    if (row >= 0)
+        setWindowTitle(dbconn::globals().CurrentTable + QStringLiteral("(") + QString::number(row) +
+                       QStringLiteral(",") + QString::number(DataGrid1->Col()) +
+                       QStringLiteral(")"));
+}
+
+void Form1::selectStoredRow() {
+    bool ok = false;
+    const int row = T->text().toInt(&ok);
+    if (ok) DataGrid1->setRow(row);
+}
+
+void Form1::rfs_Click() {
+    rs10(sql1);
+    ignoreFailures([&] { selectStoredRow(); });
+    StatusBar1->setSimpleText(rowStatusText());
+    Timer1->start();
+}
+
+void Form1::Timer1_Timer() {
+    // A re-query would throw away a row the user is typing into; wait for
+    // the next tick instead.
+    if (DataGrid1->isEditing()) return;
+    rs10(sql1);
+    ignoreFailures([&] { selectStoredRow(); });
+    StatusBar1->setSimpleText(rowStatusText());
+    ignoreFailures([&] {
+        const long shared = dbconn::globals().SharedRs.RecordCount();
+        // The interval only ever grows: 33333, then 9999, then 59999.
+        if (shared > 1000 && Timer1->interval() != LongInterval)
+            Timer1->setInterval(MediumInterval);
+        if (shared > 9999) Timer1->setInterval(LongInterval);
+    });
+}
+
+void Form1::Com_Click() {
+    QStringList fields;
+    for (int i = 0; i < List1->count(); ++i)
+        if (List1->item(i)->isSelected()) fields << dbconn::SqlName(List1->item(i)->text());
+    if (!fields.isEmpty()) {
+        dbconn::Globals& g = dbconn::globals();
+        g.CurrentSql = QStringLiteral("select ") + fields.join(QLatin1Char(',')) +
+                       QStringLiteral(" from ") + dbconn::SqlName(g.CurrentTable);
+        showPickedColumns(g.CurrentSql);
+    }
+    List1->hide();
+    Com->hide();
+}
+
+void Form1::FormatWorl() {
+    CommonDialog1.Flags = 259;
+    CommonDialog1.Font = DataGrid1->font();
+    // A cancelled dialog changes nothing.
+    if (!CommonDialog1.ShowFont()) return;
+    ignoreFailures([&] {
+        DataGrid1->setGridFont(CommonDialog1.Font);
+        QPalette p = DataGrid1->palette();
+        p.setColor(QPalette::Text, CommonDialog1.Color);
+        DataGrid1->setPalette(p);
+    });
+}
+
+void Form1::Form_Resize() {
+    if (resizing_) return;
+    resizing_ = true;
+    ignoreFailures([&] {
+        // The window's outer size counts, caption and borders included.
+        QWidget* outer = this;
+        auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+        if (sub) {
+            outer = sub;
+            if (!(sub->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) &&
+                sub->y() != twipsToPixels(999))
+                sub->move(sub->x(), twipsToPixels(999));
+        }
+        const int left = twipsToPixels(30);
+        const int width = std::max(0, outer->width() - twipsToPixels(200));
+        const int height = std::max(0, outer->height() - twipsToPixels(800));
+        DataGrid1->setGeometry(left, left, std::min(width, this->width() - left),
+                               std::min(height, this->height() - left));
+        const int bar = StatusBar1->sizeHint().height();
+        StatusBar1->setGeometry(0, this->height() - bar, this->width(), bar);
+        // The refresh button sits in the grid's top-left corner.
+        const int corner = DataGrid1->horizontalHeader()->height();
+        rfs->setGeometry(left, left, std::max(16, DataGrid1->verticalHeader()->width()), corner);
+        rfs->raise();
+        List1->setGeometry(left + 40, left + corner, twipsToPixels(2400), twipsToPixels(3600));
+        Com->setGeometry(List1->x(), List1->geometry().bottom() + 2, List1->width(),
+                         twipsToPixels(360));
+        List1->raise();
+        Com->raise();
+    });
+    resizing_ = false;
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+} // namespace datawin

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "DataGrid1.h"
+
+#include "engine/Recordset.h"
+
+#include <QColor>
+#include <QFont>
+#include <QStatusBar>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+namespace datawin {
+
+// A status bar that shows one text.
+class StatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit StatusBar(QWidget* parent = nullptr);
+    QString SimpleText() const;
+    void setSimpleText(const QString& text);
+
+private:
+    QLabel* label_;
+};
+
+// The font dialog of a data window. Flags 259: screen and printer fonts,
+// with effects.
+struct FontDialog {
+    int Flags = 259;
+    QFont Font;
+    QColor Color = Qt::black;
+    // Shows the dialog; false when the user cancelled.
+    bool ShowFont();
+};
+
+// The data window: the rows of one table, saved query or SQL statement in
+// an editable grid, re-queried on demand and on a timer, sorted by a click
+// on a column header.
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    // Timer intervals: at load, and once the shared result holds more than
+    // 1000 and more than 9999 records.
+    static constexpr int StartInterval = 33333;
+    static constexpr int MediumInterval = 9999;
+    static constexpr int LongInterval = 59999;
+
+    // Public members.
+    QVariant F;                           // 1 on the free-SQL window once the loader bound it
+    QString sql1;                         // the query every re-query runs
+    std::optional<engine::Recordset> rs1; // the window's own result, created on first use
+
+    // Controls.
+    QLineEdit* T = nullptr; // hidden: the row last clicked, as text
+    DataGrid* DataGrid1 = nullptr;
+    StatusBar* StatusBar1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QToolButton* rfs = nullptr;
+    QListWidget* List1 = nullptr;
+    QPushButton* Com = nullptr;
+    FontDialog CommonDialog1;
+
+    // Re-binds the grid to a fresh result of `sql10`. Every failure is
+    // ignored: a bad query leaves the grid empty.
+    void rs10(const QString& sql10);
+    // The font dialog for the grid.
+    void FormatWorl();
+
+    // Handlers.
+    void Form_Load();
+    void Form_Resize();
+    void DataGrid1_Click();
+    void DataGrid1_HeadClick(int ColIndex);
+    void DataGrid1_RowColChange() {}
+    void rfs_Click();
+    void Timer1_Timer();
+    void Com_Click();
+    void Form_Unload() {}
+
+    bool Loaded() const { return loaded_; }
+
+    // The text "当前行：… 总数：… 当前表：…" for the current row.
+    QString rowStatusText() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void selectStoredRow();
+    bool loaded_ = false;
+    bool resizing_ = false;
+};
+
+} // namespace datawin

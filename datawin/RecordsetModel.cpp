@@ -1,0 +1,282 @@
+#include "RecordsetModel.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace datawin {
+
+using engine::Value;
+namespace adtype = engine::adtype;
+
+namespace {
+
+QString qtext(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+} // namespace
+
+ColumnKind columnKindOf(int adType) {
+    switch (adType) {
+    case adtype::Boolean:
+        return ColumnKind::Boolean;
+    case adtype::Date:
+        return ColumnKind::Date;
+    case adtype::LongVarWChar:
+        return ColumnKind::Memo;
+    case adtype::VarBinary:
+    case adtype::LongVarBinary:
+        return ColumnKind::Binary;
+    case adtype::SmallInt:
+    case adtype::Integer:
+    case adtype::Single:
+    case adtype::Double:
+    case adtype::Currency:
+    case adtype::TinyInt:
+    case adtype::UnsignedTinyInt:
+    case adtype::BigInt:
+    case adtype::Numeric:
+        return ColumnKind::Number;
+    default:
+        return ColumnKind::Text;
+    }
+}
+
+RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void RecordsetModel::readShape() {
+    count_ = 0;
+    fields_.clear();
+    if (!open()) return;
+    try {
+        count_ = rs_->RecordCount();
+        fields_ = rs_->fieldInfo();
+    } catch (const std::exception&) {
+        count_ = 0;
+        fields_.clear();
+    }
+}
+
+void RecordsetModel::setRecordset(std::optional<engine::Recordset> rs) {
+    beginResetModel();
+    rs_ = std::move(rs);
+    pendingRow_ = -1;
+    pending_.clear();
+    error_.clear();
+    readShape();
+    endResetModel();
+}
+
+void RecordsetModel::reload() {
+    beginResetModel();
+    readShape();
+    if (pendingRow_ > count_ || (pendingRow_ == count_ && !hasNewRowLine())) {
+        pendingRow_ = -1;
+        pending_.clear();
+    }
+    endResetModel();
+}
+
+void RecordsetModel::setEditing(bool update, bool addNew, bool remove) {
+    const bool hadLine = hasNewRowLine();
+    allowUpdate_ = update;
+    allowAddNew_ = addNew;
+    allowDelete_ = remove;
+    if (hadLine != hasNewRowLine()) {
+        beginResetModel();
+        endResetModel();
+    }
+}
+
+bool RecordsetModel::hasNewRowLine() const {
+    return allowAddNew_ && updatable();
+}
+
+ColumnKind RecordsetModel::columnKind(int column) const {
+    if (column < 0 || column >= static_cast<int>(fields_.size())) return ColumnKind::Text;
+    return columnKindOf(fields_[static_cast<std::size_t>(column)].type);
+}
+
+QString RecordsetModel::fieldName(int column) const {
+    if (column < 0 || column >= static_cast<int>(fields_.size())) return QString();
+    return qtext(fields_[static_cast<std::size_t>(column)].name);
+}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    return static_cast<int>(count_) + (hasNewRowLine() ? 1 : 0);
+}
+
+int RecordsetModel::columnCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    return static_cast<int>(fields_.size());
+}
+
+Value RecordsetModel::cellValue(int row, int column) const {
+    if (row == pendingRow_) {
+        if (auto it = pending_.find(column); it != pending_.end()) return it->second;
+    }
+    if (row >= count_ || !open()) return Value::null();
+    try {
+        return rs_->valueAt(row, column);
+    } catch (const std::exception&) {
+        // Closed by its owner, or the row went away: nothing to show.
+        return Value::null();
+    }
+}
+
+QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.column() >= static_cast<int>(fields_.size())) return {};
+    const ColumnKind kind = columnKind(index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: {
+        if (kind == ColumnKind::Boolean)
+            return role == Qt::EditRole ? QVariant() : QVariant(QString());
+        const Value v = cellValue(index.row(), index.column());
+        if (kind == ColumnKind::Binary && v.kind() == Value::Kind::Bytes)
+            return role == Qt::DisplayRole ? BinaryPlaceholder : QString();
+        return qtext(v.toText());
+    }
+    case Qt::CheckStateRole: {
+        if (kind != ColumnKind::Boolean) return {};
+        const Value v = cellValue(index.row(), index.column());
+        return v.isNullOrEmpty() || !v.toBool() ? Qt::Unchecked : Qt::Checked;
+    }
+    case Qt::TextAlignmentRole:
+        if (kind == ColumnKind::Number)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ToolTipRole:
+        if (kind == ColumnKind::Memo) return qtext(cellValue(index.row(), index.column()).toText());
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Horizontal) return fieldName(section);
+    if (isNewRowLine(section)) return QStringLiteral("*");
+    return section + 1;
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    const bool newLine = isNewRowLine(index.row());
+    const bool editable = newLine ? allowAddNew_ : allowUpdate_;
+    const auto& field = fields_[static_cast<std::size_t>(index.column())];
+    if (editable && updatable() && field.writable) {
+        const ColumnKind kind = columnKind(index.column());
+        if (kind == ColumnKind::Boolean)
+            f |= Qt::ItemIsUserCheckable;
+        else if (kind != ColumnKind::Binary)
+            f |= Qt::ItemIsEditable;
+    }
+    return f;
+}
+
+Value RecordsetModel::valueFromEdit(const QVariant& v, ColumnKind kind) {
+    if (kind == ColumnKind::Boolean) {
+        if (v.typeId() == QMetaType::Bool) return Value(v.toBool());
+        return Value(v.toInt() == Qt::Checked);
+    }
+    const QString text = v.toString();
+    if (text.isEmpty()) return Value::null();
+    return Value(text.toStdString());
+}
+
+bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid()) return false;
+    const Qt::ItemFlags f = flags(index);
+    const ColumnKind kind = columnKind(index.column());
+    if (role == Qt::CheckStateRole) {
+        if (!(f & Qt::ItemIsUserCheckable)) return false;
+    } else if (role == Qt::EditRole) {
+        if (!(f & Qt::ItemIsEditable)) return false;
+    } else {
+        return false;
+    }
+    const int row = index.row();
+    // One row is edited at a time; the grid writes a row before another is
+    // entered, so a different pending row here has been refused and kept.
+    if (pendingRow_ >= 0 && pendingRow_ != row) return false;
+
+    const Value v = valueFromEdit(value, kind);
+    // Re-typing what the row holds is not a change.
+    if (pendingRow_ < 0 && row < count_ && v == cellValue(row, index.column())) return true;
+    pendingRow_ = row;
+    pending_[index.column()] = v;
+    emit dataChanged(index, index);
+    emit headerDataChanged(Qt::Vertical, row, row);
+    return true;
+}
+
+bool RecordsetModel::commitPending() {
+    error_.clear();
+    if (pendingRow_ < 0) return true;
+    if (!open()) {
+        discardPending();
+        return true;
+    }
+    const int row = pendingRow_;
+    std::vector<std::pair<int, Value>> changes(pending_.begin(), pending_.end());
+    try {
+        if (row >= count_) {
+            rs_->appendRow(changes);
+            pendingRow_ = -1;
+            pending_.clear();
+            // The new record takes the empty row's place; a fresh empty row
+            // follows it.
+            const int line = static_cast<int>(count_) + 1;
+            beginInsertRows(QModelIndex(), line, line);
+            ++count_;
+            endInsertRows();
+            emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
+            emit headerDataChanged(Qt::Vertical, row, line);
+        } else {
+            rs_->updateRow(row, changes);
+            pendingRow_ = -1;
+            pending_.clear();
+            emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
+        }
+        return true;
+    } catch (const std::exception& e) {
+        error_ = qtext(e.what());
+        return false;
+    }
+}
+
+void RecordsetModel::discardPending() {
+    if (pendingRow_ < 0) return;
+    const int row = pendingRow_;
+    pendingRow_ = -1;
+    pending_.clear();
+    if (row < rowCount()) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+bool RecordsetModel::deleteRecords(QList<int> rows) {
+    error_.clear();
+    if (!open()) return true;
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (int row : rows) {
+        if (row < 0 || row >= count_) continue; // the empty row is no record
+        if (row == pendingRow_) discardPending();
+        try {
+            rs_->deleteRow(row);
+        } catch (const std::exception& e) {
+            error_ = qtext(e.what());
+            return false;
+        }
+        beginRemoveRows(QModelIndex(), row, row);
+        --count_;
+        if (pendingRow_ > row) --pendingRow_;
+        endRemoveRows();
+    }
+    return true;
+}
+
+} // namespace datawin

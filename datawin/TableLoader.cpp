@@ -1,0 +1,164 @@
+#include "TableLoader.h"
+
+#include "Form1.h"
+
+#include "dbconn/Globals.h"
+#include "engine/EngineError.h"
+#include "engine/Messages.h"
+#include "frame/MDI.h"
+#include "platform/Services.h"
+#include "platform/Twips.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QTimer>
+
+namespace datawin {
+
+namespace {
+
+QPointer<Form1> theDefaultForm;
+
+// Out-of-range slot, numbered as the subscript failure of the desktop
+// runtime.
+constexpr int SubscriptOutOfRange = 9;
+
+// Puts a new data window into the frame's child area (or on its own when
+// there is no frame) and loads it.
+Form1* createWindow() {
+    auto* form = new Form1;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    if (frame::MDI* mdi = frame::mainFrame()) {
+        QMdiSubWindow* sub = mdi->Area->addSubWindow(form);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->resize(form->size());
+    }
+    form->Form_Load();
+    return form;
+}
+
+QWidget* outerWindow(Form1* form) {
+    auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
+    return sub ? static_cast<QWidget*>(sub) : form;
+}
+
+// Shows the window normal-sized and in front.
+void bringForward(Form1* form) {
+    QWidget* outer = outerWindow(form);
+    outer->showNormal();
+    form->show();
+    outer->raise();
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(outer))
+        if (QMdiArea* area = sub->mdiArea()) area->setActiveSubWindow(sub);
+    form->activateWindow();
+}
+
+QString countText(long n) {
+    return QString::number(n);
+}
+
+} // namespace
+
+Form1* defaultForm1(bool load) {
+    if (!theDefaultForm && load) theDefaultForm = createWindow();
+    return theDefaultForm.data();
+}
+
+Form1* tableWindow(int slot) {
+    if (slot < FirstTableSlot || slot > LastTableSlot) return nullptr;
+    return qobject_cast<Form1*>(
+        dbconn::globals().TableWindows[static_cast<std::size_t>(slot)].data());
+}
+
+void UnloadFreeSqlWindow() {
+    if (Form1* form = theDefaultForm.data()) {
+        theDefaultForm.clear();
+        delete outerWindow(form);
+    }
+}
+
+void ShowTable(const QString& source, int slot) {
+    dbconn::Globals& g = dbconn::globals();
+    if (g.SharedRs.State() != 0) g.SharedRs.Close();
+    // The free-SQL window loses its rows with the recordset; show that now
+    // rather than when it next paints.
+    if (Form1* form = theDefaultForm.data()) {
+        const auto& bound = form->DataGrid1->DataSource();
+        if (bound && bound->sameObject(g.SharedRs)) form->DataGrid1->Refresh();
+    }
+
+    if (source.isEmpty() || g.CurrentTable.isEmpty() ||
+        g.CurrentTable == QStringLiteral("请选择数据表") ||
+        g.CurrentTable == QStringLiteral("请选择并打开数据表"))
+        return;
+    if (slot < 0 || slot > LastTableSlot)
+        throw engine::EngineError(SubscriptOutOfRange,
+                                  "下标越界：窗口编号 " + std::to_string(slot) + " 不在 0 到 " +
+                                      std::to_string(LastTableSlot) + " 之间。");
+
+    if (!g.DbConn) engine::msg::raise(engine::msg::ConnectionClosed);
+    g.SharedRs.Open(source.toStdString(), *g.DbConn, engine::cursor::Keyset,
+                    engine::lock::Optimistic, -1);
+    // An action statement was carried out and left nothing to count; this
+    // raises the failure before any window is touched.
+    const long count = g.SharedRs.RecordCount();
+
+    if (slot == 0) {
+        Form1* form = defaultForm1(); // a first use loads it, with F still unset
+        form->StatusBar1->setSimpleText(QStringLiteral("总条数：") + countText(count) +
+                                        QStringLiteral(" - 位置：") + g.DbPath);
+        bringForward(form);
+        form->F = 1;
+        // The window re-queries and sorts what it shows.
+        form->sql1 = source;
+        form->DataGrid1->setDataSource(g.SharedRs);
+        outerWindow(form)->raise();
+        form->Timer1->stop();
+        form->setWindowTitle(source);
+        return;
+    }
+
+    auto& entry = g.TableWindows[static_cast<std::size_t>(slot)];
+    auto* form = qobject_cast<Form1*>(entry.data());
+    if (!form) {
+        form = createWindow();
+        entry = form;
+    }
+    bringForward(form);
+    outerWindow(form)->update();
+    form->StatusBar1->setSimpleText(QStringLiteral(" 总条数：") + countText(count) +
+                                    QStringLiteral(" 表：") + g.CurrentTable);
+    if (g.Frame) g.Frame->SetItemEnabled(dbconn::Menu::SQ, 5, true);
+}
+
+void reportLoadFailure(const QString& what, const std::exception& failure) {
+    platform::services().MsgBox(QStringLiteral("无法打开“") + what + QStringLiteral("”：") +
+                                    QString::fromStdString(failure.what()),
+                                platform::mb::OkOnly, QString());
+}
+
+void showPickedColumns(const QString& sql) {
+    dbconn::Globals& g = dbconn::globals();
+    try {
+        const bool wasLoaded = tableWindow(FirstTableSlot) != nullptr;
+        ShowTable(sql, FirstTableSlot);
+        // A window that was already open would otherwise keep its old rows:
+        // it takes the narrower statement.
+        if (Form1* form = tableWindow(FirstTableSlot); form && wasLoaded) {
+            form->sql1 = sql;
+            form->rs10(form->sql1);
+            form->setWindowTitle(QStringLiteral("数据表 - ") + g.CurrentTable);
+        }
+    } catch (const std::runtime_error& e) {
+        reportLoadFailure(g.CurrentTable, e);
+    }
+}
+
+void install() {
+    dbconn::Hooks& h = dbconn::globals().hooks;
+    h.ShowTable = [](const QString& source, int slot) { ShowTable(source, slot); };
+    h.UnloadFreeSqlWindow = [] { UnloadFreeSqlWindow(); };
+}
+
+} // namespace datawin
