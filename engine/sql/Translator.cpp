@@ -220,7 +220,8 @@ private:
     SelectStatement parseSelectStatement();
     SelectCore parseSelectCore();
     std::string selectSql(SelectStatement& st, bool withOrder = true);
-    std::string coreSql(SelectCore& c, bool withTop);
+    // One SELECT without ORDER BY and LIMIT.
+    static std::string coreSql(const SelectCore& c);
     std::string subquery(); // after '(' and at SELECT; consumes up to before ')'
     void translateSelect();
     void translateInsert();
@@ -1041,7 +1042,7 @@ SelectStatement Parser::parseSelectStatement() {
     return st;
 }
 
-std::string Parser::coreSql(SelectCore& c, bool withTop) {
+std::string Parser::coreSql(const SelectCore& c) {
     std::string sql = "SELECT ";
     if (c.distinct) sql += "DISTINCT ";
     for (std::size_t i = 0; i < c.items.size(); ++i) {
@@ -1053,7 +1054,6 @@ std::string Parser::coreSql(SelectCore& c, bool withTop) {
     if (!c.where.empty()) sql += " WHERE " + c.where;
     if (!c.groupBy.empty()) sql += " GROUP BY " + c.groupBy;
     if (!c.having.empty()) sql += " HAVING " + c.having;
-    (void)withTop;
     return sql;
 }
 
@@ -1072,18 +1072,18 @@ std::string limitFor(const std::string& top, bool percent, const std::string& ro
 std::string Parser::selectSql(SelectStatement& st, bool withOrder) {
     if (st.cores.size() == 1) {
         SelectCore& c = st.cores[0];
-        std::string sql = coreSql(c, true);
+        std::string sql = coreSql(c);
         if (withOrder && !st.orderBy.empty()) sql += " " + st.orderBy;
-        if (c.hasTop) sql += " " + limitFor(c.top, c.topPercent, coreSql(c, false));
+        if (c.hasTop) sql += " " + limitFor(c.top, c.topPercent, coreSql(c));
         return sql;
     }
     std::string sql;
     for (std::size_t i = 0; i < st.cores.size(); ++i) {
         SelectCore& c = st.cores[i];
-        std::string member = coreSql(c, false);
+        std::string member = coreSql(c);
         if (c.hasTop)
-            member = "SELECT * FROM (" + member + " " +
-                     limitFor(c.top, c.topPercent, coreSql(c, false)) + ")";
+            member =
+                "SELECT * FROM (" + member + " " + limitFor(c.top, c.topPercent, coreSql(c)) + ")";
         if (i) sql += " " + st.unionOps[i - 1] + " ";
         sql += member;
     }
@@ -1114,7 +1114,7 @@ void Parser::translateSelect() {
         if (!first.where.empty()) sh.fromClause += " WHERE " + first.where;
         if (!first.groupBy.empty()) sh.fromClause += " GROUP BY " + first.groupBy;
         if (!first.having.empty()) sh.fromClause += " HAVING " + first.having;
-        if (first.hasTop) sh.limit = limitFor(first.top, first.topPercent, coreSql(first, false));
+        if (first.hasTop) sh.limit = limitFor(first.top, first.topPercent, coreSql(first));
         if (first.fromList.size() == 1 && !first.distinct && first.groupBy.empty() &&
             first.having.empty() && !first.aggregate) {
             const Source& s = unwrap(*first.fromList[0]);

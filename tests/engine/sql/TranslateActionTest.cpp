@@ -61,6 +61,14 @@ TEST_F(ActionTest, UpdateSingleTableAndJetJoinUpdate) {
         StatementKind::Update);
     EXPECT_EQ(db.column("SELECT 库存 FROM 产品 ORDER BY 编号"), "16|0|13");
 
+    // Three tables in Jet's parentheses; the condition reaches the third.
+    db.exec("CREATE TABLE 批准 (产品号 INTEGER, 同意 INTEGER)");
+    db.exec("INSERT INTO 批准 VALUES (1, -1), (3, 0)");
+    run("UPDATE (产品 INNER JOIN 调价 ON 产品.编号 = 调价.产品号) INNER JOIN 批准 ON 批准.产品号 = "
+        "调价.产品号 SET 产品.价格 = 调价.新价 * 10 WHERE 批准.同意 = True",
+        StatementKind::Update);
+    EXPECT_EQ(db.column("SELECT 价格 FROM 产品 ORDER BY 编号"), "60.0|6.0|9.0");
+
     const auto t =
         translate("UPDATE 产品 INNER JOIN 调价 ON 产品.编号 = 调价.产品号 SET 产品.价格 = 1");
     EXPECT_EQ(t.tables, (std::vector<std::string>{"产品", "调价"}));
@@ -77,6 +85,12 @@ TEST_F(ActionTest, DeleteFormsOfJet) {
     run("delete * from 产品 where 库存 = 0", StatementKind::Delete);
     EXPECT_EQ(db.column("SELECT 编号 FROM 产品"), "1|3");
     run("DELETE 产品.* FROM 产品 INNER JOIN 调价 ON 产品.编号 = 调价.产品号 WHERE 调价.新价 > 8",
+        StatementKind::Delete);
+    EXPECT_EQ(db.column("SELECT 编号 FROM 产品"), "1");
+    // Rows without a match, through a LEFT JOIN.
+    db.exec("INSERT INTO 产品 (编号, 名称) VALUES (7, '枣')");
+    run("DELETE 产品.* FROM 产品 LEFT JOIN 调价 ON 产品.编号 = 调价.产品号 WHERE 调价.产品号 IS "
+        "NULL",
         StatementKind::Delete);
     EXPECT_EQ(db.column("SELECT 编号 FROM 产品"), "1");
     run("DELETE FROM 产品 AS p WHERE p.编号 = 1", StatementKind::Delete);
