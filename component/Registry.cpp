@@ -103,9 +103,20 @@ std::optional<QString> RegistrationStore::value(const QString& key, const QStrin
 }
 
 void RegistrationStore::createKey(const QString& key) {
-    const QString k = normalized(key);
-    if (!spellings().count(k)) spellings()[k] = QString(key).replace(u'/', u'\\');
-    m_keys[k];
+    // Like the platform's registry, a key brings its parent keys with it.
+    QString spelled = QString(key).replace(u'/', u'\\');
+    while (spelled.endsWith(u'\\'))
+        spelled.chop(1);
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype sep = spelled.indexOf(u'\\', from);
+        const QString part = sep < 0 ? spelled : spelled.left(sep);
+        const QString k = normalized(part);
+        if (!spellings().count(k)) spellings()[k] = part;
+        m_keys[k];
+        if (sep < 0) break;
+        from = sep + 1;
+    }
 }
 
 void RegistrationStore::setValue(const QString& key, const QString& name, const QString& value) {
