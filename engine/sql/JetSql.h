@@ -91,6 +91,14 @@ std::string translateExpression(std::string_view jet);
 std::string renameIdentifier(std::string_view jet, std::string_view oldName,
                              std::string_view newName);
 
+// Renames a field of one table, for a column rename: a reference qualified
+// by the table's name or one of its aliases, and an unqualified reference
+// in a statement that reads the table. A statement that does not read the
+// table, and fields of other tables with the same name, are left alone (a
+// plain renameIdentifier would break queries over other tables).
+std::string renameColumn(std::string_view jet, std::string_view table, std::string_view oldName,
+                         std::string_view newName);
+
 // ---- DDL ------------------------------------------------------------------
 
 struct TypeSpec {

@@ -1475,4 +1475,64 @@ std::string renameIdentifier(std::string_view jet, std::string_view oldName,
     return out;
 }
 
+std::string renameColumn(std::string_view jet, std::string_view table, std::string_view oldName,
+                         std::string_view newName) {
+    const std::vector<Token> t = tokenizeImpl(jet, true);
+    auto isNameToken = [](const Token& tk) {
+        return tk.kind == TokenKind::Word || tk.kind == TokenKind::QuotedName;
+    };
+    auto isDot = [](const Token& tk) {
+        return tk.kind == TokenKind::Punct && (tk.text == "." || tk.text == "!");
+    };
+    // A name in the place of a table: after FROM, JOIN, UPDATE, INTO,
+    // TABLE, or a comma or parenthesis of a FROM list.
+    auto isTableRef = [&](std::size_t i) {
+        if (i == 0 || !isNameToken(t[i]) || isDot(t[i - 1]) || isDot(t[i + 1])) return false;
+        const Token& b = t[i - 1];
+        return isWord(b, "FROM") || isWord(b, "JOIN") || isWord(b, "UPDATE") || isWord(b, "INTO") ||
+               isWord(b, "TABLE") ||
+               (b.kind == TokenKind::Punct && (b.text == "," || b.text == "("));
+    };
+    // Where the table is read, and the aliases it is read under.
+    bool readsTable = false;
+    std::vector<std::string> qualifiers{std::string(table)};
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        if (!isTableRef(i) || !text::equalsNoCase(t[i].value, table)) continue;
+        readsTable = true;
+        std::size_t a = i + 1;
+        if (isWord(t[a], "AS")) ++a;
+        if (a + 1 < t.size() && isName(t[a])) qualifiers.push_back(t[a].value);
+    }
+    if (!readsTable) return std::string(jet);
+    auto isQualifier = [&](const std::string& q) {
+        for (const auto& n : qualifiers)
+            if (text::equalsNoCase(n, q)) return true;
+        return false;
+    };
+    std::string out;
+    std::size_t last = 0;
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        const Token& tk = t[i];
+        if (!isNameToken(tk) || !text::equalsNoCase(tk.value, oldName)) continue;
+        bool rename;
+        if (i >= 2 && isDot(t[i - 1]))
+            rename = isNameToken(t[i - 2]) && isQualifier(t[i - 2].value);
+        else if (isDot(t[i + 1]))
+            rename = false; // a table or alias of that name
+        else if (tk.kind == TokenKind::Word && t[i + 1].kind == TokenKind::Punct &&
+                 t[i + 1].text == "(" && findJetFunction(tk.text))
+            rename = false;
+        else if (i > 0 && isWord(t[i - 1], "AS"))
+            rename = false; // an alias the query gives
+        else
+            rename = !(isTableRef(i) && text::equalsNoCase(tk.value, table));
+        if (!rename) continue;
+        out.append(jet.substr(last, tk.offset - last));
+        out += "[" + std::string(newName) + "]";
+        last = tk.offset + tk.text.size();
+    }
+    out.append(jet.substr(last));
+    return out;
+}
+
 } // namespace engine::sql

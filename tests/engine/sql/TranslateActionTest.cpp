@@ -145,3 +145,32 @@ TEST(Rename, ReplacesNamesOnly) {
         db.scalar(renameIdentifier("SELECT 名称 FROM 客户 WHERE 名称 LIKE '张*'", "名称", "姓名")),
         "张三");
 }
+
+TEST(Rename, ColumnOfOneTableOnly) {
+    using engine::sql::renameColumn;
+    // Queries over another table keep their own field of the same name.
+    EXPECT_EQ(renameColumn("SELECT 名称 FROM 产品", "客户", "名称", "姓名"),
+              "SELECT 名称 FROM 产品");
+    EXPECT_EQ(renameColumn("select * from 客户 where 名称 like '张*'", "客户", "名称", "姓名"),
+              "select * from 客户 where [姓名] like '张*'");
+    EXPECT_EQ(
+        renameColumn("SELECT k.名称, p.名称 AS 名称 FROM 客户 AS k INNER JOIN 产品 p ON k.编号 = "
+                     "p.客户, [客户] c2 WHERE [客户].名称 = c2.名称",
+                     "客户", "名称", "姓名"),
+        "SELECT k.[姓名], p.名称 AS 名称 FROM 客户 AS k INNER JOIN 产品 p ON k.编号 = p.客户, "
+        "[客户] c2 WHERE [客户].[姓名] = c2.[姓名]");
+    EXPECT_EQ(renameColumn("UPDATE 客户 SET 名称 = 'x'", "客户", "名称", "姓名"),
+              "UPDATE 客户 SET [姓名] = 'x'");
+    EXPECT_EQ(renameColumn("INSERT INTO 客户 (名称) VALUES ('名称')", "客户", "名称", "姓名"),
+              "INSERT INTO 客户 ([姓名]) VALUES ('名称')");
+
+    TestDb db;
+    db.exec("CREATE TABLE 客户 (编号 INTEGER, 姓名 TEXT)");
+    db.exec("CREATE TABLE 产品 (客户 INTEGER, 名称 TEXT)");
+    db.exec("INSERT INTO 客户 VALUES (1, '张三')");
+    db.exec("INSERT INTO 产品 VALUES (1, '苹果')");
+    EXPECT_EQ(db.column(renameColumn("SELECT k.名称 & p.名称 FROM 客户 AS k INNER JOIN 产品 p ON "
+                                     "k.编号 = p.客户",
+                                     "客户", "名称", "姓名")),
+              "张三苹果");
+}
