@@ -68,9 +68,14 @@ void padWith(QByteArray& b, char c) {
         b.append(c);
 }
 
+// A simple type is stored inline: the high bit, the variant type that can
+// carry it (none for void and HRESULT) and the type itself.
 std::int32_t simpleType(VarType vt) {
     const auto v = static_cast<std::uint16_t>(vt);
-    return static_cast<std::int32_t>(0x80000000u | (std::uint32_t(v) << 16) | v);
+    std::uint32_t carrier = v;
+    if (vt == VarType::Void || vt == VarType::HResult) carrier = 0;
+    if (vt == VarType::Int) carrier = static_cast<std::uint16_t>(VarType::Long);
+    return static_cast<std::int32_t>(0x80000000u | (carrier << 16) | v);
 }
 
 std::uint32_t nameHash(const QByteArray& name) {
@@ -168,7 +173,8 @@ private:
             inner = simpleType(t.vt);
         }
         if (!byRef) return inner;
-        const std::uint32_t mark = inner < 0 ? 0x7FFEu : 0x7FFFu;
+        // A pointer to a simple type names that type in its mark.
+        const std::uint32_t mark = inner < 0 ? (0x4000u | (inner & 0xFFFF)) : 0x7FFFu;
         return typeDesc(static_cast<std::int32_t>((mark << 16) | VtPtr), inner);
     }
 
@@ -228,11 +234,19 @@ QByteArray Writer::constantBlock(const TypeInfoDesc& t) {
     std::vector<std::int32_t> offsets;
     for (size_t i = 0; i < t.constants.size(); ++i) {
         offsets.push_back(static_cast<std::int32_t>(records.size()));
-        QByteArray& cust = m_seg[SegCustData];
-        const auto valueAt = static_cast<std::int32_t>(cust.size());
-        put16(cust, static_cast<std::int16_t>(VarType::Long));
-        put32(cust, t.constants[i].value);
-        padWith(cust, 0x57);
+        // Small non-negative values are kept in the record itself; others in
+        // the custom data segment as a type and a value.
+        const std::int32_t value = t.constants[i].value;
+        std::int32_t valueAt;
+        if (value >= 0 && value < 0x04000000) {
+            valueAt = static_cast<std::int32_t>(0x80000000u | (3u << 26) | std::uint32_t(value));
+        } else {
+            QByteArray& cust = m_seg[SegCustData];
+            valueAt = static_cast<std::int32_t>(cust.size());
+            put16(cust, static_cast<std::int16_t>(VarType::Long));
+            put32(cust, value);
+            padWith(cust, 0x57);
+        }
         put32(records, static_cast<std::int32_t>(0x14 | (i << 16)));
         put32(records, simpleType(VarType::Long));
         put32(records, 0);
@@ -261,13 +275,14 @@ QByteArray Writer::run() {
         put32(files, static_cast<std::int32_t>(imp.lcid));
         put32(files, imp.major | (imp.minor << 16));
         const QByteArray fname = encodeText(imp.file);
-        put16(files, static_cast<std::int16_t>(fname.size() << 2));
+        put16(files, static_cast<std::int16_t>((fname.size() << 2) | 1));
         files.append(fname);
         padWith(files, 0x57);
         for (const ImportedType& t : imp.types) {
             QByteArray& infos = m_seg[SegImpInfo];
             const auto at = static_cast<std::int32_t>(infos.size());
-            put32(infos, 0x01 | (static_cast<std::int32_t>(t.kind) << 24));
+            // The entry names its type by identifier (0x10000) and gives its kind.
+            put32(infos, 0x00010000 | (static_cast<std::int32_t>(t.kind) << 24));
             put32(infos, fileAt);
             put32(infos, guid(t.guid, at | 1));
             m_imported[t.name] = at | 1;
@@ -615,7 +630,9 @@ std::optional<TypeLibDesc> Reader::run() {
                     t.functions.push_back(std::move(m));
                 } else {
                     const std::int32_t valueAt = i32(r + 16);
-                    t.constants.push_back({nm, i32(seg(SegCustData) + valueAt + 2)});
+                    const std::int32_t value =
+                        valueAt < 0 ? (valueAt & 0x03FFFFFF) : i32(seg(SegCustData) + valueAt + 2);
+                    t.constants.push_back({nm, value});
                 }
             }
         }
