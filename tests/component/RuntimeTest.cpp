@@ -7,7 +7,10 @@
 #include "component/TypeLib.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -219,4 +222,82 @@ TEST(DispatchTable, CoercesArgumentsAndChecksTheirCount) {
     Variant three[] = {Variant::integer(1), Variant::integer(2), Variant::integer(3)};
     EXPECT_EQ(t.invoke(o, 6, InvokeKind::Method, three, nullptr, nullptr), Disp_E_BadParamCount);
     EXPECT_EQ(t.invoke(o, 6, InvokeKind::Method, {}, nullptr, nullptr), Disp_E_ParamNotOptional);
+}
+
+// Where the widl compiler is installed, a library it writes for an
+// equivalent description must read back the same, and share our layout of
+// header and segment directory. Without widl the check is skipped.
+TEST(TypeLib, ReadsWhatWidlWritesForAnEquivalentLibrary) {
+    const QString widl = QStandardPaths::findExecutable(QStringLiteral("x86_64-w64-mingw32-widl"));
+    if (widl.isEmpty()) GTEST_SKIP() << "widl not installed";
+    QTemporaryDir dir;
+    QFile idl(dir.filePath(QStringLiteral("probe.idl")));
+    ASSERT_TRUE(idl.open(QIODevice::WriteOnly));
+    idl.write(R"(typedef long HRESULT;
+[object, uuid(00000000-0000-0000-C000-000000000046)] interface IUnknown { HRESULT Dummy0(); };
+[object, uuid(00020400-0000-0000-C000-000000000046)] interface IDispatch : IUnknown { HRESULT Dummy1(); };
+[uuid(94811AED-7AD8-11D4-9484-F4D213BEC921), version(8.0), helpstring("Knoplux")]
+library Knoplux {
+    typedef [uuid(B77681E1-7F8D-11D4-9484-86C8B3646220)] enum BorderConstants
+        { BorderLineCanHide = 0, BorderLineCantHide = 1 } BorderConstants;
+    [uuid(B77681E3-7F8D-11D4-9484-86C8B3646220), hidden]
+    dispinterface __CButton { properties: methods:
+        [id(1)] void Change();
+        [id(9)] void MouseDown([in,out] short* Button, [in,out] short* Shift, [in,out] float* X, [in,out] float* Y);
+    };
+    [uuid(94811AEF-7AD8-11D4-9484-F4D213BEC921), control]
+    coclass CButton { [default, source] dispinterface __CButton; };
+};
+)");
+    idl.close();
+    const QString out = dir.filePath(QStringLiteral("probe.tlb"));
+    QProcess p;
+    p.start(widl, {QStringLiteral("--win32"), QStringLiteral("-t"), QStringLiteral("-o"), out,
+                   idl.fileName()});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    QFile tlb(out);
+    ASSERT_TRUE(tlb.open(QIODevice::ReadOnly));
+    const QByteArray theirs = tlb.readAll();
+    const auto lib = readTypeLib(theirs);
+    ASSERT_TRUE(lib);
+    EXPECT_EQ(lib->name, QStringLiteral("Knoplux"));
+    EXPECT_EQ(lib->help, QStringLiteral("Knoplux"));
+    EXPECT_EQ(lib->major, 8);
+    const TypeInfoDesc* border = lib->find(QStringLiteral("BorderConstants"));
+    ASSERT_NE(border, nullptr);
+    EXPECT_EQ(border->constants.size(), 2u);
+    EXPECT_EQ(border->constants[1].value, 1);
+    const TypeInfoDesc* events = lib->find(QStringLiteral("__CButton"));
+    ASSERT_NE(events, nullptr);
+    ASSERT_EQ(events->functions.size(), 2u);
+    EXPECT_EQ(events->functions[1].id, 9);
+    EXPECT_EQ(events->functions[1].params[3],
+              (ParamInfo{QStringLiteral("Y"), TypeRef{VarType::Single, {}}, true, false}));
+    const TypeInfoDesc* coclass = lib->find(QStringLiteral("CButton"));
+    ASSERT_NE(coclass, nullptr);
+    EXPECT_EQ(coclass->implTypes, (std::vector<ImplTypeDesc>{{QStringLiteral("__CButton"), 3}}));
+
+    // The same shape of header and segment directory in ours.
+    TypeLibDesc mine;
+    mine.name = QStringLiteral("Knoplux");
+    mine.guid = lib->guid;
+    mine.major = 8;
+    mine.lcid = lib->lcid;
+    mine.types = lib->types;
+    const QByteArray ours = writeTypeLib(mine);
+    auto at = [](const QByteArray& b, int off) {
+        return qFromLittleEndian<std::int32_t>(b.constData() + off);
+    };
+    EXPECT_EQ(at(ours, 0), at(theirs, 0));   // magic
+    EXPECT_EQ(at(ours, 4), at(theirs, 4));   // format version
+    EXPECT_EQ(at(ours, 20), at(theirs, 20)); // system kind and flags
+    EXPECT_EQ(at(ours, 24), at(theirs, 24)); // library version
+    EXPECT_EQ(at(ours, 32), at(theirs, 32)); // number of types
+    const int dirOurs = 0x54 + 4 * at(ours, 32), dirTheirs = 0x54 + 4 * at(theirs, 32);
+    for (int s = 0; s < 15; ++s) {
+        EXPECT_EQ(at(ours, dirOurs + 16 * s + 8), at(theirs, dirTheirs + 16 * s + 8)) << s;
+        EXPECT_EQ(at(ours, dirOurs + 16 * s + 12), at(theirs, dirTheirs + 16 * s + 12)) << s;
+    }
+    EXPECT_EQ(at(ours, dirOurs + 4), at(theirs, dirTheirs + 4)); // type info records, 0x64 each
 }
