@@ -1,5 +1,7 @@
 #include "RecordsetModel.h"
 
+#include "engine/Messages.h"
+
 #include <algorithm>
 #include <exception>
 
@@ -45,6 +47,7 @@ ColumnKind columnKindOf(int adType) {
 RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void RecordsetModel::readShape() {
+    forgetShownRows();
     count_ = 0;
     fields_.clear();
     if (!open()) return;
@@ -112,17 +115,37 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const {
     return static_cast<int>(fields_.size());
 }
 
+const std::vector<Value>& RecordsetModel::shownRow(int row) const {
+    if (auto it = shown_.find(row); it != shown_.end()) return it->second;
+    std::vector<Value> values;
+    values.reserve(fields_.size());
+    try {
+        for (int c = 0; c < static_cast<int>(fields_.size()); ++c)
+            values.push_back(rs_->valueAt(row, c));
+    } catch (const std::exception&) {
+        // Closed by its owner, or the row went away: nothing to show.
+        values.assign(fields_.size(), Value::null());
+    }
+    if (shownOrder_.size() >= MaxShownRows) {
+        shown_.erase(shownOrder_.front());
+        shownOrder_.pop_front();
+    }
+    shownOrder_.push_back(row);
+    return shown_.emplace(row, std::move(values)).first->second;
+}
+
+void RecordsetModel::forgetShownRows() const {
+    shown_.clear();
+    shownOrder_.clear();
+}
+
 Value RecordsetModel::cellValue(int row, int column) const {
     if (row == pendingRow_) {
         if (auto it = pending_.find(column); it != pending_.end()) return it->second;
     }
-    if (row >= count_ || !open()) return Value::null();
-    try {
-        return rs_->valueAt(row, column);
-    } catch (const std::exception&) {
-        // Closed by its owner, or the row went away: nothing to show.
+    if (row >= count_ || !open() || column < 0 || column >= static_cast<int>(fields_.size()))
         return Value::null();
-    }
+    return shownRow(row)[static_cast<std::size_t>(column)];
 }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
@@ -226,6 +249,7 @@ bool RecordsetModel::commitPending() {
     try {
         if (row >= count_) {
             rs_->appendRow(changes);
+            shown_.erase(row);
             pendingRow_ = -1;
             pending_.clear();
             // The new record takes the empty row's place; a fresh empty row
@@ -237,12 +261,28 @@ bool RecordsetModel::commitPending() {
             emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
             emit headerDataChanged(Qt::Vertical, row, line);
         } else {
+            // The row must still hold what the user saw when typing began;
+            // the engine checks the same against what it last read.
+            const std::vector<Value> seen = shownRow(row);
+            for (int c = 0; c < static_cast<int>(fields_.size()); ++c)
+                if (!(rs_->valueAt(row, c) == seen[static_cast<std::size_t>(c)]))
+                    engine::msg::raise(engine::msg::RowChanged);
             rs_->updateRow(row, changes);
+            shown_.erase(row); // read back as written
             pendingRow_ = -1;
             pending_.clear();
             emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
         }
         return true;
+    } catch (const engine::EngineError& e) {
+        error_ = qtext(e.what());
+        // Changed underneath: show the row as it is now around what the user
+        // typed; leaving it again, after the warning, writes the typed values.
+        if (e.number() == engine::msg::RowChanged.number) {
+            shown_.erase(row);
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        }
+        return false;
     } catch (const std::exception& e) {
         error_ = qtext(e.what());
         return false;
@@ -271,6 +311,14 @@ bool RecordsetModel::deleteRecords(QList<int> rows) {
             error_ = qtext(e.what());
             return false;
         }
+        // Rows below move up by one, and so do their shown values.
+        std::unordered_map<long, std::vector<Value>> moved;
+        for (auto& [r, values] : shown_)
+            if (r != row) moved.emplace(r > row ? r - 1 : r, std::move(values));
+        shown_ = std::move(moved);
+        shownOrder_.clear();
+        for (const auto& entry : shown_)
+            shownOrder_.push_back(entry.first);
         beginRemoveRows(QModelIndex(), row, row);
         --count_;
         if (pendingRow_ > row) --pendingRow_;

@@ -6,8 +6,10 @@
 #include <QAbstractTableModel>
 #include <QString>
 
+#include <deque>
 #include <map>
 #include <optional>
+#include <unordered_map>
 
 namespace datawin {
 
@@ -85,6 +87,8 @@ private:
     bool open() const { return rs_ && rs_->State() != 0; }
     bool updatable() const { return open() && rs_->Updatable(); }
     engine::Value cellValue(int row, int column) const;
+    const std::vector<engine::Value>& shownRow(int row) const;
+    void forgetShownRows() const;
     void readShape();
 
     std::optional<engine::Recordset> rs_;
@@ -93,6 +97,12 @@ private:
     bool allowUpdate_ = false, allowAddNew_ = false, allowDelete_ = false;
     int pendingRow_ = -1;
     std::map<int, engine::Value> pending_;
+    // Rows as they were first shown, kept until the rows change: the view
+    // paints from them, and a row's changes are written only when the
+    // database still holds what the user saw.
+    mutable std::unordered_map<long, std::vector<engine::Value>> shown_;
+    mutable std::deque<long> shownOrder_;
+    static constexpr std::size_t MaxShownRows = 2000;
     QString error_;
 };
 
