@@ -258,4 +258,32 @@ TEST_F(InterfaceTest, AmbientFontIsReadAfreshEachTime) {
     EXPECT_TRUE(out->has(QStringLiteral("Font")));
 }
 
+TEST_F(InterfaceTest, LoadingSetsOwnPropertiesQuietlyAndRunsPictureHandling) {
+    Ref<TestSink> sink(new TestSink);
+    std::uint32_t cookie = 0;
+    button->eventSource().Advise(sink.get(), cookie);
+    QImage img(20, 10, QImage::Format_ARGB32);
+    img.fill(qRgb(10, 20, 30));
+    Ref<TestBag> bag(new TestBag);
+    bag->entries = {{QStringLiteral("Picture"), Variant::object(Picture::fromImage(img))},
+                    {QStringLiteral("AutoSize"), Variant::boolean(false)},
+                    {QStringLiteral("UseFont"), Variant::integer(-1)},
+                    {QStringLiteral("Enabled"), Variant::boolean(false)}};
+    site->changed.clear();
+    ASSERT_EQ(button->Load(bag.get()), S_Ok);
+    EXPECT_FALSE(button->AutoSize());
+    EXPECT_TRUE(button->UseFont());
+    EXPECT_FALSE(button->Enabled());
+    // Only the object keys read through the control's own properties notify.
+    EXPECT_FALSE(site->changed.contains(QStringLiteral("AutoSize")));
+    EXPECT_FALSE(site->changed.contains(QStringLiteral("UseFont")));
+    EXPECT_FALSE(site->changed.contains(QStringLiteral("Enabled")));
+    EXPECT_TRUE(site->changed.contains(QStringLiteral("Picture")));
+    EXPECT_TRUE(site->changed.contains(QStringLiteral("MaskPicture")));
+    // The picture handling ran: normal and disabled pictures exist, Change was raised.
+    EXPECT_TRUE(Picture::isSet(button->NormalPicture));
+    EXPECT_TRUE(Picture::isSet(button->DisabledPicture));
+    EXPECT_EQ(sink->count(knoplux::EventChange), 1);
+}
+
 } // namespace

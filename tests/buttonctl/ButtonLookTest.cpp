@@ -5,6 +5,7 @@
 #include "buttonctl/CButton.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include <gtest/gtest.h>
@@ -316,6 +317,53 @@ TEST_F(ButtonTest, StretchesPictureWhenNotAutoSizing) {
     EXPECT_EQ(pixel(50, 50), 0x0000FFu);
     EXPECT_EQ(pixel(50, 96), 0xFF0000u);
     EXPECT_EQ(pixel(50, 99), grey);
+}
+
+TEST_F(ButtonTest, WindowEventsBecomeControlEventsAndCaptionsForwardOnlySome) {
+    QWidget* surface = button->widget();
+    sink->events.clear();
+    sendMouse(surface, QEvent::MouseButtonDblClick, Qt::LeftButton, QPoint(10, 10));
+    EXPECT_EQ(sink->count(knoplux::EventDblClick), 1);
+    sendMouse(surface, QEvent::MouseButtonRelease, Qt::LeftButton, QPoint(10, 10));
+    QMouseEvent move(QEvent::MouseMove, QPointF(12, 12),
+                     QPointF(surface->mapToGlobal(QPoint(12, 12))), Qt::NoButton, Qt::NoButton,
+                     Qt::ShiftModifier);
+    QApplication::sendEvent(surface, &move);
+    const Event* m = sink->last(knoplux::EventMouseMove);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->args[1].toInteger(), 1); // shift
+    // The surface reports positions in its current scale.
+    EXPECT_FLOAT_EQ(m->args[2].toSingle(), static_cast<float>(button->UserControl->fromPixelX(12)));
+
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, QStringLiteral("a"));
+    QApplication::sendEvent(surface, &down);
+    QKeyEvent up(QEvent::KeyRelease, Qt::Key_F2, Qt::NoModifier);
+    QApplication::sendEvent(surface, &up);
+    const Event* kd = sink->last(knoplux::EventKeyDown);
+    ASSERT_NE(kd, nullptr);
+    EXPECT_EQ(kd->args[0].toInteger(), 'A');
+    EXPECT_EQ(kd->args[1].toInteger(), 2);
+    EXPECT_EQ(sink->last(knoplux::EventKeyPress)->args[0].toInteger(), 'a');
+    EXPECT_EQ(sink->last(knoplux::EventKeyUp)->args[0].toInteger(), 0x71);
+
+    // The captions raise no DblClick.
+    button->setUseFont(true);
+    sink->events.clear();
+    sendMouse(button->Label1, QEvent::MouseButtonDblClick, Qt::LeftButton, QPoint(3, 3));
+    EXPECT_EQ(sink->count(knoplux::EventDblClick), 0);
+    EXPECT_EQ(sink->count(knoplux::EventMouseDown), 1);
+
+    // Resize is raised before the layout runs; hiding raises Hide.
+    double widthSeen = -1;
+    sink->onEvent = [&](DispId id, std::span<Variant>) {
+        if (id == knoplux::EventResize && widthSeen < 0) widthSeen = button->UserControl->Width();
+    };
+    button->UserControl->setExtent(3000, 3000);
+    EXPECT_DOUBLE_EQ(widthSeen, 3000);
+    EXPECT_DOUBLE_EQ(button->UserControl->Width(), button->Label1->Width() + 60);
+    sink->onEvent = nullptr;
+    surface->hide();
+    EXPECT_EQ(sink->count(knoplux::EventHide), 1);
 }
 
 } // namespace
