@@ -66,6 +66,8 @@ struct CatalogEntry {
     std::int32_t flags = 0;     // MSysObjects.Flags
     std::string linkedDatabase; // linked tables: the other database (or connect string)
     std::string linkedName;     // linked tables: the table's name over there
+    // Internal objects the desktop program hides (~sq_... queries of forms).
+    bool hidden() const { return !name.empty() && name[0] == '~'; }
 };
 
 // Jet column type codes as the file stores them.
@@ -84,7 +86,7 @@ struct ColumnDef {
     int precision = 0;        // numeric only
     int scale = 0;            // numeric only
     bool autoNumber = false;  // long auto-increment or GUID auto-generated
-    bool required = false;    // the file marks the column as not accepting null
+    bool required = false;    // the designer's Required setting (value may not be null)
     bool fixedLength = false; // stored in the fixed part of a row
     int ordinal = 0;          // 0-based position in TableDef::columns
     int columnNumber = 0;     // number in the file (gaps where columns were deleted)
@@ -131,7 +133,10 @@ enum class QueryKind {
 struct QueryDef {
     std::string name;
     QueryKind kind = QueryKind::Unknown;
-    std::string sql; // Jet SQL rebuilt from the stored parts, clauses on separate lines
+    // Jet SQL rebuilt from the stored parts: clauses on separate lines ("\n"),
+    // ending in ";" as the desktop engine writes it. Data-definition and
+    // pass-through queries give their stored text as it is.
+    std::string sql;
 };
 
 // Chinese word for a query kind, for lists shown to the user.

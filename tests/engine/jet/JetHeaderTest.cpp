@@ -3,7 +3,11 @@
 #include "JetTestSupport.h"
 #include "engine/Messages.h"
 
+#include "engine/jet/JetInternal.h"
+
+#include <cstring>
 #include <fstream>
+#include <iterator>
 
 using engine::EngineError;
 using engine::jet::JetFile;
@@ -94,4 +98,57 @@ TEST(JetOpen, RefusesWhatIsNotAJetFile) {
               engine::msg::NotADatabase.number);
     EXPECT_EQ(numberOf(std::filesystem::temp_directory_path().string()),
               engine::msg::NotADatabase.number);
+}
+
+namespace {
+
+// Copies a sample file and stores `password` in its header the way the
+// desktop engine does: in the RC4-encoded header region, and for Jet 4
+// further masked with the creation date.
+std::string withPassword(const std::string& sample, const std::string& password, bool jet4) {
+    std::ifstream in(corpusFile(sample), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto* h = reinterpret_cast<std::uint8_t*>(bytes.data());
+    const std::uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+    const std::size_t region = jet4 ? 128 : 126;
+    engine::jet::rc4(key, 4, h + 0x18, region);
+    if (jet4) {
+        double created;
+        std::memcpy(&created, h + 0x72, 8);
+        const auto mask = static_cast<std::int32_t>(created);
+        std::uint8_t m[4];
+        std::memcpy(m, &mask, 4);
+        for (std::size_t i = 0; i < 40; ++i) {
+            const std::uint8_t c = i / 2 < password.size() && i % 2 == 0
+                                       ? static_cast<std::uint8_t>(password[i / 2])
+                                       : 0;
+            h[0x42 + i] = c ^ m[i % 4];
+        }
+    } else {
+        for (std::size_t i = 0; i < 20; ++i)
+            h[0x42 + i] = i < password.size() ? static_cast<std::uint8_t>(password[i]) : 0;
+    }
+    engine::jet::rc4(key, 4, h + 0x18, region);
+    return tempFile("jet_pw_" + sample, bytes);
+}
+
+} // namespace
+
+TEST(JetOpen, Jet3AndJet4PasswordsStoredInTheHeader) {
+    JET_REQUIRE_CORPUS("testV1997.mdb");
+    for (bool jet4 : {false, true}) {
+        const std::string path =
+            withPassword(jet4 ? "V2000_no-password.mdb" : "testV1997.mdb", "Geheim7", jet4);
+        JetFile f = JetFile::open(path, "Geheim7");
+        EXPECT_TRUE(f.header().hasPassword);
+        EXPECT_FALSE(f.catalog().empty());
+        for (const char* wrong : {"", "geheim7", "Geheim"}) {
+            try {
+                JetFile::open(path, wrong);
+                ADD_FAILURE() << "jet4=" << jet4 << " opened with '" << wrong << "'";
+            } catch (const EngineError& e) {
+                EXPECT_EQ(e.number(), engine::msg::WrongPassword.number);
+            }
+        }
+    }
 }
