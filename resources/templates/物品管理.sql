@@ -1,0 +1,1 @@
+create table 占位 (id long primary key);
