@@ -4,6 +4,9 @@
 #include "component/AutomationError.h"
 #include "component/WinApi.h"
 
+#include <QApplication>
+#include <QMouseEvent>
+
 #include <gtest/gtest.h>
 
 using namespace component;
@@ -113,4 +116,67 @@ TEST_F(SurfaceFixture, PictureDrawsAtNaturalSizeAndPictureBoxTakesItsSize) {
     EXPECT_DOUBLE_EQ(box.Width(), 150);
     EXPECT_DOUBLE_EQ(box.Height(), 75);
     EXPECT_EQ(box.Image()->image().size(), QSize(10, 5));
+}
+
+TEST_F(SurfaceFixture, PenStylesWidthsCirclesAndPictures) {
+    s.setScaleMode(ScalePixels);
+    // Dashes: 18 pixels on, 6 off.
+    s.setDrawStyle(1);
+    s.Line(0, 5, 60, 5, 0x000000);
+    EXPECT_EQ(at(17, 5), 0u);
+    EXPECT_EQ(at(18, 5), 0xC0C0C0u);
+    EXPECT_EQ(at(24, 5), 0u);
+    // The transparent style draws nothing.
+    s.setDrawStyle(5);
+    s.Line(0, 8, 60, 8, 0x000000);
+    EXPECT_EQ(at(10, 8), 0xC0C0C0u);
+    // A wide pen covers its width around the line, and its end point.
+    s.setDrawStyle(0);
+    s.setDrawWidth(3);
+    s.Line(10, 20, 30, 20, 0x0000FF);
+    EXPECT_EQ(at(20, 19), 0x0000FFu);
+    EXPECT_EQ(at(20, 21), 0x0000FFu);
+    EXPECT_EQ(at(20, 23), 0xC0C0C0u);
+    EXPECT_EQ(at(30, 20), 0x0000FFu);
+    s.setDrawWidth(1);
+
+    s.Cls();
+    s.setFillStyle(0);
+    s.setFillColor(0x00FF00);
+    s.Circle(50, 25, 10, 0xFF0000);
+    EXPECT_EQ(at(50, 25), 0x00FF00u); // filled inside
+    EXPECT_EQ(at(50, 10), 0xC0C0C0u); // outside the circle
+    EXPECT_THROW(s.Circle(50, 25, 10, 0xFF0000, 0.0, 1.0, 0.0), AutomationError);
+
+    s.Cls();
+    QImage img(4, 4, QImage::Format_ARGB32);
+    img.fill(qRgb(255, 0, 0));
+    const Ref<Picture> pic = Picture::fromImage(img);
+    s.PaintPicture(pic.get(), 10, 10, 8.0, 8.0);
+    EXPECT_EQ(at(10, 10), 0x0000FFu);
+    EXPECT_EQ(at(17, 17), 0x0000FFu);
+    EXPECT_EQ(at(18, 18), 0xC0C0C0u);
+    EXPECT_THROW(s.PaintPicture(Picture::empty().get(), 0, 0), AutomationError);
+
+    // A transparent background leaves the image clear.
+    s.setBackStyle(0);
+    EXPECT_EQ(qAlpha(s.image().pixel(1, 1)), 0);
+}
+
+TEST_F(SurfaceFixture, MouseClickNeedsLeftButtonReleasedInside) {
+    int clicks = 0;
+    s.onClick = [&] { ++clicks; };
+    auto send = [&](QEvent::Type t, Qt::MouseButton b, QPoint p) {
+        QMouseEvent e(t, QPointF(p), QPointF(p), b,
+                      t == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(b),
+                      Qt::NoModifier);
+        QApplication::sendEvent(&s, &e);
+    };
+    send(QEvent::MouseButtonPress, Qt::LeftButton, {5, 5});
+    send(QEvent::MouseButtonRelease, Qt::LeftButton, {6, 6});
+    send(QEvent::MouseButtonPress, Qt::RightButton, {5, 5});
+    send(QEvent::MouseButtonRelease, Qt::RightButton, {5, 5});
+    send(QEvent::MouseButtonPress, Qt::LeftButton, {5, 5});
+    send(QEvent::MouseButtonRelease, Qt::LeftButton, {500, 5});
+    EXPECT_EQ(clicks, 1);
 }
