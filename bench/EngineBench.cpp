@@ -51,8 +51,9 @@ void buildFile() {
         sqlite3_reset(st);
     }
     sqlite3_finalize(st);
-    sqlite3_exec(db, "UPDATE MSysColumns SET NextValue = (SELECT max(id)+1 FROM T) WHERE "
-                     "TableName='T' AND ColumnName='id'; COMMIT",
+    sqlite3_exec(db,
+                 "UPDATE MSysColumns SET NextValue = (SELECT max(id)+1 FROM T) WHERE "
+                 "TableName='T' AND ColumnName='id'; COMMIT",
                  nullptr, nullptr, nullptr);
     sqlite3_close(db);
 }
@@ -60,7 +61,8 @@ void buildFile() {
 engine::Connection openEngine() {
     engine::Connection c;
     c.CursorLocation = 3;
-    c.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + g_path + ";Jet OLEDB:Database Password=;");
+    c.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + g_path +
+           ";Jet OLEDB:Database Password=;");
     return c;
 }
 
@@ -76,7 +78,8 @@ long plainCount(sqlite3* db, const char* sql) {
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
     long n = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) ++n;
+    while (sqlite3_step(st) == SQLITE_ROW)
+        ++n;
     sqlite3_finalize(st);
     return n;
 }
@@ -94,7 +97,8 @@ void readRows(sqlite3* db, const char* sql, long offset, long count) {
 
 void engineRead(engine::Recordset& rs, long first, long count) {
     for (long r = first; r < first + count; ++r)
-        for (int f = 0; f < 5; ++f) benchmark::DoNotOptimize(rs.valueAt(r, f));
+        for (int f = 0; f < 5; ++f)
+            benchmark::DoNotOptimize(rs.valueAt(r, f));
 }
 
 void BM_Engine_OpenCount(benchmark::State& s) {
@@ -107,7 +111,8 @@ void BM_Engine_OpenCount(benchmark::State& s) {
 }
 void BM_Plain_OpenCount(benchmark::State& s) {
     sqlite3* db = openPlain();
-    for (auto _ : s) benchmark::DoNotOptimize(plainCount(db, "select * from T"));
+    for (auto _ : s)
+        benchmark::DoNotOptimize(plainCount(db, "select * from T"));
     sqlite3_close(db);
 }
 
@@ -154,7 +159,9 @@ void BM_Engine_Jump900k(benchmark::State& s) {
 void BM_Plain_Jump900k(benchmark::State& s) {
     sqlite3* db = openPlain();
     long at = 0;
-    for (auto _ : s) readRows(db, "select * from T limit ?1 offset ?2", g_rows * 9 / 10 + (at++ % 50) * 100, 100);
+    for (auto _ : s)
+        readRows(db, "select * from T limit ?1 offset ?2", g_rows * 9 / 10 + (at++ % 50) * 100,
+                 100);
     sqlite3_close(db);
 }
 
@@ -186,7 +193,8 @@ void BM_Engine_LikeScan(benchmark::State& s) {
 }
 void BM_Plain_LikeScan(benchmark::State& s) {
     sqlite3* db = openPlain();
-    for (auto _ : s) benchmark::DoNotOptimize(plainCount(db, "select * from T where name like '%x13%'"));
+    for (auto _ : s)
+        benchmark::DoNotOptimize(plainCount(db, "select * from T where name like '%x13%'"));
     sqlite3_close(db);
 }
 
@@ -210,7 +218,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const auto& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+        for (const auto& r : runs)
+            times_[r.benchmark_name()] = r.GetAdjustedRealTime();
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
@@ -221,8 +230,8 @@ public:
             std::printf("%-14s %10.2fms %10.2fms %8.2f\n", w, e, p, p > 0 ? e / p : 0.0);
         }
         const double e = find("BM_Engine_OpenCount"), p = find("BM_Plain_CountStar");
-        std::printf("%-14s %10.2fms %10.2fms %8.2f   (plain: select count(*))\n", "OpenCount*", e, p,
-                    p > 0 ? e / p : 0.0);
+        std::printf("%-14s %10.2fms %10.2fms %8.2f   (plain: select count(*))\n", "OpenCount*", e,
+                    p, p > 0 ? e / p : 0.0);
     }
 
 private:
@@ -261,9 +270,13 @@ int main(int argc, char** argv) {
         engine::Recordset rs;
         rs.Open("select * from T", c, 1, 3, -1);
         const long n = rs.RecordCount();
-        const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        for (long r = 0; r < n; r += n / 200) rs.valueAt(r, 1); // scroll through
-        std::printf("open + RecordCount of %ld rows: %.1f ms; memory beyond start: %.1f MB (peak %.1f MB)\n",
+        const auto ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count();
+        for (long r = 0; r < n; r += n / 200)
+            rs.valueAt(r, 1); // scroll through
+        std::printf("open + RecordCount of %ld rows: %.1f ms; memory beyond start: %.1f MB (peak "
+                    "%.1f MB)\n",
                     n, ms, (currentRssKb() - before) / 1024.0, peakRssKb() / 1024.0);
     }
 

@@ -124,7 +124,8 @@ void Catalog::SetActiveConnection(const Connection& connection) {
     tables_.Refresh();
 }
 
-void JetEngine::CompactDatabase(const std::string& sourceConnection, const std::string& destConnection) {
+void JetEngine::CompactDatabase(const std::string& sourceConnection,
+                                const std::string& destConnection) {
     const ConnectionString src = ConnectionString::parse(sourceConnection);
     const ConnectionString dst = ConnectionString::parse(destConnection);
     const std::string target = dst.dataSource();

@@ -23,7 +23,9 @@ void Connection::Close() {
     d->db.reset();
 }
 
-int Connection::State() const { return d->db ? 1 : 0; }
+int Connection::State() const {
+    return d->db ? 1 : 0;
+}
 
 Recordset Connection::Execute(const std::string& sql, long* recordsAffected) {
     if (!d->db) msg::raise(msg::ConnectionClosed);
@@ -36,14 +38,20 @@ Recordset Connection::OpenSchema(int schema) {
     return d->db->schemaTables();
 }
 
-std::string Connection::DataSource() const { return d->db ? d->db->path() : std::string(); }
+std::string Connection::DataSource() const {
+    return d->db ? d->db->path() : std::string();
+}
 
 void Connection::CreateDatabase(const std::string& path, const std::string& password) {
     Database::create(path, password);
 }
 
-bool Connection::ReadOnly() const { return d->db && d->db->readOnly(); }
+bool Connection::ReadOnly() const {
+    return d->db && d->db->readOnly();
+}
 
-std::shared_ptr<Database> Connection::database() const { return d->db; }
+std::shared_ptr<Database> Connection::database() const {
+    return d->db;
+}
 
 } // namespace engine

@@ -15,11 +15,15 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -31,7 +35,8 @@ ConnectionString ConnectionString::parse(std::string_view text) {
     while (i < text.size()) {
         // Key: up to '='. A ';' before any '=' ends an empty or key-only pair.
         std::size_t eq = i;
-        while (eq < text.size() && text[eq] != '=' && text[eq] != ';') ++eq;
+        while (eq < text.size() && text[eq] != '=' && text[eq] != ';')
+            ++eq;
         std::string_view key = trim(text.substr(i, eq - i));
         if (eq >= text.size() || text[eq] == ';') {
             if (!key.empty()) msg::raise(msg::BadConnectionString, {std::string(key)});
@@ -39,7 +44,8 @@ ConnectionString ConnectionString::parse(std::string_view text) {
             continue;
         }
         std::size_t j = eq + 1;
-        while (j < text.size() && isBlank(text[j])) ++j;
+        while (j < text.size() && isBlank(text[j]))
+            ++j;
         std::string value;
         if (j < text.size() && (text[j] == '"' || text[j] == '\'')) {
             const char q = text[j++];
@@ -58,12 +64,14 @@ ConnectionString ConnectionString::parse(std::string_view text) {
                 value += text[j++];
             }
             if (!closed) msg::raise(msg::BadConnectionString, {std::string(key)});
-            while (j < text.size() && isBlank(text[j])) ++j;
+            while (j < text.size() && isBlank(text[j]))
+                ++j;
             if (j < text.size() && text[j] != ';')
                 msg::raise(msg::BadConnectionString, {std::string(key)});
         } else {
             std::size_t end = j;
-            while (end < text.size() && text[end] != ';') ++end;
+            while (end < text.size() && text[end] != ';')
+                ++end;
             value = std::string(trim(text.substr(j, end - j)));
             j = end;
         }
@@ -78,7 +86,9 @@ std::string ConnectionString::get(std::string_view key) const {
     return it == values_.end() ? std::string() : it->second;
 }
 
-bool ConnectionString::has(std::string_view key) const { return values_.count(lower(key)) != 0; }
+bool ConnectionString::has(std::string_view key) const {
+    return values_.count(lower(key)) != 0;
+}
 
 std::string ConnectionString::quoteValue(std::string_view value) {
     const bool needs = value.find_first_of(";\"'") != std::string_view::npos ||

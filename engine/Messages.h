@@ -31,13 +31,15 @@ inline constexpr Message ConnectionClosed{3704, "对象关闭时，不允许操�
 
 // Statements.
 inline constexpr Message Syntax{3075, "SQL 语句语法错误：%1"};
-inline constexpr Message UnknownTable{3078, "找不到输入表或查询“%1”。请确定它是否存在，以及名称是否拼写正确。"};
+inline constexpr Message UnknownTable{
+    3078, "找不到输入表或查询“%1”。请确定它是否存在，以及名称是否拼写正确。"};
 inline constexpr Message UnknownField{3061, "字段“%1”不存在，或参数不足。"};
 inline constexpr Message EngineFailure{3000, "数据库引擎错误：%1"};
 inline constexpr Message NotRowReturning{3065, "该语句不返回记录：%1"};
 inline constexpr Message DatabaseBusy{3260, "数据库正被其他程序锁定，暂时无法使用：%1"};
 inline constexpr Message ReadOnlyFile{3051, "数据库文件为只读，不能写入：%1"};
-inline constexpr Message JetFileReadOnly{3051, "“%1”是原始 Jet 格式的 .mdb 文件，目前只能读取，不能修改、压缩或设置密码。"};
+inline constexpr Message JetFileReadOnly{
+    3051, "“%1”是原始 Jet 格式的 .mdb 文件，目前只能读取，不能修改、压缩或设置密码。"};
 inline constexpr Message Corrupt{3049, "数据库文件已损坏，无法读取：%1"};
 
 // DDL. "已存在" is mapped by the designer to "该表已存在".
@@ -45,11 +47,13 @@ inline constexpr Message TableExists{3010, "表“%1”已存在。"};
 inline constexpr Message FieldExists{3191, "字段“%1”已存在，不能重复定义。"};
 inline constexpr Message QueryExists{3012, "对象“%1”已存在。"};
 // Must contain "自动编号" and must not contain "主键".
-inline constexpr Message SecondAutoNumber{3377, "一个表中只能有一个自动编号字段：“%1”中已有自动编号字段。"};
+inline constexpr Message SecondAutoNumber{
+    3377, "一个表中只能有一个自动编号字段：“%1”中已有自动编号字段。"};
 // Must contain "主控键" and must not contain "主键".
 inline constexpr Message SecondPrimaryKey{3283, "表“%1”中已定义主控键，不能再定义第二个。"};
 inline constexpr Message UnknownTypeWord{3259, "字段“%1”的数据类型“%2”无效。"};
-inline constexpr Message BadName{3125, "“%1”不是有效的名称。请确定名称中没有无效字符或标点，且名称不太长。"};
+inline constexpr Message BadName{
+    3125, "“%1”不是有效的名称。请确定名称中没有无效字符或标点，且名称不太长。"};
 inline constexpr Message UnknownConstraint{3372, "表“%1”中没有名为“%2”的索引或约束。"};
 inline constexpr Message UnknownQuery{3265, "找不到查询“%1”。"};
 inline constexpr Message ColumnInIndex{3280, "字段“%1”属于索引“%2”，不能删除；请先删除该索引。"};
@@ -58,19 +62,25 @@ inline constexpr Message ConvertFailed{3421, "数据类型转换错误：字段�
 
 // Row values. The duplicate text carries "主键" as Jet's does.
 inline constexpr Message Required{3314, "字段“%1”不能为空值，必须输入一个值。"};
-inline constexpr Message TooLong{3163, "字段“%1”太小，不能接受所要添加的数据量（最多 %2 个字符）。"};
+inline constexpr Message TooLong{3163,
+                                 "字段“%1”太小，不能接受所要添加的数据量（最多 %2 个字符）。"};
 inline constexpr Message TypeMismatch{3464, "数据类型不匹配：“%2”不是字段“%1”可以接受的值。"};
 inline constexpr Message OutOfRange{3349, "字段“%1”的数值溢出：“%2”超出了该类型的范围。"};
-inline constexpr Message Duplicate{3022, "所做的更改不成功，因为它们会在索引、主键或关系中创建重复的值。"};
+inline constexpr Message Duplicate{
+    3022, "所做的更改不成功，因为它们会在索引、主键或关系中创建重复的值。"};
 inline constexpr Message Constraint{3317, "字段“%1”中的值违反了该字段的有效性规则。"};
 
 // Recordsets.
-inline constexpr Message RowChanged{3197, "数据已被其他用户更改：该行自读取后已被修改，您的更改没有保存。请重新查询后再编辑。"};
+inline constexpr Message RowChanged{
+    3197, "数据已被其他用户更改：该行自读取后已被修改，您的更改没有保存。请重新查询后再编辑。"};
 inline constexpr Message RowDeleted{3167, "该记录已被删除。"};
-inline constexpr Message ReadOnlyResult{3027, "不能更新。该结果来自联接、汇总或只读查询，是只读的。"};
-inline constexpr Message NoCurrentRecord{3021, "BOF 或 EOF 中有一个为真，或者当前记录已被删除。该操作要求一个当前记录。"};
+inline constexpr Message ReadOnlyResult{3027,
+                                        "不能更新。该结果来自联接、汇总或只读查询，是只读的。"};
+inline constexpr Message NoCurrentRecord{
+    3021, "BOF 或 EOF 中有一个为真，或者当前记录已被删除。该操作要求一个当前记录。"};
 inline constexpr Message FieldNotFound{3265, "在集合中找不到字段“%1”。"};
-inline constexpr Message BadArgument{3001, "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突：%1"};
+inline constexpr Message BadArgument{
+    3001, "参数类型不正确，或不在可以接受的范围之内，或与其他参数冲突：%1"};
 
 // Compaction.
 inline constexpr Message DestinationExists{3204, "目标文件“%1”已存在，不能压缩到该文件。"};

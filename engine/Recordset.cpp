@@ -98,7 +98,9 @@ void Recordset::Close() {
     d->position = -1;
 }
 
-int Recordset::State() const { return d->open() ? 1 : 0; }
+int Recordset::State() const {
+    return d->open() ? 1 : 0;
+}
 
 long Recordset::RecordCount() const {
     d->requireOpen();
@@ -153,7 +155,8 @@ long Recordset::AbsolutePosition() const {
 
 void Recordset::SetAbsolutePosition(long position) {
     d->requireOpen();
-    if (position < 1 || position > d->count()) msg::raise(msg::BadArgument, {std::to_string(position)});
+    if (position < 1 || position > d->count())
+        msg::raise(msg::BadArgument, {std::to_string(position)});
     d->moveTo(position - 1);
 }
 
@@ -179,7 +182,9 @@ void Recordset::CancelUpdate() {
     d->pending.clear();
 }
 
-bool Recordset::EditPending() const { return d->open() && d->edit != Impl::Edit::None; }
+bool Recordset::EditPending() const {
+    return d->open() && d->edit != Impl::Edit::None;
+}
 
 void Recordset::Delete(int affect) {
     d->requireOpen();
@@ -205,9 +210,15 @@ void Recordset::CancelBatch(int) {
     CancelUpdate();
 }
 
-bool Recordset::Updatable() const { return d->open() && d->source->updatable(); }
-int Recordset::LockType() const { return d->lockType; }
-std::string Recordset::Source() const { return d->sourceText; }
+bool Recordset::Updatable() const {
+    return d->open() && d->source->updatable();
+}
+int Recordset::LockType() const {
+    return d->lockType;
+}
+std::string Recordset::Source() const {
+    return d->sourceText;
+}
 
 const std::vector<FieldInfo>& Recordset::fieldInfo() const {
     d->requireOpen();
@@ -246,7 +257,9 @@ void Recordset::deleteRow(long row) {
 
 // ---- Fields ----------------------------------------------------------------
 
-int Fields::Count() const { return static_cast<int>(rs_->fieldInfo().size()); }
+int Fields::Count() const {
+    return static_cast<int>(rs_->fieldInfo().size());
+}
 
 Field Fields::operator[](int index) const {
     if (index < 0 || index >= Count()) msg::raise(msg::FieldNotFound, {std::to_string(index)});
@@ -267,8 +280,12 @@ Field Fields::operator[](const std::string& name) const {
     return Field(rs_, i);
 }
 
-const std::string& Field::Name() const { return rs_->fieldInfo()[static_cast<std::size_t>(index_)].name; }
-int Field::Type() const { return rs_->fieldInfo()[static_cast<std::size_t>(index_)].type; }
+const std::string& Field::Name() const {
+    return rs_->fieldInfo()[static_cast<std::size_t>(index_)].name;
+}
+int Field::Type() const {
+    return rs_->fieldInfo()[static_cast<std::size_t>(index_)].type;
+}
 long Field::DefinedSize() const {
     return rs_->fieldInfo()[static_cast<std::size_t>(index_)].definedSize;
 }
@@ -293,7 +310,8 @@ void Field::SetValue(const Value& v) {
     if (!d.source->updatable()) msg::raise(msg::ReadOnlyResult);
     const auto& info = d.source->fields()[static_cast<std::size_t>(index_)];
     if (!info.writable) {
-        if (info.autoIncrement) msg::raise(msg::TypeMismatch, {info.name, "（自动编号字段不能修改）"});
+        if (info.autoIncrement)
+            msg::raise(msg::TypeMismatch, {info.name, "（自动编号字段不能修改）"});
         msg::raise(msg::ReadOnlyResult);
     }
     if (d.edit == Recordset::Impl::Edit::None) {

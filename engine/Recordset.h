@@ -28,9 +28,9 @@ inline constexpr int ReadOnly = 1, Pessimistic = 2, Optimistic = 3, BatchOptimis
 
 struct FieldInfo {
     std::string name;
-    int type = adtype::Variant;   // adtype code
-    long definedSize = 0;         // characters for text, bytes otherwise
-    bool writable = false;        // a plain column of the single source table
+    int type = adtype::Variant; // adtype code
+    long definedSize = 0;       // characters for text, bytes otherwise
+    bool writable = false;      // a plain column of the single source table
     bool autoIncrement = false;
     bool required = false;
 };
@@ -43,8 +43,8 @@ public:
     const std::string& Name() const;
     int Type() const;
     long DefinedSize() const;
-    Value GetValue() const;          // the value of the current record (or of the pending edit)
-    void SetValue(const Value& v);   // edits the current record; written by Update or on move
+    Value GetValue() const;        // the value of the current record (or of the pending edit)
+    void SetValue(const Value& v); // edits the current record; written by Update or on move
     Value OriginalValue() const;
 
 private:
@@ -58,9 +58,9 @@ private:
 class Fields {
 public:
     int Count() const;
-    Field operator[](int index) const;              // throws msg::FieldNotFound
+    Field operator[](int index) const;               // throws msg::FieldNotFound
     Field operator[](const std::string& name) const; // case-insensitive
-    int indexOf(const std::string& name) const;    // -1 when absent
+    int indexOf(const std::string& name) const;      // -1 when absent
 
 private:
     friend class Recordset;
@@ -85,7 +85,7 @@ public:
     void Close();
     int State() const; // 0 closed, 1 open
 
-    long RecordCount() const;     // throws msg::ConnectionClosed when closed
+    long RecordCount() const; // throws msg::ConnectionClosed when closed
     bool Eof() const;
     bool Bof() const;
     void MoveFirst();
@@ -106,7 +106,7 @@ public:
     void Update();
     void CancelUpdate();
     bool EditPending() const;
-    void Delete(int affect = 1);   // 1: the current record
+    void Delete(int affect = 1); // 1: the current record
     void UpdateBatch(int affect = 3);
     void CancelBatch(int affect = 3);
 

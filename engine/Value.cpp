@@ -33,37 +33,53 @@ Value Value::date(std::string canonical) {
 
 bool Value::toBool() const {
     switch (kind_) {
-    case Kind::Boolean: return std::get<bool>(data_);
+    case Kind::Boolean:
+        return std::get<bool>(data_);
     case Kind::Integer:
-    case Kind::Currency: return std::get<std::int64_t>(data_) != 0;
-    case Kind::Double: return std::get<double>(data_) != 0.0;
+    case Kind::Currency:
+        return std::get<std::int64_t>(data_) != 0;
+    case Kind::Double:
+        return std::get<double>(data_) != 0.0;
     case Kind::Text: {
         const auto& s = std::get<std::string>(data_);
         return !(s.empty() || s == "0" || s == "False" || s == "false" || s == "FALSE");
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
 std::int64_t Value::toInt() const {
     switch (kind_) {
-    case Kind::Boolean: return std::get<bool>(data_) ? -1 : 0;
-    case Kind::Integer: return std::get<std::int64_t>(data_);
-    case Kind::Currency: return std::llround(std::get<std::int64_t>(data_) / 10000.0);
-    case Kind::Double: return std::llround(std::get<double>(data_));
-    case Kind::Text: return std::strtoll(std::get<std::string>(data_).c_str(), nullptr, 10);
-    default: return 0;
+    case Kind::Boolean:
+        return std::get<bool>(data_) ? -1 : 0;
+    case Kind::Integer:
+        return std::get<std::int64_t>(data_);
+    case Kind::Currency:
+        return std::llround(std::get<std::int64_t>(data_) / 10000.0);
+    case Kind::Double:
+        return std::llround(std::get<double>(data_));
+    case Kind::Text:
+        return std::strtoll(std::get<std::string>(data_).c_str(), nullptr, 10);
+    default:
+        return 0;
     }
 }
 
 double Value::toDouble() const {
     switch (kind_) {
-    case Kind::Boolean: return std::get<bool>(data_) ? -1.0 : 0.0;
-    case Kind::Integer: return static_cast<double>(std::get<std::int64_t>(data_));
-    case Kind::Currency: return std::get<std::int64_t>(data_) / 10000.0;
-    case Kind::Double: return std::get<double>(data_);
-    case Kind::Text: return std::strtod(std::get<std::string>(data_).c_str(), nullptr);
-    default: return 0.0;
+    case Kind::Boolean:
+        return std::get<bool>(data_) ? -1.0 : 0.0;
+    case Kind::Integer:
+        return static_cast<double>(std::get<std::int64_t>(data_));
+    case Kind::Currency:
+        return std::get<std::int64_t>(data_) / 10000.0;
+    case Kind::Double:
+        return std::get<double>(data_);
+    case Kind::Text:
+        return std::strtod(std::get<std::string>(data_).c_str(), nullptr);
+    default:
+        return 0.0;
     }
 }
 
@@ -98,28 +114,36 @@ std::string formatDouble(double v) {
 std::string Value::toText() const {
     switch (kind_) {
     case Kind::Empty:
-    case Kind::Null: return {};
-    case Kind::Boolean: return std::get<bool>(data_) ? "True" : "False";
-    case Kind::Integer: return std::to_string(std::get<std::int64_t>(data_));
-    case Kind::Double: return formatDouble(std::get<double>(data_));
+    case Kind::Null:
+        return {};
+    case Kind::Boolean:
+        return std::get<bool>(data_) ? "True" : "False";
+    case Kind::Integer:
+        return std::to_string(std::get<std::int64_t>(data_));
+    case Kind::Double:
+        return formatDouble(std::get<double>(data_));
     case Kind::Currency: {
         std::int64_t s = std::get<std::int64_t>(data_);
         const bool neg = s < 0;
-        std::uint64_t a = neg ? static_cast<std::uint64_t>(-(s + 1)) + 1 : static_cast<std::uint64_t>(s);
+        std::uint64_t a =
+            neg ? static_cast<std::uint64_t>(-(s + 1)) + 1 : static_cast<std::uint64_t>(s);
         std::string out = (neg ? "-" : "") + std::to_string(a / 10000);
         std::uint64_t frac = a % 10000;
         if (frac) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "%04llu", static_cast<unsigned long long>(frac));
             std::string f = buf;
-            while (!f.empty() && f.back() == '0') f.pop_back();
+            while (!f.empty() && f.back() == '0')
+                f.pop_back();
             out += "." + f;
         }
         return out;
     }
     case Kind::Date:
-    case Kind::Text: return std::get<std::string>(data_);
-    case Kind::Bytes: return "(二进制数据 " + std::to_string(bytes().size()) + " 字节)";
+    case Kind::Text:
+        return std::get<std::string>(data_);
+    case Kind::Bytes:
+        return "(二进制数据 " + std::to_string(bytes().size()) + " 字节)";
     }
     return {};
 }
@@ -160,7 +184,8 @@ bool readTime(const std::string& s, std::size_t& i, int& h, int& mi, int& sec) {
         ++i;
         if (!readInt(s, i, 2, sec)) return false;
     }
-    while (i < s.size() && s[i] == ' ') ++i;
+    while (i < s.size() && s[i] == ' ')
+        ++i;
     if (i + 1 < s.size() && (s[i] == 'A' || s[i] == 'a' || s[i] == 'P' || s[i] == 'p') &&
         (s[i + 1] == 'M' || s[i + 1] == 'm')) {
         const bool pm = s[i] == 'P' || s[i] == 'p';
@@ -208,12 +233,14 @@ bool normalizeDateText(const std::string& raw, std::string& canonical) {
         if (!validDate(y, m, d)) return false;
         if (i < s.size()) {
             if (s[i] != ' ' && s[i] != 'T') return false;
-            while (i < s.size() && (s[i] == ' ' || s[i] == 'T')) ++i;
+            while (i < s.size() && (s[i] == ' ' || s[i] == 'T'))
+                ++i;
             if (!readTime(s, i, h, mi, sec)) return false;
             // Fractions of a second are dropped, as Jet keeps whole seconds.
             if (i < s.size() && s[i] == '.') {
                 ++i;
-                while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i;
+                while (i < s.size() && s[i] >= '0' && s[i] <= '9')
+                    ++i;
             }
             if (i != s.size()) return false;
         }

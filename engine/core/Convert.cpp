@@ -12,11 +12,13 @@ namespace {
 
 bool parseNumber(const std::string& s, double& out) {
     const char* b = s.c_str();
-    while (*b == ' ') ++b;
+    while (*b == ' ')
+        ++b;
     if (!*b) return false;
     char* end = nullptr;
     out = std::strtod(b, &end);
-    while (end && *end == ' ') ++end;
+    while (end && *end == ' ')
+        ++end;
     return end && *end == '\0' && std::isfinite(out);
 }
 
@@ -32,7 +34,8 @@ std::size_t utf8Length(const std::string& s) {
 Value fromStorage(const Value& raw, int type) {
     if (raw.isNullOrEmpty()) return Value::null();
     switch (type) {
-    case adtype::Boolean: return Value(raw.toInt() != 0);
+    case adtype::Boolean:
+        return Value(raw.toInt() != 0);
     case adtype::Date:
         if (raw.kind() == Value::Kind::Text) return Value::date(raw.text());
         return raw;
@@ -45,24 +48,31 @@ Value fromStorage(const Value& raw, int type) {
     case adtype::Numeric:
         if (raw.kind() == Value::Kind::Integer) return Value(raw.toDouble());
         return raw;
-    default: return raw;
+    default:
+        return raw;
     }
 }
 
 int adTypeOfStorage(const Value& raw) {
     switch (raw.kind()) {
-    case Value::Kind::Integer: return adtype::Integer;
-    case Value::Kind::Double: return adtype::Double;
-    case Value::Kind::Text: return adtype::VarWChar;
-    case Value::Kind::Bytes: return adtype::LongVarBinary;
-    default: return adtype::Variant;
+    case Value::Kind::Integer:
+        return adtype::Integer;
+    case Value::Kind::Double:
+        return adtype::Double;
+    case Value::Kind::Text:
+        return adtype::VarWChar;
+    case Value::Kind::Bytes:
+        return adtype::LongVarBinary;
+    default:
+        return adtype::Variant;
     }
 }
 
 Value toStorage(const Value& v, const ColumnMeta& column) {
     const std::string& name = column.name;
     const int code = column.type.code;
-    if (v.isNullOrEmpty() || (v.kind() == Value::Kind::Text && v.text().empty() && !isTextCode(code))) {
+    if (v.isNullOrEmpty() ||
+        (v.kind() == Value::Kind::Text && v.text().empty() && !isTextCode(code))) {
         if (column.required && !column.type.autoIncrement) msg::raise(msg::Required, {name});
         return Value::null();
     }
@@ -75,7 +85,8 @@ Value toStorage(const Value& v, const ColumnMeta& column) {
         case Value::Kind::Boolean:
         case Value::Kind::Integer:
         case Value::Kind::Double:
-        case Value::Kind::Currency: return v.toDouble();
+        case Value::Kind::Currency:
+            return v.toDouble();
         case Value::Kind::Text: {
             double d = 0;
             if (parseNumber(v.text(), d)) return d;
@@ -84,7 +95,9 @@ Value toStorage(const Value& v, const ColumnMeta& column) {
             mismatch();
             return 0.0;
         }
-        default: mismatch(); return 0.0;
+        default:
+            mismatch();
+            return 0.0;
         }
     };
     switch (code) {
@@ -94,8 +107,12 @@ Value toStorage(const Value& v, const ColumnMeta& column) {
         const double d = number();
         // Jet rounds a fraction to the nearest integer (half to even).
         const double r = std::nearbyint(d);
-        const double lo = code == adtype::Integer ? -2147483648.0 : code == adtype::SmallInt ? -32768 : 0;
-        const double hi = code == adtype::Integer ? 2147483647.0 : code == adtype::SmallInt ? 32767 : 255;
+        const double lo = code == adtype::Integer    ? -2147483648.0
+                          : code == adtype::SmallInt ? -32768
+                                                     : 0;
+        const double hi = code == adtype::Integer    ? 2147483647.0
+                          : code == adtype::SmallInt ? 32767
+                                                     : 255;
         if (r < lo || r > hi) msg::raise(msg::OutOfRange, {name, v.toText()});
         return Value(static_cast<std::int64_t>(r));
     }
@@ -111,7 +128,8 @@ Value toStorage(const Value& v, const ColumnMeta& column) {
     }
     case adtype::Single:
     case adtype::Double:
-    case adtype::Numeric: return Value(number());
+    case adtype::Numeric:
+        return Value(number());
     case adtype::Currency: {
         const double d = number();
         return Value(std::round(d * 10000.0) / 10000.0);

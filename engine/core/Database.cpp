@@ -50,10 +50,14 @@ std::shared_ptr<Database> Database::open(const std::string& path, const std::str
     std::uintmax_t size = 0;
     const FileKind kind = inspect(path, size);
     switch (kind) {
-    case FileKind::Missing: msg::raise(msg::FileNotFound, {path});
-    case FileKind::Empty: msg::raise(msg::NotADatabase, {path});
-    case FileKind::Jet: return openJet(path, password);
-    default: break;
+    case FileKind::Missing:
+        msg::raise(msg::FileNotFound, {path});
+    case FileKind::Empty:
+        msg::raise(msg::NotADatabase, {path});
+    case FileKind::Jet:
+        return openJet(path, password);
+    default:
+        break;
     }
     // An encrypted file has no readable header; its size is whole pages.
     if (kind == FileKind::Unknown && size % 512 != 0) msg::raise(msg::NotADatabase, {path});
@@ -65,8 +69,8 @@ std::shared_ptr<Database> Database::open(const std::string& path, const std::str
     const bool writable =
         access(path.c_str(), W_OK) == 0 && (perms & fs::perms::owner_write) != fs::perms::none;
     d->readOnly_ = !writable;
-    const int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) |
-                      SQLITE_OPEN_FULLMUTEX;
+    const int flags =
+        (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_FULLMUTEX;
     int rc = sqlite3_open_v2(path.c_str(), &d->db_, flags, nullptr);
     if (rc != SQLITE_OK) msg::raise(msg::CannotOpen, {path, sqlite3_errstr(rc)});
     sqlite3_extended_result_codes(d->db_, 0);
@@ -95,7 +99,8 @@ void Database::create(const std::string& path, const std::string& password) {
     std::error_code ec;
     if (fs::exists(path, ec)) msg::raise(msg::TableExists, {path});
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db);
         msg::raise(msg::CannotOpen, {path, sqlite3_errstr(rc)});
@@ -111,7 +116,9 @@ void Database::create(const std::string& path, const std::string& password) {
     sqlite3_close(db);
 }
 
-Database::~Database() { sqlite3_close_v2(db_); }
+Database::~Database() {
+    sqlite3_close_v2(db_);
+}
 
 void Database::requireWritable() const {
     if (jetFile_) msg::raise(msg::JetFileReadOnly, {path_});
@@ -165,9 +172,11 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
     if (executeDepth_ > 16) msg::raise(msg::Syntax, {"存储过程嵌套调用过深：" + jet});
     const sql::StatementKind kind = sql::classify(jet);
     switch (kind) {
-    case sql::StatementKind::Empty: msg::raise(msg::Syntax, {"空语句"});
+    case sql::StatementKind::Empty:
+        msg::raise(msg::Syntax, {"空语句"});
     case sql::StatementKind::Select:
-    case sql::StatementKind::BareName: return openSelect(sql::translate(jet), jet, lockType);
+    case sql::StatementKind::BareName:
+        return openSelect(sql::translate(jet), jet, lockType);
     case sql::StatementKind::SelectInto: {
         requireWritable();
         selectInto(sql::translate(jet), affected);
@@ -193,7 +202,10 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
         } guard{executeDepth_};
         return execute(q->jet, lockType, affected);
     }
-    case sql::StatementKind::Other: msg::raise(msg::Syntax, {jet});
+    case sql::StatementKind::Other:
+        // The translator says precisely what it cannot read (a crosstab, ...).
+        sql::translate(jet);
+        msg::raise(msg::Syntax, {jet});
     default: {
         requireWritable();
         runDdl(sql::parseDdl(jet), affected);
@@ -206,12 +218,13 @@ Recordset Database::openSelect(const sql::Translation& t, const std::string& sou
     const bool writable = lockType != lock::ReadOnly && !readOnly_;
     if (t.shape.singleSource) {
         if (auto meta = table(t.shape.sourceName))
-            return Recordset::fromSource(
-                std::make_unique<KeysetSource>(shared_from_this(), std::move(*meta), t.shape, writable),
-                source, writable ? lockType : lock::ReadOnly);
+            return Recordset::fromSource(std::make_unique<KeysetSource>(shared_from_this(),
+                                                                        std::move(*meta), t.shape,
+                                                                        writable),
+                                         source, writable ? lockType : lock::ReadOnly);
     }
-    return Recordset::fromSource(std::make_unique<QuerySource>(shared_from_this(), t.sqlite), source,
-                                 lock::ReadOnly);
+    return Recordset::fromSource(std::make_unique<QuerySource>(shared_from_this(), t.sqlite),
+                                 source, lock::ReadOnly);
 }
 
 long Database::runAction(const sql::Translation& t) {

@@ -52,9 +52,17 @@ KeyMeta keyFrom(const sql::TableConstraint& tc, const TableMeta& meta) {
     KeyMeta k;
     k.name = tc.name.empty() ? generatedKeyName(meta) : tc.name;
     switch (tc.kind) {
-    case sql::TableConstraint::Kind::PrimaryKey: k.type = KeyMeta::Primary; k.unique = true; break;
-    case sql::TableConstraint::Kind::Unique: k.type = KeyMeta::Unique; k.unique = true; break;
-    case sql::TableConstraint::Kind::ForeignKey: k.type = KeyMeta::Foreign; break;
+    case sql::TableConstraint::Kind::PrimaryKey:
+        k.type = KeyMeta::Primary;
+        k.unique = true;
+        break;
+    case sql::TableConstraint::Kind::Unique:
+        k.type = KeyMeta::Unique;
+        k.unique = true;
+        break;
+    case sql::TableConstraint::Kind::ForeignKey:
+        k.type = KeyMeta::Foreign;
+        break;
     }
     if (tc.columns.empty()) msg::raise(msg::Syntax, {"约束“" + k.name + "”没有字段"});
     for (const auto& c : tc.columns) {
@@ -95,7 +103,8 @@ void addColumnKeys(TableMeta& meta, const sql::ColumnDef& def) {
 
 void addColumn(TableMeta& meta, ColumnMeta c) {
     if (meta.column(c.name)) msg::raise(msg::FieldExists, {c.name});
-    if (c.type.autoIncrement && meta.hasAutoIncrement()) msg::raise(msg::SecondAutoNumber, {meta.name});
+    if (c.type.autoIncrement && meta.hasAutoIncrement())
+        msg::raise(msg::SecondAutoNumber, {meta.name});
     meta.columns.push_back(std::move(c));
 }
 
@@ -113,8 +122,10 @@ void materialize(sqlite3* db, const TableMeta& meta, const std::string& sqliteNa
 
 void finish(sqlite3* db, const TableMeta& meta) {
     metadata::save(db, meta);
-    for (const auto& s : metadata::createIndexSql(meta)) sqlite::exec(db, s);
-    for (const auto& s : metadata::createTriggerSql(meta)) sqlite::exec(db, s);
+    for (const auto& s : metadata::createIndexSql(meta))
+        sqlite::exec(db, s);
+    for (const auto& s : metadata::createTriggerSql(meta))
+        sqlite::exec(db, s);
 }
 
 // How a column of the rebuilt table is filled: from an old column (index),
@@ -136,9 +147,12 @@ public:
         if (ct.columns.empty()) msg::raise(msg::Syntax, {"表“" + ct.name + "”至少需要一个字段"});
         TableMeta meta;
         meta.name = ct.name;
-        for (const auto& def : ct.columns) addColumn(meta, columnFrom(def));
-        for (const auto& def : ct.columns) addColumnKeys(meta, def);
-        for (const auto& tc : ct.constraints) addKey(meta, keyFrom(tc, meta));
+        for (const auto& def : ct.columns)
+            addColumn(meta, columnFrom(def));
+        for (const auto& def : ct.columns)
+            addColumnKeys(meta, def);
+        for (const auto& tc : ct.constraints)
+            addKey(meta, keyFrom(tc, meta));
         sqlite::Transaction tx(h_);
         metadata::ensure(h_);
         materialize(h_, meta, meta.name);
@@ -164,7 +178,8 @@ public:
         if (metadata::isSystemName(old.name)) msg::raise(msg::UnknownTable, {at.table});
         TableMeta meta = old;
         std::vector<ColumnSource> sources;
-        for (std::size_t i = 0; i < old.columns.size(); ++i) sources.push_back({static_cast<int>(i), false});
+        for (std::size_t i = 0; i < old.columns.size(); ++i)
+            sources.push_back({static_cast<int>(i), false});
 
         using A = sql::AlterTable::Action;
         switch (at.action) {
@@ -182,7 +197,8 @@ public:
             if (idx < 0) msg::raise(msg::UnknownField, {at.column.name});
             ColumnMeta c = columnFrom(at.column);
             c.name = meta.columns[static_cast<std::size_t>(idx)].name;
-            if (c.type.autoIncrement && !meta.columns[static_cast<std::size_t>(idx)].type.autoIncrement &&
+            if (c.type.autoIncrement &&
+                !meta.columns[static_cast<std::size_t>(idx)].type.autoIncrement &&
                 meta.hasAutoIncrement())
                 msg::raise(msg::SecondAutoNumber, {meta.name});
             meta.columns[static_cast<std::size_t>(idx)] = c;
@@ -216,7 +232,9 @@ public:
             sources.erase(sources.begin() + idx);
             break;
         }
-        case A::AddConstraint: addKey(meta, keyFrom(at.constraint, meta)); break;
+        case A::AddConstraint:
+            addKey(meta, keyFrom(at.constraint, meta));
+            break;
         case A::DropConstraint: {
             const int k = meta.keyIndex(at.name);
             if (k < 0) msg::raise(msg::UnknownConstraint, {meta.name, at.name});
@@ -266,7 +284,8 @@ public:
         if (kind == sql::StatementKind::Empty || kind == sql::StatementKind::Other ||
             kind == sql::StatementKind::BareName)
             msg::raise(msg::Syntax, {cp.body});
-        if (cp.isView && !isSelect) msg::raise(msg::Syntax, {"CREATE VIEW 只能保存 SELECT 查询：" + cp.body});
+        if (cp.isView && !isSelect)
+            msg::raise(msg::Syntax, {"CREATE VIEW 只能保存 SELECT 查询：" + cp.body});
         std::string sqliteSql;
         if (isSelect || kind == sql::StatementKind::Insert || kind == sql::StatementKind::Update ||
             kind == sql::StatementKind::Delete || kind == sql::StatementKind::SelectInto)
@@ -299,7 +318,8 @@ public:
         TableMeta meta = old;
         meta.name = to;
         std::vector<ColumnSource> sources;
-        for (std::size_t i = 0; i < old.columns.size(); ++i) sources.push_back({static_cast<int>(i), false});
+        for (std::size_t i = 0; i < old.columns.size(); ++i)
+            sources.push_back({static_cast<int>(i), false});
         sqlite::Transaction tx(h_);
         renameInQueries(old.name, to);
         rebuild(old, meta, sources);
@@ -319,9 +339,10 @@ public:
             for (auto& kc : k.columns)
                 if (sameName(kc, oldName)) kc = to;
         std::vector<ColumnSource> sources;
-        for (std::size_t i = 0; i < old.columns.size(); ++i) sources.push_back({static_cast<int>(i), false});
+        for (std::size_t i = 0; i < old.columns.size(); ++i)
+            sources.push_back({static_cast<int>(i), false});
         sqlite::Transaction tx(h_);
-        renameInQueries(oldName, to);
+        renameInQueries(oldName, to, old.name);
         rebuild(old, meta, sources);
         tx.commit();
     }
@@ -332,9 +353,13 @@ private:
         return st.step() ? static_cast<long>(st.columnInt(0)) : 0;
     }
 
-    void renameInQueries(const std::string& from, const std::string& to) {
+    // Rewrites saved queries after a rename: a table everywhere, a column
+    // only where it belongs to `columnOf`.
+    void renameInQueries(const std::string& from, const std::string& to,
+                         const std::string& columnOf = {}) {
         for (auto q : metadata::queries(h_)) {
-            std::string renamed = sql::renameIdentifier(q.jet, from, to);
+            std::string renamed = columnOf.empty() ? sql::renameIdentifier(q.jet, from, to)
+                                                   : sql::renameColumn(q.jet, columnOf, from, to);
             if (renamed != q.jet) {
                 q.jet = renamed;
                 metadata::saveQuery(h_, q);
@@ -344,11 +369,13 @@ private:
 
     void rebuildSameColumns(const TableMeta& old, const TableMeta& meta) {
         std::vector<ColumnSource> sources;
-        for (std::size_t i = 0; i < old.columns.size(); ++i) sources.push_back({static_cast<int>(i), false});
+        for (std::size_t i = 0; i < old.columns.size(); ++i)
+            sources.push_back({static_cast<int>(i), false});
         rebuild(old, meta, sources);
     }
 
-    void rebuild(const TableMeta& old, const TableMeta& meta, const std::vector<ColumnSource>& sources) {
+    void rebuild(const TableMeta& old, const TableMeta& meta,
+                 const std::vector<ColumnSource>& sources) {
         sqlite::Transaction tx(h_);
         metadata::ensure(h_);
         const std::string tmp = "__tk_rebuild_" + meta.name;
@@ -381,7 +408,8 @@ private:
         if (old.name != meta.name) {
             // Move the description to the new name, keeping the counters' next values.
             for (const char* t : {"MSysColumns", "MSysKeys"}) {
-                Statement st(h_, std::string("UPDATE ") + t + " SET TableName=?1 WHERE TableName=?2");
+                Statement st(h_,
+                             std::string("UPDATE ") + t + " SET TableName=?1 WHERE TableName=?2");
                 st.bindText(1, meta.name);
                 st.bindText(2, old.name);
                 st.run();
@@ -438,14 +466,16 @@ private:
                            const std::vector<ColumnSource>& sources, const std::string& tmp) {
         for (std::size_t i = 0; i < meta.columns.size(); ++i) {
             const auto& c = meta.columns[i];
-            const bool wasCounter = sources[i].oldIndex >= 0 &&
-                                    old.columns[static_cast<std::size_t>(sources[i].oldIndex)].type.autoIncrement;
+            const bool wasCounter =
+                sources[i].oldIndex >= 0 &&
+                old.columns[static_cast<std::size_t>(sources[i].oldIndex)].type.autoIncrement;
             if (!c.type.autoIncrement || wasCounter) continue;
             std::vector<std::int64_t> rows;
             {
-                Statement st(h_, "SELECT rowid FROM " + quoteName(tmp) + " WHERE " + quoteName(c.name) +
-                                     " IS NULL ORDER BY rowid");
-                while (st.step()) rows.push_back(st.columnInt(0));
+                Statement st(h_, "SELECT rowid FROM " + quoteName(tmp) + " WHERE " +
+                                     quoteName(c.name) + " IS NULL ORDER BY rowid");
+                while (st.step())
+                    rows.push_back(st.columnInt(0));
             }
             long long next = c.type.seed;
             {
@@ -453,7 +483,8 @@ private:
                 if (mx.step() && mx.columnType(0) != SQLITE_NULL)
                     next = std::max<long long>(next, mx.columnInt(0) + c.type.increment);
             }
-            Statement up(h_, "UPDATE " + quoteName(tmp) + " SET " + quoteName(c.name) + " = ? WHERE rowid = ?");
+            Statement up(h_, "UPDATE " + quoteName(tmp) + " SET " + quoteName(c.name) +
+                                 " = ? WHERE rowid = ?");
             for (auto r : rows) {
                 up.reset();
                 up.bindInt(1, next);
@@ -467,7 +498,8 @@ private:
         if (!pendingNext_.empty()) {
             metadata::save(h_, meta);
             for (const auto& [col, next] : pendingNext_) {
-                Statement st(h_, "UPDATE MSysColumns SET NextValue=?1 WHERE TableName=?2 AND ColumnName=?3");
+                Statement st(
+                    h_, "UPDATE MSysColumns SET NextValue=?1 WHERE TableName=?2 AND ColumnName=?3");
                 st.bindInt(1, next);
                 st.bindText(2, meta.name);
                 st.bindText(3, col);
@@ -493,7 +525,8 @@ void Database::renameTable(const std::string& from, const std::string& to) {
     DdlRunner(*this).renameTable(from, to);
 }
 
-void Database::renameColumn(const std::string& table, const std::string& from, const std::string& to) {
+void Database::renameColumn(const std::string& table, const std::string& from,
+                            const std::string& to) {
     requireWritable();
     DdlRunner(*this).renameColumn(table, from, to);
 }
@@ -537,8 +570,10 @@ void Database::selectInto(const sql::Translation& t, long* affected) {
                 int code = hasRow ? adTypeOfStorage(probe.columnValue(i)) : adtype::VarWChar;
                 if (code == adtype::Variant) code = adtype::VarWChar;
                 c.type.code = code == adtype::VarWChar ? adtype::LongVarWChar : code;
-                c.type.word = code == adtype::Integer ? "Long" : code == adtype::Double ? "Double"
-                              : code == adtype::LongVarBinary ? "LongBinary" : "Memo";
+                c.type.word = code == adtype::Integer         ? "Long"
+                              : code == adtype::Double        ? "Double"
+                              : code == adtype::LongVarBinary ? "LongBinary"
+                                                              : "Memo";
                 c.type.size = code == adtype::Integer ? 4 : code == adtype::Double ? 8 : 0;
             }
             if (meta.column(c.name)) c.name += "_" + std::to_string(i);

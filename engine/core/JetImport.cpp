@@ -20,22 +20,36 @@ namespace {
 std::string typeWord(const jet::ColumnDef& c) {
     switch (c.adoType) {
     case adtype::VarWChar:
-    case adtype::WChar: return "Text(" + std::to_string(c.size > 0 ? c.size : 255) + ")";
-    case adtype::LongVarWChar: return "Memo";
-    case adtype::Integer: return c.autoNumber ? "Counter" : "Long";
-    case adtype::SmallInt: return "Short";
-    case adtype::UnsignedTinyInt: return "Byte";
-    case adtype::Single: return "Single";
-    case adtype::Double: return "Double";
-    case adtype::Currency: return "Currency";
-    case adtype::Date: return "DateTime";
-    case adtype::Boolean: return "Bit";
-    case adtype::VarBinary: return "Binary(" + std::to_string(c.size > 0 ? c.size : 255) + ")";
-    case adtype::LongVarBinary: return "LongBinary";
-    case adtype::GUID: return "GUID";
+    case adtype::WChar:
+        return "Text(" + std::to_string(c.size > 0 ? c.size : 255) + ")";
+    case adtype::LongVarWChar:
+        return "Memo";
+    case adtype::Integer:
+        return c.autoNumber ? "Counter" : "Long";
+    case adtype::SmallInt:
+        return "Short";
+    case adtype::UnsignedTinyInt:
+        return "Byte";
+    case adtype::Single:
+        return "Single";
+    case adtype::Double:
+        return "Double";
+    case adtype::Currency:
+        return "Currency";
+    case adtype::Date:
+        return "DateTime";
+    case adtype::Boolean:
+        return "Bit";
+    case adtype::VarBinary:
+        return "Binary(" + std::to_string(c.size > 0 ? c.size : 255) + ")";
+    case adtype::LongVarBinary:
+        return "LongBinary";
+    case adtype::GUID:
+        return "GUID";
     case adtype::Numeric:
         return "Numeric(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
-    default: return "Memo";
+    default:
+        return "Memo";
     }
 }
 
@@ -58,7 +72,10 @@ TableMeta metaFor(const jet::TableDef& def) {
     for (const auto& ix : def.indexes) {
         KeyMeta k;
         k.name = ix.name;
-        k.type = ix.primary ? KeyMeta::Primary : ix.foreign ? KeyMeta::Foreign : ix.unique ? KeyMeta::Unique : KeyMeta::Index;
+        k.type = ix.primary   ? KeyMeta::Primary
+                 : ix.foreign ? KeyMeta::Foreign
+                 : ix.unique  ? KeyMeta::Unique
+                              : KeyMeta::Index;
         k.unique = ix.unique || ix.primary;
         k.columns = ix.columns;
         k.descending = ix.descending;
@@ -75,12 +92,14 @@ void importTable(sqlite3* db, const jet::JetFile& file, const jet::TableDef& def
     // Created without NOT NULL and type checks: the rows are the file's, as
     // they are, even where an old row breaks a rule added later.
     TableMeta loose = meta;
-    for (auto& c : loose.columns) c.required = false;
+    for (auto& c : loose.columns)
+        c.required = false;
     loose.keys.clear();
     sqlite::exec(db, metadata::createTableSql(loose, meta.name));
 
     std::string marks;
-    for (std::size_t i = 0; i < meta.columns.size(); ++i) marks += i ? ",?" : "?";
+    for (std::size_t i = 0; i < meta.columns.size(); ++i)
+        marks += i ? ",?" : "?";
     Statement ins(db, "INSERT INTO " + quoteName(meta.name) + " VALUES (" + marks + ")");
     file.forEachRow(def.name, [&](const std::vector<Value>& row) {
         ins.reset();
@@ -99,8 +118,8 @@ void importTable(sqlite3* db, const jet::JetFile& file, const jet::TableDef& def
     }
     for (const auto& c : meta.columns) {
         if (!c.type.autoIncrement) continue;
-        Statement next(db, "UPDATE MSysColumns SET NextValue = (SELECT coalesce(max(" + quoteName(c.name) +
-                               "), 0) + 1 FROM " + quoteName(meta.name) +
+        Statement next(db, "UPDATE MSysColumns SET NextValue = (SELECT coalesce(max(" +
+                               quoteName(c.name) + "), 0) + 1 FROM " + quoteName(meta.name) +
                                ") WHERE TableName=?1 AND ColumnName=?2");
         next.bindText(1, meta.name);
         next.bindText(2, c.name);
@@ -116,7 +135,8 @@ std::shared_ptr<Database> Database::openJet(const std::string& path, const std::
     d->path_ = path;
     d->readOnly_ = true;
     d->jetFile_ = true;
-    int rc = sqlite3_open_v2(":memory:", &d->db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc =
+        sqlite3_open_v2(":memory:", &d->db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) msg::raise(msg::CannotOpen, {path, sqlite3_errstr(rc)});
     sql::registerJetFunctions(d->db_);
     sqlite::Transaction tx(d->db_);

@@ -18,7 +18,9 @@ void RowSource::update(long, const std::vector<std::pair<int, Value>>&) {
 long RowSource::append(const std::vector<std::pair<int, Value>>&) {
     msg::raise(msg::ReadOnlyResult);
 }
-void RowSource::remove(long) { msg::raise(msg::ReadOnlyResult); }
+void RowSource::remove(long) {
+    msg::raise(msg::ReadOnlyResult);
+}
 
 // ---- PageCache -------------------------------------------------------------
 
@@ -69,14 +71,16 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
                                                   ".rowid AS \"__tk_key\", " + shape.selectList +
                                                   " " + tail + ")");
     }
-    while (keys->step()) keys_.push_back(keys->columnInt(0));
+    while (keys->step())
+        keys_.push_back(keys->columnInt(0));
 
     // One statement reads a page of rows by key.
     std::string from = quoteName(table_.name);
     if (ref != quoteName(table_.name)) from += " AS " + ref;
     pageSql_ = "SELECT " + ref + ".rowid, " + shape.selectList + " FROM " + from + " WHERE " + ref +
                ".rowid IN (";
-    for (long i = 0; i < PageCache::PageRows; ++i) pageSql_ += i ? ",?" : "?";
+    for (long i = 0; i < PageCache::PageRows; ++i)
+        pageSql_ += i ? ",?" : "?";
     pageSql_ += ")";
     pageStmt_ = std::make_unique<Statement>(h, pageSql_);
     for (int i = 1; i < pageStmt_->columnCount(); ++i) {
@@ -113,7 +117,8 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
         std::vector<Value> raw;
         raw.reserve(static_cast<std::size_t>(n));
         raw.emplace_back(true); // present
-        for (int i = 1; i < n; ++i) raw.push_back(pageStmt_->columnValue(i));
+        for (int i = 1; i < n; ++i)
+            raw.push_back(pageStmt_->columnValue(i));
         byKey.emplace(pageStmt_->columnInt(0), std::move(raw));
     }
     pageStmt_->reset();
@@ -142,11 +147,14 @@ std::vector<Value> KeysetSource::row(long index) {
     std::vector<Value> raw = rawRow(index);
     std::vector<Value> out;
     out.reserve(fields_.size());
-    for (std::size_t i = 0; i < fields_.size(); ++i) out.push_back(fromStorage(raw[i + 1], fields_[i].type));
+    for (std::size_t i = 0; i < fields_.size(); ++i)
+        out.push_back(fromStorage(raw[i + 1], fields_[i].type));
     return out;
 }
 
-bool KeysetSource::rowGone(long index) { return !rawRow(index)[0].toBool(); }
+bool KeysetSource::rowGone(long index) {
+    return !rawRow(index)[0].toBool();
+}
 
 const ColumnMeta& KeysetSource::columnOf(int field) const {
     if (field < 0 || field >= static_cast<int>(fields_.size()))
@@ -154,8 +162,7 @@ const ColumnMeta& KeysetSource::columnOf(int field) const {
     const int col = columnOfField_[static_cast<std::size_t>(field)];
     if (col < 0 || !writable_) msg::raise(msg::ReadOnlyResult);
     const auto& c = table_.columns[static_cast<std::size_t>(col)];
-    if (c.type.autoIncrement)
-        msg::raise(msg::TypeMismatch, {c.name, "（自动编号字段不能修改）"});
+    if (c.type.autoIncrement) msg::raise(msg::TypeMismatch, {c.name, "（自动编号字段不能修改）"});
     return c;
 }
 
@@ -184,7 +191,8 @@ void KeysetSource::update(long index, const std::vector<std::pair<int, Value>>& 
         binds.push_back(raw[f + 1]);
     }
     Statement st(db_->handle(), sql);
-    for (std::size_t i = 0; i < binds.size(); ++i) st.bind(static_cast<int>(i + 1), binds[i]);
+    for (std::size_t i = 0; i < binds.size(); ++i)
+        st.bind(static_cast<int>(i + 1), binds[i]);
     st.run();
     if (sqlite3_changes(db_->handle()) == 0) {
         cache_.clear();
@@ -223,12 +231,13 @@ long KeysetSource::append(const std::vector<std::pair<int, Value>>& values) {
             c.type.code != adtype::Boolean)
             msg::raise(msg::Required, {c.name});
     }
-    const std::string sql = names.empty()
-                                ? "INSERT INTO " + quoteName(table_.name) + " DEFAULT VALUES"
-                                : "INSERT INTO " + quoteName(table_.name) + " (" + names +
-                                      ") VALUES (" + marks + ")";
+    const std::string sql =
+        names.empty()
+            ? "INSERT INTO " + quoteName(table_.name) + " DEFAULT VALUES"
+            : "INSERT INTO " + quoteName(table_.name) + " (" + names + ") VALUES (" + marks + ")";
     Statement st(db_->handle(), sql);
-    for (std::size_t i = 0; i < binds.size(); ++i) st.bind(static_cast<int>(i + 1), binds[i]);
+    for (std::size_t i = 0; i < binds.size(); ++i)
+        st.bind(static_cast<int>(i + 1), binds[i]);
     st.run();
     keys_.push_back(sqlite3_last_insert_rowid(db_->handle()));
     cache_.clear();
@@ -289,7 +298,8 @@ std::vector<Value> QuerySource::row(long index) {
         while (pageStmt_->step()) {
             std::vector<Value> r;
             for (int i = 0; i < n && i < static_cast<int>(fields_.size()); ++i)
-                r.push_back(fromStorage(pageStmt_->columnValue(i), fields_[static_cast<std::size_t>(i)].type));
+                r.push_back(fromStorage(pageStmt_->columnValue(i),
+                                        fields_[static_cast<std::size_t>(i)].type));
             rows.push_back(std::move(r));
         }
         pageStmt_->reset();

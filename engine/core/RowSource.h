@@ -36,7 +36,9 @@ public:
         : fields_(std::move(fields)), rows_(std::move(rows)) {}
     const std::vector<FieldInfo>& fields() const override { return fields_; }
     long count() const override { return static_cast<long>(rows_.size()); }
-    std::vector<Value> row(long index) override { return rows_.at(static_cast<std::size_t>(index)); }
+    std::vector<Value> row(long index) override {
+        return rows_.at(static_cast<std::size_t>(index));
+    }
 
 private:
     std::vector<FieldInfo> fields_;

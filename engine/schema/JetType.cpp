@@ -17,40 +17,85 @@ std::string upper(std::string s) {
     return s;
 }
 
-enum class Family { Text, FixedText, Memo, Long, Short, Byte, Single, Double, Currency, Date, Bit,
-                    Counter, Binary, LongBinary, Guid, Numeric };
+enum class Family {
+    Text,
+    FixedText,
+    Memo,
+    Long,
+    Short,
+    Byte,
+    Single,
+    Double,
+    Currency,
+    Date,
+    Bit,
+    Counter,
+    Binary,
+    LongBinary,
+    Guid,
+    Numeric
+};
 
 const std::map<std::string, Family>& words() {
     static const std::map<std::string, Family> w = {
-        {"TEXT", Family::Text},           {"VARCHAR", Family::Text},
-        {"NVARCHAR", Family::Text},       {"STRING", Family::Text},
-        {"ALPHANUMERIC", Family::Text},   {"CHAR", Family::FixedText},
-        {"CHARACTER", Family::FixedText}, {"NCHAR", Family::FixedText},
-        {"MEMO", Family::Memo},           {"LONGTEXT", Family::Memo},
-        {"LONGCHAR", Family::Memo},       {"NOTE", Family::Memo},
-        {"NTEXT", Family::Memo},          {"HYPERLINK", Family::Memo},
-        {"LONG", Family::Long},           {"INTEGER", Family::Long},
-        {"INT", Family::Long},            {"INTEGER4", Family::Long},
-        {"SMALLINT", Family::Short},      {"SHORT", Family::Short},
-        {"INTEGER2", Family::Short},      {"BYTE", Family::Byte},
-        {"TINYINT", Family::Byte},        {"INTEGER1", Family::Byte},
-        {"SINGLE", Family::Single},       {"REAL", Family::Single},
-        {"FLOAT4", Family::Single},       {"IEEESINGLE", Family::Single},
-        {"DOUBLE", Family::Double},       {"FLOAT", Family::Double},
-        {"FLOAT8", Family::Double},       {"NUMBER", Family::Double},
-        {"IEEEDOUBLE", Family::Double},   {"CURRENCY", Family::Currency},
-        {"MONEY", Family::Currency},      {"DATETIME", Family::Date},
-        {"DATE", Family::Date},           {"TIME", Family::Date},
-        {"TIMESTAMP", Family::Date},      {"BIT", Family::Bit},
-        {"YESNO", Family::Bit},           {"LOGICAL", Family::Bit},
-        {"LOGICAL1", Family::Bit},        {"BOOLEAN", Family::Bit},
-        {"COUNTER", Family::Counter},     {"AUTOINCREMENT", Family::Counter},
-        {"IDENTITY", Family::Counter},    {"BINARY", Family::Binary},
-        {"VARBINARY", Family::Binary},    {"LONGBINARY", Family::LongBinary},
-        {"OLEOBJECT", Family::LongBinary}, {"IMAGE", Family::LongBinary},
-        {"GENERAL", Family::LongBinary},  {"GUID", Family::Guid},
-        {"UNIQUEIDENTIFIER", Family::Guid}, {"NUMERIC", Family::Numeric},
-        {"DECIMAL", Family::Numeric},     {"DEC", Family::Numeric},
+        {"TEXT", Family::Text},
+        {"VARCHAR", Family::Text},
+        {"NVARCHAR", Family::Text},
+        {"STRING", Family::Text},
+        {"ALPHANUMERIC", Family::Text},
+        {"CHAR", Family::FixedText},
+        {"CHARACTER", Family::FixedText},
+        {"NCHAR", Family::FixedText},
+        {"MEMO", Family::Memo},
+        {"LONGTEXT", Family::Memo},
+        {"LONGCHAR", Family::Memo},
+        {"NOTE", Family::Memo},
+        {"NTEXT", Family::Memo},
+        {"HYPERLINK", Family::Memo},
+        {"LONG", Family::Long},
+        {"INTEGER", Family::Long},
+        {"INT", Family::Long},
+        {"INTEGER4", Family::Long},
+        {"SMALLINT", Family::Short},
+        {"SHORT", Family::Short},
+        {"INTEGER2", Family::Short},
+        {"BYTE", Family::Byte},
+        {"TINYINT", Family::Byte},
+        {"INTEGER1", Family::Byte},
+        {"SINGLE", Family::Single},
+        {"REAL", Family::Single},
+        {"FLOAT4", Family::Single},
+        {"IEEESINGLE", Family::Single},
+        {"DOUBLE", Family::Double},
+        {"FLOAT", Family::Double},
+        {"FLOAT8", Family::Double},
+        {"NUMBER", Family::Double},
+        {"IEEEDOUBLE", Family::Double},
+        {"CURRENCY", Family::Currency},
+        {"MONEY", Family::Currency},
+        {"DATETIME", Family::Date},
+        {"DATE", Family::Date},
+        {"TIME", Family::Date},
+        {"TIMESTAMP", Family::Date},
+        {"BIT", Family::Bit},
+        {"YESNO", Family::Bit},
+        {"LOGICAL", Family::Bit},
+        {"LOGICAL1", Family::Bit},
+        {"BOOLEAN", Family::Bit},
+        {"COUNTER", Family::Counter},
+        {"AUTOINCREMENT", Family::Counter},
+        {"IDENTITY", Family::Counter},
+        {"BINARY", Family::Binary},
+        {"VARBINARY", Family::Binary},
+        {"LONGBINARY", Family::LongBinary},
+        {"OLEOBJECT", Family::LongBinary},
+        {"IMAGE", Family::LongBinary},
+        {"GENERAL", Family::LongBinary},
+        {"GUID", Family::Guid},
+        {"UNIQUEIDENTIFIER", Family::Guid},
+        {"NUMERIC", Family::Numeric},
+        {"DECIMAL", Family::Numeric},
+        {"DEC", Family::Numeric},
     };
     return w;
 }
@@ -62,9 +107,8 @@ bool isTextCode(int code) {
            code == adtype::GUID;
 }
 bool isIntegerCode(int code) {
-    return code == adtype::Integer || code == adtype::SmallInt ||
-           code == adtype::UnsignedTinyInt || code == adtype::TinyInt || code == adtype::BigInt ||
-           code == adtype::Boolean;
+    return code == adtype::Integer || code == adtype::SmallInt || code == adtype::UnsignedTinyInt ||
+           code == adtype::TinyInt || code == adtype::BigInt || code == adtype::Boolean;
 }
 bool isFloatCode(int code) {
     return code == adtype::Single || code == adtype::Double || code == adtype::Currency ||
@@ -91,15 +135,50 @@ JetType resolveType(const sql::TypeSpec& spec, const std::string& column) {
         t.size = static_cast<long>(arg(0, 255));
         if (t.size < 1 || t.size > 255) msg::raise(msg::UnknownTypeWord, {column, spec.written});
         break;
-    case Family::Memo: badArgs(0); t.code = adtype::LongVarWChar; break;
-    case Family::Long: badArgs(0); t.code = adtype::Integer; t.size = 4; break;
-    case Family::Short: badArgs(0); t.code = adtype::SmallInt; t.size = 2; break;
-    case Family::Byte: badArgs(0); t.code = adtype::UnsignedTinyInt; t.size = 1; break;
-    case Family::Single: badArgs(0); t.code = adtype::Single; t.size = 4; break;
-    case Family::Double: badArgs(0); t.code = adtype::Double; t.size = 8; break;
-    case Family::Currency: badArgs(0); t.code = adtype::Currency; t.size = 8; break;
-    case Family::Date: badArgs(0); t.code = adtype::Date; t.size = 8; break;
-    case Family::Bit: badArgs(0); t.code = adtype::Boolean; t.size = 2; break;
+    case Family::Memo:
+        badArgs(0);
+        t.code = adtype::LongVarWChar;
+        break;
+    case Family::Long:
+        badArgs(0);
+        t.code = adtype::Integer;
+        t.size = 4;
+        break;
+    case Family::Short:
+        badArgs(0);
+        t.code = adtype::SmallInt;
+        t.size = 2;
+        break;
+    case Family::Byte:
+        badArgs(0);
+        t.code = adtype::UnsignedTinyInt;
+        t.size = 1;
+        break;
+    case Family::Single:
+        badArgs(0);
+        t.code = adtype::Single;
+        t.size = 4;
+        break;
+    case Family::Double:
+        badArgs(0);
+        t.code = adtype::Double;
+        t.size = 8;
+        break;
+    case Family::Currency:
+        badArgs(0);
+        t.code = adtype::Currency;
+        t.size = 8;
+        break;
+    case Family::Date:
+        badArgs(0);
+        t.code = adtype::Date;
+        t.size = 8;
+        break;
+    case Family::Bit:
+        badArgs(0);
+        t.code = adtype::Boolean;
+        t.size = 2;
+        break;
     case Family::Counter:
         badArgs(2);
         t.code = adtype::Integer;
@@ -115,8 +194,15 @@ JetType resolveType(const sql::TypeSpec& spec, const std::string& column) {
         t.size = static_cast<long>(arg(0, 510));
         if (t.size < 1 || t.size > 510) msg::raise(msg::UnknownTypeWord, {column, spec.written});
         break;
-    case Family::LongBinary: badArgs(0); t.code = adtype::LongVarBinary; break;
-    case Family::Guid: badArgs(0); t.code = adtype::GUID; t.size = 16; break;
+    case Family::LongBinary:
+        badArgs(0);
+        t.code = adtype::LongVarBinary;
+        break;
+    case Family::Guid:
+        badArgs(0);
+        t.code = adtype::GUID;
+        t.size = 16;
+        break;
     case Family::Numeric:
         badArgs(2);
         t.code = adtype::Numeric;
@@ -141,31 +227,36 @@ std::string typeCheck(const JetType& t, const std::string& column) {
     using sqlite::quoteName;
     const std::string c = quoteName(column);
     auto named = [&](const std::string& kind, const std::string& arg, const std::string& cond) {
-        return "CONSTRAINT " + quoteName("jet:" + kind + ":" + arg + ":" + column) + " CHECK(" +
-               c + " IS NULL OR (" + cond + "))";
+        return "CONSTRAINT " + quoteName("jet:" + kind + ":" + arg + ":" + column) + " CHECK(" + c +
+               " IS NULL OR (" + cond + "))";
     };
     auto range = [&](const char* lo, const char* hi) {
         return named("type", "integer", "typeof(" + c + ")='integer'") + " " +
-               named("range", std::string(lo) + ".." + hi,
-                     c + " BETWEEN " + lo + " AND " + hi);
+               named("range", std::string(lo) + ".." + hi, c + " BETWEEN " + lo + " AND " + hi);
     };
     switch (t.code) {
     case adtype::VarWChar:
     case adtype::WChar:
         return named("len", std::to_string(t.size), "length(" + c + ")<=" + std::to_string(t.size));
-    case adtype::Integer: return range("-2147483648", "2147483647");
-    case adtype::SmallInt: return range("-32768", "32767");
-    case adtype::UnsignedTinyInt: return range("0", "255");
-    case adtype::Boolean: return named("type", "boolean", "typeof(" + c + ")='integer'");
+    case adtype::Integer:
+        return range("-2147483648", "2147483647");
+    case adtype::SmallInt:
+        return range("-32768", "32767");
+    case adtype::UnsignedTinyInt:
+        return range("0", "255");
+    case adtype::Boolean:
+        return named("type", "boolean", "typeof(" + c + ")='integer'");
     case adtype::Single:
     case adtype::Double:
     case adtype::Currency:
     case adtype::Numeric:
         return named("type", "number", "typeof(" + c + ") IN ('integer','real')");
-    case adtype::Date: return named("type", "date", "datetime(" + c + ")=" + c);
+    case adtype::Date:
+        return named("type", "date", "datetime(" + c + ")=" + c);
     case adtype::VarBinary:
         return named("len", std::to_string(t.size), "length(" + c + ")<=" + std::to_string(t.size));
-    default: return {};
+    default:
+        return {};
     }
 }
 

@@ -9,9 +9,9 @@ namespace engine {
 // What a Jet type word means: the ADO type code the catalogue reports, the
 // defined size, and how the column is held and checked in SQLite.
 struct JetType {
-    std::string word;          // as written by the creator: "Text(20)", "Counter"
-    int code = 0;              // adtype code
-    long size = 0;             // characters for text, bytes otherwise (0 for memo, long binary)
+    std::string word; // as written by the creator: "Text(20)", "Counter"
+    int code = 0;     // adtype code
+    long size = 0;    // characters for text, bytes otherwise (0 for memo, long binary)
     int precision = 0;
     int scale = 0;
     bool autoIncrement = false;

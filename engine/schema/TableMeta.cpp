@@ -2,6 +2,7 @@
 
 #include "engine/Messages.h"
 #include "engine/Recordset.h"
+#include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"
 
 #include <algorithm>
@@ -78,7 +79,9 @@ JetType typeFromDeclared(const std::string& declared) {
 
 } // namespace
 
-bool sameName(const std::string& a, const std::string& b) { return fold(a) == fold(b); }
+bool sameName(const std::string& a, const std::string& b) {
+    return fold(a) == fold(b);
+}
 
 int TableMeta::columnIndex(const std::string& c) const {
     for (std::size_t i = 0; i < columns.size(); ++i)
@@ -143,7 +146,8 @@ void ensure(sqlite3* db) {
 }
 
 std::optional<std::string> findTable(sqlite3* db, const std::string& name) {
-    Statement st(db, "SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE");
+    Statement st(db,
+                 "SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE");
     st.bindText(1, name);
     if (st.step()) return st.columnText(0);
     return std::nullopt;
@@ -183,7 +187,8 @@ std::optional<TableMeta> load(sqlite3* db, const std::string& table) {
             k.type = static_cast<int>(ks.columnInt(1));
             k.unique = ks.columnInt(2) != 0;
             k.columns = split(ks.columnText(3), '\t');
-            for (const auto& d : split(ks.columnText(4), '\t')) k.descending.push_back(d == "1");
+            for (const auto& d : split(ks.columnText(4), '\t'))
+                k.descending.push_back(d == "1");
             k.descending.resize(k.columns.size(), false);
             k.refTable = ks.columnText(5);
             k.refColumns = split(ks.columnText(6), '\t');
@@ -231,7 +236,8 @@ void save(sqlite3* db, const TableMeta& meta) {
     {
         Statement st(db, "SELECT ColumnName, NextValue FROM MSysColumns WHERE TableName=?1");
         st.bindText(1, meta.name);
-        while (st.step()) next.emplace_back(st.columnText(0), st.columnInt(1));
+        while (st.step())
+            next.emplace_back(st.columnText(0), st.columnInt(1));
     }
     remove(db, meta.name);
     Statement ins(db, "INSERT INTO MSysColumns (TableName, Ordinal, ColumnName, TypeWord, "
@@ -264,7 +270,8 @@ void save(sqlite3* db, const TableMeta& meta) {
                        "Descending, RefTable, RefColumns) VALUES (?1,?2,?3,?4,?5,?6,?7,?8)");
     for (const auto& k : meta.keys) {
         std::vector<std::string> desc;
-        for (bool d : k.descending) desc.push_back(d ? "1" : "0");
+        for (bool d : k.descending)
+            desc.push_back(d ? "1" : "0");
         kins.reset();
         kins.bindText(1, meta.name);
         kins.bindText(2, k.name);
@@ -289,6 +296,8 @@ std::string createTableSql(const TableMeta& meta, const std::string& sqliteName)
         const auto& c = meta.columns[i];
         if (i) sql += ", ";
         sql += quoteName(c.name) + " " + sqliteAffinity(c.type.code);
+        // Jet compares text without regard to case.
+        if (isTextCode(c.type.code)) sql += std::string(" COLLATE ") + sql::JetTextCollation;
         bool inPk = false;
         if (pk)
             for (const auto& kc : pk->columns)
@@ -296,8 +305,10 @@ std::string createTableSql(const TableMeta& meta, const std::string& sqliteName)
         // Counters are filled by a trigger after the row is inserted, so they
         // cannot be NOT NULL in SQLite's eyes.
         if ((c.required || inPk) && !c.type.autoIncrement) sql += " NOT NULL";
-        if (c.defaultJet) sql += " DEFAULT (" + sql::translateExpression(*c.defaultJet) + ")";
-        else if (c.type.code == adtype::Boolean) sql += " DEFAULT 0";
+        if (c.defaultJet)
+            sql += " DEFAULT (" + sql::translateExpression(*c.defaultJet) + ")";
+        else if (c.type.code == adtype::Boolean)
+            sql += " DEFAULT 0";
         const std::string check = typeCheck(c.type, c.name);
         if (!check.empty()) sql += " " + check;
     }
@@ -353,7 +364,8 @@ std::vector<SavedQuery> queries(sqlite3* db) {
     std::vector<SavedQuery> out;
     if (!present(db)) return out;
     Statement st(db, "SELECT Name, JetSql, IsSelect FROM MSysQueries ORDER BY Name");
-    while (st.step()) out.push_back({st.columnText(0), st.columnText(1), st.columnInt(2) != 0});
+    while (st.step())
+        out.push_back({st.columnText(0), st.columnText(1), st.columnInt(2) != 0});
     return out;
 }
 
@@ -367,7 +379,8 @@ std::optional<SavedQuery> findQuery(sqlite3* db, const std::string& name) {
 
 void saveQuery(sqlite3* db, const SavedQuery& q) {
     ensure(db);
-    Statement st(db, "INSERT OR REPLACE INTO MSysQueries (Name, JetSql, IsSelect) VALUES (?1,?2,?3)");
+    Statement st(db,
+                 "INSERT OR REPLACE INTO MSysQueries (Name, JetSql, IsSelect) VALUES (?1,?2,?3)");
     st.bindText(1, q.name);
     st.bindText(2, q.jet);
     st.bindInt(3, q.isSelect ? 1 : 0);

@@ -32,7 +32,8 @@ void raiseFromSqlite(sqlite3* db, int rc, std::string_view context) {
 
     if (auto name = afterPrefix(text, "no such table: "); !name.empty()) {
         auto dot = name.find('.');
-        if (dot != std::string::npos && name.compare(0, dot, "main") == 0) name = name.substr(dot + 1);
+        if (dot != std::string::npos && name.compare(0, dot, "main") == 0)
+            name = name.substr(dot + 1);
         msg::raise(msg::UnknownTable, {name});
     }
     if (auto name = afterPrefix(text, "no such column: "); !name.empty())
@@ -69,12 +70,18 @@ void raiseFromSqlite(sqlite3* db, int rc, std::string_view context) {
         msg::raise(msg::Syntax, {detail});
     switch (primary) {
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: msg::raise(msg::DatabaseBusy, {detail});
-    case SQLITE_READONLY: msg::raise(msg::ReadOnlyFile, {detail});
-    case SQLITE_CORRUPT: msg::raise(msg::Corrupt, {detail});
-    case SQLITE_NOTADB: msg::raise(msg::NotADatabase, {detail});
-    case SQLITE_CONSTRAINT: msg::raise(msg::Constraint, {detail});
-    default: break;
+    case SQLITE_LOCKED:
+        msg::raise(msg::DatabaseBusy, {detail});
+    case SQLITE_READONLY:
+        msg::raise(msg::ReadOnlyFile, {detail});
+    case SQLITE_CORRUPT:
+        msg::raise(msg::Corrupt, {detail});
+    case SQLITE_NOTADB:
+        msg::raise(msg::NotADatabase, {detail});
+    case SQLITE_CONSTRAINT:
+        msg::raise(msg::Constraint, {detail});
+    default:
+        break;
     }
     msg::raise(msg::EngineFailure, {detail});
 }
@@ -110,7 +117,9 @@ Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
     if (!stmt_) msg::raise(msg::Syntax, {"空语句"});
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
 Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) {
     other.stmt_ = nullptr;
@@ -129,13 +138,23 @@ Statement& Statement::operator=(Statement&& other) noexcept {
 void Statement::bind(int index, const Value& v) {
     switch (v.kind()) {
     case Value::Kind::Empty:
-    case Value::Kind::Null: sqlite3_bind_null(stmt_, index); break;
-    case Value::Kind::Boolean: sqlite3_bind_int64(stmt_, index, v.toBool() ? -1 : 0); break;
-    case Value::Kind::Integer: sqlite3_bind_int64(stmt_, index, v.toInt()); break;
+    case Value::Kind::Null:
+        sqlite3_bind_null(stmt_, index);
+        break;
+    case Value::Kind::Boolean:
+        sqlite3_bind_int64(stmt_, index, v.toBool() ? -1 : 0);
+        break;
+    case Value::Kind::Integer:
+        sqlite3_bind_int64(stmt_, index, v.toInt());
+        break;
     case Value::Kind::Double:
-    case Value::Kind::Currency: sqlite3_bind_double(stmt_, index, v.toDouble()); break;
+    case Value::Kind::Currency:
+        sqlite3_bind_double(stmt_, index, v.toDouble());
+        break;
     case Value::Kind::Date:
-    case Value::Kind::Text: bindText(index, v.text()); break;
+    case Value::Kind::Text:
+        bindText(index, v.text());
+        break;
     case Value::Kind::Bytes:
         sqlite3_bind_blob(stmt_, index, v.bytes().data(), static_cast<int>(v.bytes().size()),
                           SQLITE_TRANSIENT);
@@ -143,12 +162,18 @@ void Statement::bind(int index, const Value& v) {
     }
 }
 
-void Statement::bindNull(int index) { sqlite3_bind_null(stmt_, index); }
-void Statement::bindInt(int index, std::int64_t v) { sqlite3_bind_int64(stmt_, index, v); }
+void Statement::bindNull(int index) {
+    sqlite3_bind_null(stmt_, index);
+}
+void Statement::bindInt(int index, std::int64_t v) {
+    sqlite3_bind_int64(stmt_, index, v);
+}
 void Statement::bindText(int index, std::string_view v) {
     sqlite3_bind_text(stmt_, index, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
 }
-int Statement::parameterCount() const { return sqlite3_bind_parameter_count(stmt_); }
+int Statement::parameterCount() const {
+    return sqlite3_bind_parameter_count(stmt_);
+}
 
 bool Statement::step() {
     const int rc = sqlite3_step(stmt_);
@@ -169,14 +194,22 @@ void Statement::run() {
     }
 }
 
-int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+int Statement::columnCount() const {
+    return sqlite3_column_count(stmt_);
+}
 std::string Statement::columnName(int i) const {
     const char* n = sqlite3_column_name(stmt_, i);
     return n ? n : "";
 }
-int Statement::columnType(int i) const { return sqlite3_column_type(stmt_, i); }
-std::int64_t Statement::columnInt(int i) const { return sqlite3_column_int64(stmt_, i); }
-double Statement::columnDouble(int i) const { return sqlite3_column_double(stmt_, i); }
+int Statement::columnType(int i) const {
+    return sqlite3_column_type(stmt_, i);
+}
+std::int64_t Statement::columnInt(int i) const {
+    return sqlite3_column_int64(stmt_, i);
+}
+double Statement::columnDouble(int i) const {
+    return sqlite3_column_double(stmt_, i);
+}
 std::string Statement::columnText(int i) const {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
     return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i))) : "";
@@ -184,15 +217,19 @@ std::string Statement::columnText(int i) const {
 
 Value Statement::columnValue(int i) const {
     switch (sqlite3_column_type(stmt_, i)) {
-    case SQLITE_INTEGER: return Value(static_cast<std::int64_t>(sqlite3_column_int64(stmt_, i)));
-    case SQLITE_FLOAT: return Value(sqlite3_column_double(stmt_, i));
-    case SQLITE_TEXT: return Value(columnText(i));
+    case SQLITE_INTEGER:
+        return Value(static_cast<std::int64_t>(sqlite3_column_int64(stmt_, i)));
+    case SQLITE_FLOAT:
+        return Value(sqlite3_column_double(stmt_, i));
+    case SQLITE_TEXT:
+        return Value(columnText(i));
     case SQLITE_BLOB: {
         const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, i));
         const int n = sqlite3_column_bytes(stmt_, i);
         return Value(std::vector<std::uint8_t>(p, p + n));
     }
-    default: return Value::null();
+    default:
+        return Value::null();
     }
 }
 

@@ -19,8 +19,8 @@ TEST(ConnectionStringTest, ReadsPairsTheWayOleDbDoes) {
 }
 
 TEST(ConnectionStringTest, CompactStringsWithBlanksAfterTheEqualsSign) {
-    auto src = ConnectionString::parse(
-        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/d/shop.mdb;Jet OLEDB:Database Password= old");
+    auto src = ConnectionString::parse("Provider=Microsoft.Jet.OLEDB.4.0;Data "
+                                       "Source=/d/shop.mdb;Jet OLEDB:Database Password= old");
     auto dst = ConnectionString::parse("Provider=Microsoft.Jet.OLEDB.4.0;Data Source= "
                                        "/d/shop.mdb.mdb;Jet OLEDB:Database Password= ");
     EXPECT_EQ(src.password(), "old");
@@ -42,8 +42,8 @@ TEST_F(TempDbTest, PasswordsProtectTheFile) {
     create("p.mdb", "秘密;1");
     EXPECT_NO_THROW(open("p.mdb", "秘密;1").Close());
     engine::Connection quoted;
-    EXPECT_NO_THROW(quoted.Open("Data Source=" + path("p.mdb") +
-                                ";Jet OLEDB:Database Password=\"秘密;1\""));
+    EXPECT_NO_THROW(
+        quoted.Open("Data Source=" + path("p.mdb") + ";Jet OLEDB:Database Password=\"秘密;1\""));
     const std::string wrong = failure([&] { open("p.mdb", "wrong"); });
     const std::string none = failure([&] { open("p.mdb", ""); });
     EXPECT_NE(wrong.find("密码"), std::string::npos) << wrong;

@@ -20,11 +20,13 @@ protected:
         cat.SetActiveConnection(c);
         auto& col = cat.Tables()[table].Columns()[column];
         std::string d;
-        for (const auto& p : col.Properties()) d += p.Name + p.Value.toText();
+        for (const auto& p : col.Properties())
+            d += p.Name + p.Value.toText();
         return d;
     }
     long count(const std::string& table) {
-        return static_cast<long>(c.Execute("select count(*) from [" + table + "]").valueAt(0, 0).toInt());
+        return static_cast<long>(
+            c.Execute("select count(*) from [" + table + "]").valueAt(0, 0).toInt());
     }
     Connection c;
 };
@@ -32,15 +34,41 @@ protected:
 } // namespace
 
 TEST_F(DdlTest, EveryOfferedTypeWordComesBackWithItsCode) {
-    const std::vector<std::pair<std::string, int>> words = {
-        {"Text(20)", 202}, {"Text(50)", 202}, {"Memo", 203},    {"Long", 3},
-        {"Single", 4},     {"Double", 5},     {"Time", 7},      {"Money", 6},
-        {"Counter", 3},    {"Binary", 204},   {"Byte", 17},     {"Bit", 11},
-        {"NUMERIC(6,2)", 131}, {"NUMERIC(6,6)", 131}, {"Hyperlink", 203}, {"SMALLINT", 2},
-        {"GUID", 72},      {"LONGBINARY", 205}, {"CHAR(10)", 130}, {"DECIMAL(10,3)", 131},
-        {"AUTOINCREMENT(100, 5)", 3}, {"YESNO", 11}, {"CURRENCY", 6}, {"DATETIME", 7},
-        {"OLEOBJECT", 205}, {"VARCHAR(30)", 202}, {"LONGTEXT", 203}, {"REAL", 4}, {"FLOAT", 5},
-        {"INTEGER", 3}, {"SHORT", 2}, {"IMAGE", 205}, {"LOGICAL", 11}, {"DATE", 7}, {"INT", 3}};
+    const std::vector<std::pair<std::string, int>> words = {{"Text(20)", 202},
+                                                            {"Text(50)", 202},
+                                                            {"Memo", 203},
+                                                            {"Long", 3},
+                                                            {"Single", 4},
+                                                            {"Double", 5},
+                                                            {"Time", 7},
+                                                            {"Money", 6},
+                                                            {"Counter", 3},
+                                                            {"Binary", 204},
+                                                            {"Byte", 17},
+                                                            {"Bit", 11},
+                                                            {"NUMERIC(6,2)", 131},
+                                                            {"NUMERIC(6,6)", 131},
+                                                            {"Hyperlink", 203},
+                                                            {"SMALLINT", 2},
+                                                            {"GUID", 72},
+                                                            {"LONGBINARY", 205},
+                                                            {"CHAR(10)", 130},
+                                                            {"DECIMAL(10,3)", 131},
+                                                            {"AUTOINCREMENT(100, 5)", 3},
+                                                            {"YESNO", 11},
+                                                            {"CURRENCY", 6},
+                                                            {"DATETIME", 7},
+                                                            {"OLEOBJECT", 205},
+                                                            {"VARCHAR(30)", 202},
+                                                            {"LONGTEXT", 203},
+                                                            {"REAL", 4},
+                                                            {"FLOAT", 5},
+                                                            {"INTEGER", 3},
+                                                            {"SHORT", 2},
+                                                            {"IMAGE", 205},
+                                                            {"LOGICAL", 11},
+                                                            {"DATE", 7},
+                                                            {"INT", 3}};
     // One table per word: a table holds at most one auto-number column.
     int i = 0;
     for (const auto& [word, code] : words) {
@@ -62,7 +90,8 @@ TEST_F(DdlTest, EveryOfferedTypeWordComesBackWithItsCode) {
     c.Execute("insert into T21 (字段) values (Null)");
     c.Execute("insert into T21 (字段) values (Null)");
     EXPECT_EQ(c.Execute("select max(字段) from T21").valueAt(0, 0).toInt(), 105);
-    EXPECT_NE(failure([&] { c.Execute("create table Bad (x Blob)"); }).find("数据类型"), std::string::npos);
+    EXPECT_NE(failure([&] { c.Execute("create table Bad (x Blob)"); }).find("数据类型"),
+              std::string::npos);
 }
 
 TEST_F(DdlTest, PropertyDigestAndKeysAsTheDesignerReadsThem) {
@@ -95,13 +124,15 @@ TEST_F(DdlTest, OneAutoNumberAndOnePrimaryKeyPerTable) {
     const auto key = failure([&] { c.Execute("ALTER TABLE [T] ADD  COLUMN b Long primary key "); });
     EXPECT_NE(key.find("主控键"), std::string::npos) << key;
     EXPECT_EQ(key.find("主键"), std::string::npos) << key;
-    EXPECT_NE(failure([&] { c.Execute("ALTER TABLE [T]  Alter COLUMN [a] Long primary key "); })
-                  .find("主控键"),
+    EXPECT_NE(failure([&] {
+                  c.Execute("ALTER TABLE [T]  Alter COLUMN [a] Long primary key ");
+              }).find("主控键"),
               std::string::npos);
     EXPECT_NE(failure([&] { c.Execute("create table U (a counter, b counter)"); }).find("自动编号"),
               std::string::npos);
-    EXPECT_NE(failure([&] { c.Execute("create table U (a long primary key, b long primary key)"); })
-                  .find("主控键"),
+    EXPECT_NE(failure([&] {
+                  c.Execute("create table U (a long primary key, b long primary key)");
+              }).find("主控键"),
               std::string::npos);
     const auto exists = failure([&] { c.Execute("Create TABLE [T](说明 text(50) NULL)"); });
     EXPECT_NE(exists.find("已存在"), std::string::npos) << exists;
@@ -136,7 +167,8 @@ TEST_F(DdlTest, AddAlterAndDropColumns) {
     // A value that does not convert refuses the change and leaves all as it was.
     c.Execute("ALTER TABLE [客户] ADD  COLUMN 名称 Text(20)");
     c.Execute("update 客户 set 名称 = '张三' where 编号 = 1");
-    const auto refused = failure([&] { c.Execute("ALTER TABLE [客户]  Alter COLUMN [名称] Long"); });
+    const auto refused =
+        failure([&] { c.Execute("ALTER TABLE [客户]  Alter COLUMN [名称] Long"); });
     EXPECT_NE(refused.find("张三"), std::string::npos) << refused;
     cat.Tables().Refresh();
     EXPECT_EQ(cat.Tables()["客户"].Columns()["名称"].Type(), 202);
@@ -151,17 +183,43 @@ TEST_F(DdlTest, AddAlterAndDropColumns) {
     EXPECT_FALSE(failure([&] { c.Execute("alter table [客户] drop 不存在"); }).empty());
 }
 
+TEST_F(DdlTest, IndexesAndUniqueKeys) {
+    c.Execute("create table 库存 (编码 text(10), 名称 text(20), 数量 long, constraint 唯一编码 "
+              "unique (编码))");
+    c.Execute("insert into 库存 values ('A1', '螺丝', 5)");
+    EXPECT_NE(failure([&] { c.Execute("insert into 库存 values ('A1', '螺母', 6)"); }).find("重复"),
+              std::string::npos);
+    c.Execute("CREATE UNIQUE INDEX 名称索引 ON 库存 (名称 DESC)");
+    EXPECT_FALSE(failure([&] { c.Execute("insert into 库存 values ('B2', '螺丝', 1)"); }).empty());
+    EXPECT_NE(failure([&] { c.Execute("create index 名称索引 on 库存 (数量)"); }).find("已存在"),
+              std::string::npos);
+    c.Execute("DROP INDEX 名称索引 ON 库存");
+    c.Execute("insert into 库存 values ('B2', '螺丝', 1)");
+    c.Execute("alter table 库存 drop constraint 唯一编码");
+    c.Execute("insert into 库存 values ('B2', '垫片', 2)");
+    EXPECT_EQ(count("库存"), 3);
+    // A unique index cannot be made over rows that already repeat; the table stays as it was.
+    EXPECT_FALSE(failure([&] { c.Execute("create unique index 重 on 库存 (编码)"); }).empty());
+    Catalog cat;
+    cat.SetActiveConnection(c);
+    EXPECT_EQ(cat.Tables()["库存"].Indexes().Count(), 0);
+    EXPECT_EQ(count("库存"), 3);
+    EXPECT_NE(failure([&] { c.Execute("drop index 无 on 库存"); }).find("无"), std::string::npos);
+}
+
 TEST_F(DdlTest, BadNamesAndMissingTablesChangeNothing) {
     c.Execute("create table A (x long)");
-    for (const std::string sql : {"Create TABLE [](说明 text(50) NULL)", "Create TABLE [a[b](说明 text(50) NULL)",
-                                  "Drop table [不存在]", "ALTER TABLE [A] ADD  COLUMN  Text(20)",
-                                  "create table B (x Wordless(3))", "ALTER TABLE [无] ADD  COLUMN y Long"}) {
+    for (const std::string sql :
+         {"Create TABLE [](说明 text(50) NULL)", "Create TABLE [a[b](说明 text(50) NULL)",
+          "Drop table [不存在]", "ALTER TABLE [A] ADD  COLUMN  Text(20)",
+          "create table B (x Wordless(3))", "ALTER TABLE [无] ADD  COLUMN y Long"}) {
         EXPECT_FALSE(failure([&] { c.Execute(sql); }).empty()) << sql;
     }
     Catalog cat;
     cat.SetActiveConnection(c);
     int user = 0;
-    for (auto& t : cat.Tables()) user += t.Type() == "TABLE";
+    for (auto& t : cat.Tables())
+        user += t.Type() == "TABLE";
     EXPECT_EQ(user, 1);
     c.Execute("Drop table [A]");
     cat.Tables().Refresh();
@@ -172,6 +230,9 @@ TEST_F(DdlTest, RenamesKeepSavedQueriesWorking) {
     c.Execute("create table Orders (id long, amount double)");
     c.Execute("insert into Orders values (1, 2.5)");
     c.Execute("create proc Big as select id, amount from Orders where amount > 1;");
+    // A query over another table with a field of the same name is left alone.
+    c.Execute("create table Refunds (amount double)");
+    c.Execute("create proc Small as select amount from Refunds;");
     Catalog cat;
     cat.SetActiveConnection(c);
     cat.Tables()["Orders"].SetName("订单");
@@ -180,6 +241,7 @@ TEST_F(DdlTest, RenamesKeepSavedQueriesWorking) {
     cat.Tables()["订单"].Columns()["amount"].SetName("金额");
     EXPECT_EQ(c.Execute("select 金额 from Big").valueAt(0, 0).toDouble(), 2.5);
     EXPECT_EQ(c.Execute("select * from 订单").GetFields()[1].Name(), "金额");
+    EXPECT_EQ(c.Execute("select amount from Small").State(), 1);
     // A rename onto an existing name is refused.
     c.Execute("create table Other (x long)");
     cat.Tables().Refresh();
@@ -207,7 +269,8 @@ TEST_F(DdlTest, SavedQueriesCreateListOpenAndDrop) {
     EXPECT_EQ(c.Execute("select b from V order by b").valueAt(1, 0).toInt(), 12);
     std::vector<std::string> views;
     for (auto rs = c.OpenSchema(20); !rs.Eof(); rs.MoveNext())
-        if (rs["TABLE_TYPE"].GetValue().text() == "VIEW") views.push_back(rs["TABLE_NAME"].GetValue().text());
+        if (rs["TABLE_TYPE"].GetValue().text() == "VIEW")
+            views.push_back(rs["TABLE_NAME"].GetValue().text());
     EXPECT_EQ(views, (std::vector<std::string>{"Big", "V"}));
     c.Execute("DROP PROCEDURE Big");
     c.Execute("DROP VIEW V");
@@ -230,15 +293,17 @@ TEST_F(DdlTest, CompactionWithEveryPasswordCombination) {
                ";Jet OLEDB:Database Password= " + pw;
     };
     JetEngine je;
-    je.CompactDatabase(src("d.mdb", ""), dst("none.mdb", ""));   // none -> none
-    je.CompactDatabase(src("d.mdb", ""), dst("new.mdb", "新"));  // none -> new
+    je.CompactDatabase(src("d.mdb", ""), dst("none.mdb", ""));       // none -> none
+    je.CompactDatabase(src("d.mdb", ""), dst("new.mdb", "新"));      // none -> new
     je.CompactDatabase(src("new.mdb", "新"), dst("new2.mdb", "另")); // old -> new
     je.CompactDatabase(src("new2.mdb", "另"), dst("back.mdb", ""));  // old -> none
-    EXPECT_NE(failure([&] { je.CompactDatabase(src("new.mdb", "错"), dst("x.mdb", "")); }).find("密码"),
-              std::string::npos);
+    EXPECT_NE(
+        failure([&] { je.CompactDatabase(src("new.mdb", "错"), dst("x.mdb", "")); }).find("密码"),
+        std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(path("x.mdb")));
-    EXPECT_NE(failure([&] { je.CompactDatabase(src("d.mdb", ""), dst("none.mdb", "")); }).find("已存在"),
-              std::string::npos);
+    EXPECT_NE(
+        failure([&] { je.CompactDatabase(src("d.mdb", ""), dst("none.mdb", "")); }).find("已存在"),
+        std::string::npos);
 
     for (const auto& [file, pw] : std::vector<std::pair<std::string, std::string>>{
              {"none.mdb", ""}, {"new.mdb", "新"}, {"new2.mdb", "另"}, {"back.mdb", ""}}) {
@@ -246,7 +311,8 @@ TEST_F(DdlTest, CompactionWithEveryPasswordCombination) {
         EXPECT_EQ(db.Execute("select name from Q").valueAt(0, 0).text(), "甲") << file;
         db.Execute("insert into T (name) values ('乙')");
         EXPECT_EQ(db.Execute("select max(id) from T").valueAt(0, 0).toInt(), 2) << file;
-        if (!pw.empty()) EXPECT_NE(failure([&] { open(file, ""); }).find("密码"), std::string::npos);
+        if (!pw.empty())
+            EXPECT_NE(failure([&] { open(file, ""); }).find("密码"), std::string::npos);
     }
     // The source was not touched.
     EXPECT_EQ(open("d.mdb").Execute("select count(*) from T").valueAt(0, 0).toInt(), 1);

@@ -31,7 +31,8 @@ TEST_F(JetFileTest, TablesRowsAndTypesOfAJet4File) {
     auto c = open(copy("testV2000.mdb"));
     std::vector<std::string> tables;
     for (auto rs = c.OpenSchema(20); !rs.Eof(); rs.MoveNext())
-        if (rs["TABLE_TYPE"].GetValue().text() == "TABLE") tables.push_back(rs["TABLE_NAME"].GetValue().text());
+        if (rs["TABLE_TYPE"].GetValue().text() == "TABLE")
+            tables.push_back(rs["TABLE_NAME"].GetValue().text());
     EXPECT_EQ(tables, (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
 
     auto rs = c.Execute("select * from Table1 order by A desc");
@@ -41,7 +42,8 @@ TEST_F(JetFileTest, TablesRowsAndTypesOfAJet4File) {
     EXPECT_EQ(rs["G"].GetValue().toText(), "1974-09-21 00:00:00");
     EXPECT_EQ(rs["H"].GetValue().toText(), "3.5");
     EXPECT_EQ(rs["I"].GetValue().toText(), "True");
-    EXPECT_EQ(c.Execute("select count(*) from Table1 where B like '%jkl%'").valueAt(0, 0).toInt(), 1);
+    EXPECT_EQ(c.Execute("select count(*) from Table1 where B like '%jkl%'").valueAt(0, 0).toInt(),
+              1);
 
     Catalog cat;
     cat.SetActiveConnection(c);
@@ -58,8 +60,9 @@ TEST_F(JetFileTest, NothingIsWrittenToAGenuineFile) {
     std::ifstream before(path(name), std::ios::binary);
     const std::string original((std::istreambuf_iterator<char>(before)), {});
     auto c = open(name);
-    for (const std::string sql : {"delete from Table1", "Create TABLE USys_SVZ(SYS_SVZ_ID counter,name "
-                                                         "text(100),SqlStr Memo NULL)",
+    for (const std::string sql : {"delete from Table1",
+                                  "Create TABLE USys_SVZ(SYS_SVZ_ID counter,name "
+                                  "text(100),SqlStr Memo NULL)",
                                   "update Table1 set A = 'x'"}) {
         const std::string text = failure([&] { c.Execute(sql); });
         EXPECT_NE(text.find("只能读取"), std::string::npos) << sql << ": " << text;
@@ -69,7 +72,8 @@ TEST_F(JetFileTest, NothingIsWrittenToAGenuineFile) {
     EXPECT_FALSE(rs.Updatable());
     JetEngine je;
     EXPECT_FALSE(failure([&] {
-                     je.CompactDatabase(connectionString(path(name)), connectionString(path("out.mdb")));
+                     je.CompactDatabase(connectionString(path(name)),
+                                        connectionString(path("out.mdb")));
                  }).empty());
     std::ifstream after(path(name), std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), original);
@@ -79,12 +83,17 @@ TEST_F(JetFileTest, PasswordsSavedQueriesAndUnicode) {
     const std::string locked = copy("V2000_with-password.mdb");
     EXPECT_NE(failure([&] { open(locked, "wrong"); }).find("密码"), std::string::npos);
     EXPECT_NE(failure([&] { open(locked, ""); }).find("密码"), std::string::npos);
-    EXPECT_EQ(open(locked, "password").Execute("select Data from Table1 where ID = 2").valueAt(0, 0).text(), "Two");
+    EXPECT_EQ(open(locked, "password")
+                  .Execute("select Data from Table1 where ID = 2")
+                  .valueAt(0, 0)
+                  .text(),
+              "Two");
 
     auto q = open(copy("queryTestV2000.mdb"));
     std::vector<std::string> views;
     for (auto rs = q.OpenSchema(20); !rs.Eof(); rs.MoveNext())
-        if (rs["TABLE_TYPE"].GetValue().text() == "VIEW") views.push_back(rs["TABLE_NAME"].GetValue().text());
+        if (rs["TABLE_TYPE"].GetValue().text() == "VIEW")
+            views.push_back(rs["TABLE_NAME"].GetValue().text());
     EXPECT_NE(std::find(views.begin(), views.end(), "SelectQuery"), views.end());
     EXPECT_EQ(std::find(views.begin(), views.end(), "DeleteQuery"), views.end());
     EXPECT_EQ(q.Execute("select * from SelectQuery").State(), 1);

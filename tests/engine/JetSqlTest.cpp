@@ -59,46 +59,59 @@ TEST_F(JetSqlTest, NamesLiteralsAndTop) {
     EXPECT_EQ(rows("SELECT TOP 50 PERCENT 单号 FROM 订单 ORDER BY 单号"), (Rows{"1", "2"}));
     EXPECT_EQ(rows("select distinctrow 客户编号 from 订单 where 已付 = True order by 1"),
               (Rows{"1", "2"}));
-    EXPECT_EQ(one("select count(*) from 订单 where 日期 between #2024-01-01# and #2024-02-29#"), "2");
+    EXPECT_EQ(one("select count(*) from 订单 where 日期 between #2024-01-01# and #2024-02-29#"),
+              "2");
     EXPECT_EQ(one("select 日期 from 订单 where 单号 = 2"), "2024-03-02 14:30:00");
-    EXPECT_EQ(one("select 名称 & '-' & [城 市] & 电话 from 客户 where 编号 = 3"), "王五's shop-北京");
+    EXPECT_EQ(one("select 名称 & '-' & [城 市] & 电话 from 客户 where 编号 = 3"),
+              "王五's shop-北京");
     EXPECT_EQ(rows("select 品名 from [Order Details] where 数量 in (1, 5) order by 数量"),
               (Rows{"桃", "梨"}));
     EXPECT_EQ(one("select count(*) from 客户 where 电话 is null"), "1");
     EXPECT_EQ(one("select count(*) from 客户 where not 电话 is null and 电话 like '139%'"), "1");
     EXPECT_EQ(one("select count(*) from 客户 where 电话 like '138????1111'"), "1");
+    // Text compares without regard to case, as in Jet.
+    EXPECT_EQ(one("select count(*) from 客户 where 名称 = '王五''S SHOP'"), "1");
 }
 
 TEST_F(JetSqlTest, JoinsGroupsUnionsAndSubqueries) {
-    EXPECT_EQ(rows("SELECT 客户.名称, Sum(订单.金额) AS 合计 FROM 客户 INNER JOIN 订单 ON 客户.编号 = "
-                   "订单.客户编号 GROUP BY 客户.名称 HAVING Sum(订单.金额) > 100 ORDER BY 客户.名称"),
-              (Rows{"张三|120.5", "李四|300"}));
-    EXPECT_EQ(rows("SELECT 客户.名称, [Order Details].品名 FROM (客户 INNER JOIN 订单 ON 客户.编号 = "
-                   "订单.客户编号) INNER JOIN [Order Details] ON 订单.单号 = [Order Details].单号 "
-                   "ORDER BY [Order Details].品名"),
-              (Rows{"李四|桃", "张三|梨", "张三|苹果"}));
-    EXPECT_EQ(one("select count(*) from 客户 left join 订单 on 客户.编号 = 订单.客户编号 where 订单.单号 "
-                  "is null"),
-              "1");
-    EXPECT_EQ(rows("select 名称 from 客户 where 编号 in (select 客户编号 from 订单 where 金额 > 200)"),
-              (Rows{"李四"}));
-    EXPECT_EQ(rows("select 名称 from 客户 where 编号 = 1 union select 品名 from [Order Details] where "
-                   "数量 = 1"),
-              (Rows{"张三", "桃"}));
-    EXPECT_EQ(one("select max(金额), min(金额), avg(数量) from 订单, [Order Details] where 订单.单号 = "
-                  "[Order Details].单号"),
-              "300|100.5|3");
+    EXPECT_EQ(
+        rows("SELECT 客户.名称, Sum(订单.金额) AS 合计 FROM 客户 INNER JOIN 订单 ON 客户.编号 = "
+             "订单.客户编号 GROUP BY 客户.名称 HAVING Sum(订单.金额) > 100 ORDER BY 客户.名称"),
+        (Rows{"张三|120.5", "李四|300"}));
+    EXPECT_EQ(
+        rows("SELECT 客户.名称, [Order Details].品名 FROM (客户 INNER JOIN 订单 ON 客户.编号 = "
+             "订单.客户编号) INNER JOIN [Order Details] ON 订单.单号 = [Order Details].单号 "
+             "ORDER BY [Order Details].品名"),
+        (Rows{"李四|桃", "张三|梨", "张三|苹果"}));
+    EXPECT_EQ(
+        one("select count(*) from 客户 left join 订单 on 客户.编号 = 订单.客户编号 where 订单.单号 "
+            "is null"),
+        "1");
+    EXPECT_EQ(
+        rows("select 名称 from 客户 where 编号 in (select 客户编号 from 订单 where 金额 > 200)"),
+        (Rows{"李四"}));
+    EXPECT_EQ(
+        rows("select 名称 from 客户 where 编号 = 1 union select 品名 from [Order Details] where "
+             "数量 = 1"),
+        (Rows{"张三", "桃"}));
+    EXPECT_EQ(
+        one("select max(金额), min(金额), avg(数量) from 订单, [Order Details] where 订单.单号 = "
+            "[Order Details].单号"),
+        "300|100.5|3");
 }
 
 TEST_F(JetSqlTest, FunctionsBehaveAsJetOnes) {
     EXPECT_EQ(one("select Left(名称, 1), Right(电话, 4), Mid(电话, 4, 4), Len(名称), UCase('ab'), "
                   "LCase('CD'), Trim('  x  ') from 客户 where 编号 = 1"),
               "张|1111|0000|2|AB|cd|x");
-    EXPECT_EQ(one("select IIf(金额 > 50, '大', '小'), Nz(Null, 0), InStr(1, 'abcabc', 'c') from 订单 "
-                  "where 单号 = 1"),
-              "大|0|3");
-    EXPECT_EQ(one("select Year(日期), Month(日期), Day(日期) from 订单 where 单号 = 3"), "2024|2|29");
-    EXPECT_EQ(one("select DateAdd('d', 1, 日期), DateDiff('d', #2024-01-01#, 日期) from 订单 where 单号 = 3"),
+    EXPECT_EQ(
+        one("select IIf(金额 > 50, '大', '小'), Nz(Null, 0), InStr(1, 'abcabc', 'c') from 订单 "
+            "where 单号 = 1"),
+        "大|0|3");
+    EXPECT_EQ(one("select Year(日期), Month(日期), Day(日期) from 订单 where 单号 = 3"),
+              "2024|2|29");
+    EXPECT_EQ(one("select DateAdd('d', 1, 日期), DateDiff('d', #2024-01-01#, 日期) from 订单 where "
+                  "单号 = 3"),
               "2024-03-01 00:00:00|59");
     EXPECT_EQ(one("select Format(日期, 'yyyy-mm-dd'), Val('12abc'), CInt('7'), Abs(-2), Int(2.7), "
                   "Round(2.5) from 订单 where 单号 = 1"),
@@ -111,11 +124,13 @@ TEST_F(JetSqlTest, ActionStatements) {
     c.Execute("UPDATE 订单 SET 金额 = 金额 * 2 WHERE 已付 = Yes", &n);
     EXPECT_EQ(n, 2);
     EXPECT_EQ(one("select sum(金额) from 订单"), "821");
-    c.Execute("INSERT INTO [Order Details] (单号, 品名, 数量) SELECT 单号, '赠品', 1 FROM 订单", &n);
+    c.Execute("INSERT INTO [Order Details] (单号, 品名, 数量) SELECT 单号, '赠品', 1 FROM 订单",
+              &n);
     EXPECT_EQ(n, 3);
     c.Execute("SELECT 名称, [城 市] INTO 北京客户 FROM 客户 WHERE [城 市] = '北京'", &n);
     EXPECT_EQ(n, 2);
-    EXPECT_EQ(rows("select * from 北京客户 order by 名称"), (Rows{"张三|北京", "王五's shop|北京"}));
+    EXPECT_EQ(rows("select * from 北京客户 order by 名称"),
+              (Rows{"张三|北京", "王五's shop|北京"}));
     c.Execute("DELETE * FROM [Order Details] WHERE 品名 = '赠品'", &n);
     EXPECT_EQ(n, 3);
     c.Execute("delete from 订单", &n);

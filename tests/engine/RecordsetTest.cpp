@@ -11,12 +11,14 @@ void fillCustomers(Connection& c, int n) {
     c.Execute("CREATE TABLE 客户 (编号 COUNTER PRIMARY KEY, 名称 TEXT(20) NOT NULL, 城市 TEXT(50), "
               "余额 CURRENCY, 生日 DATETIME, 会员 BIT)");
     c.Execute("CREATE TABLE Digits (d LONG)");
-    for (int i = 0; i < 10; ++i) c.Execute("INSERT INTO Digits VALUES (" + std::to_string(i) + ")");
+    for (int i = 0; i < 10; ++i)
+        c.Execute("INSERT INTO Digits VALUES (" + std::to_string(i) + ")");
     // Cross joins of the digits give 0..9999 quickly.
-    c.Execute("INSERT INTO 客户 (名称, 城市, 余额, 会员) SELECT '客户' & (a.d + b.d*10 + c.d*100 + "
-              "e.d*1000), IIf((a.d mod 2) = 0, '北京', '上海'), a.d * 1.5, a.d > 4 FROM Digits AS a, "
-              "Digits AS b, Digits AS c, Digits AS e WHERE a.d + b.d*10 + c.d*100 + e.d*1000 < " +
-              std::to_string(n) + " ORDER BY a.d + b.d*10 + c.d*100 + e.d*1000");
+    c.Execute(
+        "INSERT INTO 客户 (名称, 城市, 余额, 会员) SELECT '客户' & (a.d + b.d*10 + c.d*100 + "
+        "e.d*1000), IIf((a.d mod 2) = 0, '北京', '上海'), a.d * 1.5, a.d > 4 FROM Digits AS a, "
+        "Digits AS b, Digits AS c, Digits AS e WHERE a.d + b.d*10 + c.d*100 + e.d*1000 < " +
+        std::to_string(n) + " ORDER BY a.d + b.d*10 + c.d*100 + e.d*1000");
 }
 
 } // namespace
@@ -55,7 +57,8 @@ TEST_F(TempDbTest, KeysetCountMovesAndLazyPages) {
 
     // Walking to the end visits every row once.
     long seen = 0;
-    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext()) ++seen;
+    for (rs.MoveFirst(); !rs.Eof(); rs.MoveNext())
+        ++seen;
     EXPECT_EQ(seen, 2500);
     rs.Close();
     EXPECT_EQ(rs.State(), 0);
@@ -66,7 +69,8 @@ TEST_F(TempDbTest, EditsAreWrittenBackByKey) {
     auto c = create("e.mdb");
     fillCustomers(c, 30);
     Recordset rs;
-    rs.Open("select 编号, 名称, 余额 from 客户 where 城市 = '北京' order by 编号 desc", c, 1, 3, -1);
+    rs.Open("select 编号, 名称, 余额 from 客户 where 城市 = '北京' order by 编号 desc", c, 1, 3,
+            -1);
     EXPECT_TRUE(rs.Updatable());
     EXPECT_EQ(rs.RecordCount(), 15);
     EXPECT_EQ(rs["编号"].GetValue().toInt(), 29);
@@ -141,7 +145,10 @@ TEST_F(TempDbTest, RowChangedUnderneathIsNotOverwritten) {
 
     other.Execute("delete from 客户 where 编号 = 3");
     EXPECT_TRUE(mine.rowDeleted(2));
-    EXPECT_NE(failure([&] { mine.updateRow(2, {{1, Value("x")}}); }).find("删除"), std::string::npos);
+    EXPECT_NE(failure([&] {
+                  mine.updateRow(2, {{1, Value("x")}});
+              }).find("删除"),
+              std::string::npos);
 }
 
 TEST_F(TempDbTest, JoinsAggregatesAndReadOnlyLocksCannotBeEdited) {
@@ -192,7 +199,8 @@ TEST_F(TempDbTest, SchemaListsTablesViewsAndSystemTables) {
     std::vector<std::pair<std::string, std::string>> user;
     for (const auto& r : rows) {
         if (r.second == "SYSTEM TABLE") {
-            EXPECT_TRUE(r.first.rfind("MSys", 0) == 0 || r.first.rfind("sqlite_", 0) == 0) << r.first;
+            EXPECT_TRUE(r.first.rfind("MSys", 0) == 0 || r.first.rfind("sqlite_", 0) == 0)
+                << r.first;
         } else {
             user.push_back(r);
         }

@@ -24,7 +24,8 @@ std::string slurp(int fd) {
     std::string s;
     char buf[4096];
     ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0) s.append(buf, static_cast<std::size_t>(n));
+    while ((n = ::read(fd, buf, sizeof buf)) > 0)
+        s.append(buf, static_cast<std::size_t>(n));
     return s;
 }
 
@@ -38,9 +39,11 @@ Result runTool(const std::vector<std::string>& args, const std::string& input = 
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+            ::close(fd);
         std::vector<char*> argv{const_cast<char*>(TABELKO_SQL_BINARY)};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(TABELKO_SQL_BINARY, argv.data());
         ::_exit(127);
@@ -68,16 +71,19 @@ Result runTool(const std::vector<std::string>& args, const std::string& input = 
 class TabelkoSqlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("tabelko-sql-" + std::to_string(::getpid()) + "-" +
-                                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = std::filesystem::temp_directory_path() /
+               ("tabelko-sql-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
         file_ = (dir_ / "店.mdb").string();
         engine::Connection::CreateDatabase(file_, "");
         engine::Connection c;
         c.Open("Data Source=" + file_);
-        c.Execute("CREATE TABLE 客户 (编号 COUNTER PRIMARY KEY, 名称 TEXT(20) NOT NULL, 生日 DATETIME, "
-                  "会员 BIT, 备注 MEMO)");
-        c.Execute("INSERT INTO 客户 (名称, 生日, 会员, 备注) VALUES ('张三', #1990-05-01#, True, 'a\tb')");
+        c.Execute(
+            "CREATE TABLE 客户 (编号 COUNTER PRIMARY KEY, 名称 TEXT(20) NOT NULL, 生日 DATETIME, "
+            "会员 BIT, 备注 MEMO)");
+        c.Execute("INSERT INTO 客户 (名称, 生日, 会员, 备注) VALUES ('张三', #1990-05-01#, True, "
+                  "'a\tb')");
         c.Execute("INSERT INTO 客户 (名称, 会员) VALUES ('李四', False)");
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -97,14 +103,17 @@ TEST_F(TabelkoSqlTest, SelectsInEachFormat) {
     EXPECT_EQ(table.status, 0) << table.err;
     EXPECT_EQ(table.out, "名称 | 会员 \n-----+------\n张三 | True \n李四 | False\n(2 行)\n");
 
-    auto json = runTool({file_, "--format", "json", "select 编号, 名称, 生日, 会员 from 客户 order by 编号"});
+    auto json = runTool(
+        {file_, "--format", "json", "select 编号, 名称, 生日, 会员 from 客户 order by 编号"});
     EXPECT_EQ(json.status, 0) << json.err;
-    EXPECT_EQ(json.out, "[\n {\"编号\": 1, \"名称\": \"张三\", \"生日\": \"1990-05-01 00:00:00\", \"会员\": true},\n"
+    EXPECT_EQ(json.out, "[\n {\"编号\": 1, \"名称\": \"张三\", \"生日\": \"1990-05-01 00:00:00\", "
+                        "\"会员\": true},\n"
                         " {\"编号\": 2, \"名称\": \"李四\", \"生日\": null, \"会员\": false}\n]\n");
 }
 
 TEST_F(TabelkoSqlTest, ActionStatementsAndScripts) {
-    auto ins = runTool({file_, "insert into 客户 (名称) values ('王五')", "select count(*) as n from 客户"});
+    auto ins = runTool(
+        {file_, "insert into 客户 (名称) values ('王五')", "select count(*) as n from 客户"});
     EXPECT_EQ(ins.status, 0) << ins.err;
     EXPECT_EQ(ins.out, "已影响 1 行\nn\n3\n");
 
@@ -120,7 +129,8 @@ TEST_F(TabelkoSqlTest, ActionStatementsAndScripts) {
     EXPECT_EQ(keepGoing.out, "已影响 0 行\n已影响 1 行\n");
 
     // One statement per line when the script has no semicolons.
-    auto lines = runTool({file_}, "select count(*) as n from 客户\nselect max(编号) as m from 客户\n");
+    auto lines =
+        runTool({file_}, "select count(*) as n from 客户\nselect max(编号) as m from 客户\n");
     EXPECT_EQ(lines.out, "n\n2\nm\n2\n");
 }
 
@@ -149,8 +159,12 @@ TEST_F(TabelkoSqlTest, PasswordsTablesAndDescribe) {
 }
 
 TEST_F(TabelkoSqlTest, UsageErrors) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"--bogus", file_}, {"--format", "xml", file_}, {"-p"}, {file_, "--tables", "select 1"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--bogus", file_},
+                                               {"--format", "xml", file_},
+                                               {"-p"},
+                                               {file_, "--tables", "select 1"}}) {
         auto r = runTool(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("用法"), std::string::npos) << r.err;
@@ -161,6 +175,7 @@ TEST_F(TabelkoSqlTest, UsageErrors) {
 TEST(TabelkoSqlParts, SplittingAndWidths) {
     EXPECT_EQ(tools::splitStatements("select ';' from [a;b]; select #1/2/2020#;;\n"),
               (std::vector<std::string>{"select ';' from [a;b]", "select #1/2/2020#"}));
-    EXPECT_EQ(tools::splitStatements("select 'it''s; ok'"), (std::vector<std::string>{"select 'it''s; ok'"}));
+    EXPECT_EQ(tools::splitStatements("select 'it''s; ok'"),
+              (std::vector<std::string>{"select 'it''s; ok'"}));
     EXPECT_EQ(tools::displayWidth("ab张三"), 6u);
 }

@@ -14,7 +14,8 @@ char32_t next(const std::string& s, std::size_t& i) {
     int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
     if (i + static_cast<std::size_t>(len) > s.size()) len = 1;
     char32_t cp = len == 1 ? c : c & (0x3F >> (len - 1));
-    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    for (int k = 1; k < len; ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
     i += static_cast<std::size_t>(len);
     return cp;
 }
@@ -32,11 +33,20 @@ std::string tsvValue(const std::string& v) {
     std::string out;
     for (char c : v) {
         switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -46,12 +56,17 @@ std::string jsonValue(const engine::Value& v) {
     using K = engine::Value::Kind;
     switch (v.kind()) {
     case K::Empty:
-    case K::Null: return "null";
-    case K::Boolean: return v.toBool() ? "true" : "false";
+    case K::Null:
+        return "null";
+    case K::Boolean:
+        return v.toBool() ? "true" : "false";
     case K::Integer:
-    case K::Currency: return v.toText();
-    case K::Double: return std::isfinite(v.toDouble()) ? v.toText() : jsonString(v.toText());
-    default: return jsonString(v.toText());
+    case K::Currency:
+        return v.toText();
+    case K::Double:
+        return std::isfinite(v.toDouble()) ? v.toText() : jsonString(v.toText());
+    default:
+        return jsonString(v.toText());
     }
 }
 
@@ -59,7 +74,8 @@ std::string jsonValue(const engine::Value& v) {
 
 std::size_t displayWidth(const std::string& text) {
     std::size_t w = 0;
-    for (std::size_t i = 0; i < text.size();) w += wide(next(text, i)) ? 2 : 1;
+    for (std::size_t i = 0; i < text.size();)
+        w += wide(next(text, i)) ? 2 : 1;
     return w;
 }
 
@@ -67,11 +83,21 @@ std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -91,10 +117,12 @@ void writeRows(std::ostream& out, engine::Recordset& rs, Format format) {
     const int n = static_cast<int>(fields.size());
     switch (format) {
     case Format::Tsv:
-        for (int f = 0; f < n; ++f) out << (f ? "\t" : "") << tsvValue(fields[static_cast<std::size_t>(f)].name);
+        for (int f = 0; f < n; ++f)
+            out << (f ? "\t" : "") << tsvValue(fields[static_cast<std::size_t>(f)].name);
         out << '\n';
         for (long r = 0; r < rows; ++r) {
-            for (int f = 0; f < n; ++f) out << (f ? "\t" : "") << tsvValue(rs.valueAt(r, f).toText());
+            for (int f = 0; f < n; ++f)
+                out << (f ? "\t" : "") << tsvValue(rs.valueAt(r, f).toText());
             out << '\n';
         }
         break;
@@ -103,8 +131,8 @@ void writeRows(std::ostream& out, engine::Recordset& rs, Format format) {
         for (long r = 0; r < rows; ++r) {
             out << (r ? ",\n " : "\n ") << '{';
             for (int f = 0; f < n; ++f)
-                out << (f ? ", " : "") << jsonString(fields[static_cast<std::size_t>(f)].name) << ": "
-                    << jsonValue(rs.valueAt(r, f));
+                out << (f ? ", " : "") << jsonString(fields[static_cast<std::size_t>(f)].name)
+                    << ": " << jsonValue(rs.valueAt(r, f));
             out << '}';
         }
         out << (rows ? "\n]\n" : "]\n");
@@ -113,15 +141,21 @@ void writeRows(std::ostream& out, engine::Recordset& rs, Format format) {
         // Two passes: widths first, then the rows. The recordset reads its
         // pages again on the second pass rather than holding every row.
         std::vector<std::size_t> width(static_cast<std::size_t>(n));
-        for (int f = 0; f < n; ++f) width[static_cast<std::size_t>(f)] = displayWidth(fields[static_cast<std::size_t>(f)].name);
+        for (int f = 0; f < n; ++f)
+            width[static_cast<std::size_t>(f)] =
+                displayWidth(fields[static_cast<std::size_t>(f)].name);
         for (long r = 0; r < rows; ++r)
             for (int f = 0; f < n; ++f)
-                width[static_cast<std::size_t>(f)] = std::max(width[static_cast<std::size_t>(f)], displayWidth(tsvValue(rs.valueAt(r, f).toText())));
+                width[static_cast<std::size_t>(f)] =
+                    std::max(width[static_cast<std::size_t>(f)],
+                             displayWidth(tsvValue(rs.valueAt(r, f).toText())));
         auto cell = [&](const std::string& text, int f) {
-            out << text << std::string(width[static_cast<std::size_t>(f)] - displayWidth(text), ' ');
+            out << text
+                << std::string(width[static_cast<std::size_t>(f)] - displayWidth(text), ' ');
         };
         auto rule = [&] {
-            for (int f = 0; f < n; ++f) out << (f ? "-+-" : "") << std::string(width[static_cast<std::size_t>(f)], '-');
+            for (int f = 0; f < n; ++f)
+                out << (f ? "-+-" : "") << std::string(width[static_cast<std::size_t>(f)], '-');
             out << '\n';
         };
         for (int f = 0; f < n; ++f) {

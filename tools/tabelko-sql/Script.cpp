@@ -30,16 +30,25 @@ std::vector<std::string> splitStatements(const std::string& script) {
             continue;
         }
         switch (c) {
-        case '\'': quote = '\''; break;
-        case '"': quote = '"'; break;
-        case '[': quote = ']'; break;
-        case '#': quote = '#'; break;
+        case '\'':
+            quote = '\'';
+            break;
+        case '"':
+            quote = '"';
+            break;
+        case '[':
+            quote = ']';
+            break;
+        case '#':
+            quote = '#';
+            break;
         case ';':
             push(bySemicolon, current);
             current.clear();
             sawSeparator = true;
             continue;
-        default: break;
+        default:
+            break;
         }
         current += c;
     }

@@ -26,7 +26,8 @@ const char* const Usage =
     "\n"
     "  -p 密码            数据库密码\n"
     "  -P                 在终端上输入密码（不回显）\n"
-    "  --format 格式      查询结果的格式：tsv（默认，制表符分隔，带标题行）、table（对齐的列）、json\n"
+    "  --format 格式      "
+    "查询结果的格式：tsv（默认，制表符分隔，带标题行）、table（对齐的列）、json\n"
     "  --continue         脚本中的语句失败后继续执行后面的语句\n"
     "  --tables           列出表和查询（名称与类型）\n"
     "  --describe 表名    列出表的字段：名称、类型、类型代码、大小、必填、自动编号，以及主键\n"
@@ -69,10 +70,14 @@ Options parse(int argc, char** argv) {
             o.askPassword = true;
         } else if (a == "--format") {
             const std::string f = value("格式");
-            if (f == "tsv") o.format = tools::Format::Tsv;
-            else if (f == "table") o.format = tools::Format::Table;
-            else if (f == "json") o.format = tools::Format::Json;
-            else usageError("未知的格式“" + f + "”");
+            if (f == "tsv")
+                o.format = tools::Format::Tsv;
+            else if (f == "table")
+                o.format = tools::Format::Table;
+            else if (f == "json")
+                o.format = tools::Format::Json;
+            else
+                usageError("未知的格式“" + f + "”");
         } else if (a == "--continue") {
             o.keepGoing = true;
         } else if (a == "--tables") {
@@ -118,8 +123,8 @@ void reportError(const engine::EngineError& e) {
 void listTables(engine::Connection& c) {
     auto rs = c.OpenSchema(20);
     for (; !rs.Eof(); rs.MoveNext())
-        std::cout << rs["TABLE_NAME"].GetValue().text() << '\t' << rs["TABLE_TYPE"].GetValue().text()
-                  << '\n';
+        std::cout << rs["TABLE_NAME"].GetValue().text() << '\t'
+                  << rs["TABLE_TYPE"].GetValue().text() << '\n';
 }
 
 void describe(engine::Connection& c, const std::string& table) {
@@ -139,7 +144,8 @@ void describe(engine::Connection& c, const std::string& table) {
     for (auto& k : t.Keys()) {
         if (k.Type() != 1) continue;
         std::cout << "主键\t" << k.Name() << '\t';
-        for (std::size_t i = 0; i < k.Columns().size(); ++i) std::cout << (i ? "," : "") << k.Columns()[i];
+        for (std::size_t i = 0; i < k.Columns().size(); ++i)
+            std::cout << (i ? "," : "") << k.Columns()[i];
         std::cout << '\n';
     }
 }
@@ -148,8 +154,10 @@ bool run(engine::Connection& c, const std::string& sql, tools::Format format) {
     try {
         long affected = 0;
         auto rs = c.Execute(sql, &affected);
-        if (rs.State() == 1) tools::writeRows(std::cout, rs, format);
-        else std::cout << "已影响 " << affected << " 行\n";
+        if (rs.State() == 1)
+            tools::writeRows(std::cout, rs, format);
+        else
+            std::cout << "已影响 " << affected << " 行\n";
         return true;
     } catch (const engine::EngineError& e) {
         std::cout.flush();

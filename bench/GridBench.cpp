@@ -1,0 +1,275 @@
+// Measures the data window on a million-row table, offscreen: the time from
+// the table loader to the first painted rows, a jump to the last row, and a
+// header-click sort, each beside plain SQLite doing the same query on the
+// same file in the same run. Prints the ratios and the resident memory with
+// the window open.
+//
+//   grid_bench [--rows N] [benchmark flags]
+#include "datawin/Form1.h"
+#include "datawin/TableLoader.h"
+#include "dbconn/Database.h"
+#include "engine/Connection.h"
+#include "engine/sqlite/SqliteDb.h"
+#include "frame/MDI.h"
+#include "platform/ScriptedServices.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace {
+
+long g_rows = 1000000;
+std::string g_path;
+constexpr int VisibleRows = 40;
+
+void buildFile() {
+    g_path = (std::filesystem::temp_directory_path() / "tabelko-gridbench.mdb").string();
+    std::filesystem::remove(g_path);
+    engine::Connection::CreateDatabase(g_path);
+    engine::Connection c;
+    c.Open("Data Source=" + g_path);
+    c.Execute("create table T (id counter primary key, name text(50), city text(20), amount "
+              "double, born datetime)");
+    c.Close();
+    sqlite3* db = nullptr;
+    sqlite3_open(g_path.c_str(), &db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO T VALUES (?,?,?,?,?)", -1, &st, nullptr);
+    static const char* cities[] = {"北京", "上海", "广州", "深圳", "杭州", "成都", "武汉"};
+    char name[64], born[32];
+    for (long i = 1; i <= g_rows; ++i) {
+        std::snprintf(name, sizeof name, "客户%ld号x%ld", i, i % 97);
+        std::snprintf(born, sizeof born, "%04ld-%02ld-%02ld 00:00:00", 1950 + i % 60, 1 + i % 12,
+                      1 + i % 28);
+        sqlite3_bind_int64(st, 1, i);
+        sqlite3_bind_text(st, 2, name, -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, cities[i % 7], -1, SQLITE_STATIC);
+        sqlite3_bind_double(st, 4, (i % 10000) / 7.0);
+        sqlite3_bind_text(st, 5, born, -1, SQLITE_TRANSIENT);
+        sqlite3_step(st);
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    sqlite3_exec(db,
+                 "UPDATE MSysColumns SET NextValue = (SELECT max(id)+1 FROM T) WHERE "
+                 "TableName='T' AND ColumnName='id'; COMMIT",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+// The program around the window: a shown frame over the file.
+struct Program {
+    std::unique_ptr<frame::MDI> mdi;
+    Program() {
+        platform::setServices(std::make_unique<platform::ScriptedServices>());
+        mdi = std::make_unique<frame::MDI>();
+        mdi->resize(1280, 800);
+        mdi->show();
+        datawin::install();
+        dbconn::Globals& g = dbconn::globals();
+        g.DbPath = QString::fromStdString(g_path);
+        dbconn::OpenConnection();
+        g.CurrentTable = QStringLiteral("T");
+        g.CurrentSql = QStringLiteral("select * from T");
+    }
+};
+Program* g_program = nullptr;
+
+// Paints the grid as the screen would, and so reads the rows it shows.
+void paint(datawin::Form1* form) {
+    QApplication::processEvents();
+    benchmark::DoNotOptimize(form->DataGrid1->viewport()->grab());
+}
+
+datawin::Form1* openWindow() {
+    datawin::ShowTable(dbconn::globals().CurrentSql, 1);
+    datawin::Form1* form = datawin::tableWindow(1);
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget())) sub->resize(1000, 640);
+    return form;
+}
+
+void closeWindow() {
+    if (datawin::Form1* form = datawin::tableWindow(1)) delete form->parentWidget();
+    QApplication::processEvents();
+}
+
+sqlite3* openPlain() {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(g_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    return db;
+}
+
+// Steps the whole result for its count, reading every column of the first
+// screen of rows.
+long countAndRead(sqlite3* db, const char* sql) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+    long n = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        if (n < VisibleRows)
+            for (int i = 0; i < sqlite3_column_count(st); ++i)
+                benchmark::DoNotOptimize(sqlite3_column_text(st, i));
+        ++n;
+    }
+    sqlite3_finalize(st);
+    return n;
+}
+
+void readRows(sqlite3* db, const char* sql, long offset, long count) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
+    sqlite3_bind_int64(st, 1, count);
+    sqlite3_bind_int64(st, 2, offset);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        for (int i = 0; i < sqlite3_column_count(st); ++i)
+            benchmark::DoNotOptimize(sqlite3_column_text(st, i));
+    sqlite3_finalize(st);
+}
+
+long residentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return 0;
+}
+
+// From the loader to the first painted rows of a new table window.
+void BM_Grid_ShowTableFirstRows(benchmark::State& s) {
+    for (auto _ : s) {
+        s.PauseTiming();
+        closeWindow();
+        s.ResumeTiming();
+        paint(openWindow());
+    }
+    s.counters["rss_MB"] = static_cast<double>(residentKb()) / 1024.0;
+}
+// Plain SQLite: one pass over the same query, counting its rows and reading
+// the first screen on the way.
+void BM_Plain_ShowTableFirstRows(benchmark::State& s) {
+    sqlite3* db = openPlain();
+    for (auto _ : s)
+        benchmark::DoNotOptimize(countAndRead(db, "select * from T"));
+    sqlite3_close(db);
+}
+
+// A jump to the last row of an open window, on a fresh result each time so
+// that no cached page answers.
+void BM_Grid_JumpToLastRow(benchmark::State& s) {
+    datawin::Form1* form = openWindow();
+    paint(form);
+    for (auto _ : s) {
+        s.PauseTiming();
+        form->rs10(form->sql1);
+        paint(form);
+        s.ResumeTiming();
+        const int last = static_cast<int>(form->DataGrid1->ApproxCount()) - 1;
+        form->DataGrid1->setRow(last);
+        paint(form);
+    }
+    closeWindow();
+}
+void BM_Plain_JumpToLastRow(benchmark::State& s) {
+    sqlite3* db = openPlain();
+    for (auto _ : s)
+        readRows(db, "select * from T limit ?1 offset ?2", g_rows - VisibleRows, VisibleRows);
+    sqlite3_close(db);
+}
+
+// A click on the header of the name column: re-query sorted, repaint.
+void BM_Grid_HeaderSort(benchmark::State& s) {
+    datawin::Form1* form = openWindow();
+    paint(form);
+    for (auto _ : s) {
+        s.PauseTiming();
+        form->sql1 = QStringLiteral("select * from T");
+        frame::mainFrame()->x->setText(QStringLiteral("升序"));
+        s.ResumeTiming();
+        form->DataGrid1_HeadClick(1);
+        paint(form);
+    }
+    s.counters["rss_MB"] = static_cast<double>(residentKb()) / 1024.0;
+    closeWindow();
+}
+void BM_Plain_HeaderSort(benchmark::State& s) {
+    sqlite3* db = openPlain();
+    for (auto _ : s)
+        benchmark::DoNotOptimize(countAndRead(db, "select * from T Order By name Desc"));
+    sqlite3_close(db);
+}
+
+BENCHMARK(BM_Grid_ShowTableFirstRows)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Plain_ShowTableFirstRows)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Grid_JumpToLastRow)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_Plain_JumpToLastRow)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_Grid_HeaderSort)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Plain_HeaderSort)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Prints each grid figure beside its plain SQLite figure.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs)
+            times_[r.benchmark_name().substr(0, r.benchmark_name().find('/'))] =
+                r.GetAdjustedRealTime();
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\n%-24s %12s %12s %8s\n", "step", "window ms", "sqlite ms", "ratio");
+        for (const char* step : {"ShowTableFirstRows", "JumpToLastRow", "HeaderSort"}) {
+            const double grid = times_[std::string("BM_Grid_") + step];
+            const double plain = times_[std::string("BM_Plain_") + step];
+            std::printf("%-24s %12.2f %12.2f %8.2f\n", step, grid, plain,
+                        plain > 0 ? grid / plain : 0.0);
+        }
+        std::printf("resident memory with the window open: %.1f MB\n",
+                    static_cast<double>(residentKb()) / 1024.0);
+    }
+
+private:
+    std::map<std::string, double> times_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--rows") == 0) {
+            g_rows = std::stol(argv[i + 1]);
+            for (int j = i; j + 2 <= argc; ++j)
+                argv[j] = argv[j + 2];
+            argc -= 2;
+            break;
+        }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    buildFile();
+    std::printf("table T: %ld rows in %s\n", g_rows, g_path.c_str());
+    {
+        Program program;
+        g_program = &program;
+        benchmark::Initialize(&argc, argv);
+        RatioReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        benchmark::Shutdown();
+        g_program = nullptr;
+    }
+    dbconn::resetGlobals();
+    platform::setServices(nullptr);
+    std::filesystem::remove(g_path);
+    return 0;
+}
