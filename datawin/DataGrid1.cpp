@@ -89,6 +89,42 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordsetMo
 void DataGrid::setDataSource(const engine::Recordset& rs) {
     model_->setRecordset(rs);
     applyEditing();
+    fitColumns();
+}
+
+void DataGrid::fitColumns() {
+    QStringList fields;
+    for (int c = 0; c < model_->columnCount(); ++c)
+        fields << model_->fieldName(c);
+    // A re-query of the same columns keeps the widths the user gave them.
+    if (fields == shownFields_) return;
+    shownFields_ = fields;
+    const QFontMetrics fm(font());
+    for (int c = 0; c < model_->columnCount(); ++c) {
+        int width = horizontalHeader()->defaultSectionSize();
+        switch (model_->columnKind(c)) {
+        case ColumnKind::Date:
+            width = fm.horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 14;
+            break;
+        case ColumnKind::Memo:
+            width = std::max(width, fm.horizontalAdvance(QLatin1Char('M')) * 20);
+            break;
+        case ColumnKind::Boolean:
+            width = std::max(60, fm.horizontalAdvance(fields[c]) + 24);
+            break;
+        default:
+            break;
+        }
+        setColumnWidth(c, width);
+    }
+}
+
+void DataGrid::showSortIndicator(int column, bool descending) {
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(column,
+                                         descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    sortColumn_ = column;
+    sortOrder_ = descending ? Qt::DescendingOrder : Qt::AscendingOrder;
 }
 
 void DataGrid::clearDataSource() {
@@ -183,6 +219,11 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
 }
 
 void DataGrid::headerClicked(int section) {
+    // The header turned its arrow already; the sort decides what it shows.
+    if (sortColumn_ >= 0)
+        horizontalHeader()->setSortIndicator(sortColumn_, sortOrder_);
+    else
+        horizontalHeader()->setSortIndicatorShown(false);
     // Clicking the header row leaves the row being edited.
     if (!leaveRow()) return;
     emit HeadClick(section);

@@ -59,6 +59,9 @@ public:
     // Deletes the wholly selected rows (the Del key).
     void deleteSelectedRows();
 
+    // Marks the column the rows are sorted by.
+    void showSortIndicator(int column, bool descending);
+
     RecordsetModel* recordsetModel() const { return model_; }
 
 signals:
@@ -72,10 +75,14 @@ protected:
 private:
     void headerClicked(int section);
     void fitHeader();
+    void fitColumns();
     void reportRefusal();
 
     RecordsetModel* model_;
     bool returning_ = false; // moving back to a refused row
+    QStringList shownFields_;
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 } // namespace datawin

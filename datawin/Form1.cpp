@@ -144,6 +144,7 @@ void Form1::DataGrid1_HeadClick(int ColIndex) {
         if (mdi) mdi->LIE->setText(field);
         rs10(sql1);
         DataGrid1->Refresh();
+        DataGrid1->showSortIndicator(ColIndex, !wasDescending);
     });
 }
 
