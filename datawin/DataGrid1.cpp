@@ -86,7 +86,15 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordsetMo
     fitHeader();
 }
 
+void DataGrid::keepColumnWidths() {
+    if (model_->columnCount() == 0) return;
+    columnWidths_.clear();
+    for (int c = 0; c < model_->columnCount(); ++c)
+        columnWidths_ << columnWidth(c);
+}
+
 void DataGrid::setDataSource(const engine::Recordset& rs) {
+    keepColumnWidths();
     model_->setRecordset(rs);
     applyEditing();
     fitColumns();
@@ -97,7 +105,11 @@ void DataGrid::fitColumns() {
     for (int c = 0; c < model_->columnCount(); ++c)
         fields << model_->fieldName(c);
     // A re-query of the same columns keeps the widths the user gave them.
-    if (fields == shownFields_) return;
+    if (fields == shownFields_ && columnWidths_.size() == fields.size()) {
+        for (int c = 0; c < fields.size(); ++c)
+            setColumnWidth(c, columnWidths_[c]);
+        return;
+    }
     shownFields_ = fields;
     const QFontMetrics fm(font());
     for (int c = 0; c < model_->columnCount(); ++c) {
@@ -128,6 +140,7 @@ void DataGrid::showSortIndicator(int column, bool descending) {
 }
 
 void DataGrid::clearDataSource() {
+    keepColumnWidths();
     model_->setRecordset(std::nullopt);
 }
 
@@ -136,7 +149,9 @@ void DataGrid::applyEditing() {
 }
 
 void DataGrid::Refresh() {
+    keepColumnWidths();
     model_->reload();
+    fitColumns();
     viewport()->update();
 }
 

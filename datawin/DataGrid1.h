@@ -76,11 +76,13 @@ private:
     void headerClicked(int section);
     void fitHeader();
     void fitColumns();
+    void keepColumnWidths();
     void reportRefusal();
 
     RecordsetModel* model_;
     bool returning_ = false; // moving back to a refused row
     QStringList shownFields_;
+    QList<int> columnWidths_;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };

@@ -181,6 +181,14 @@ TEST_F(Grid, CellsShowEveryKindOfValue) {
     leaveTo(1);
     EXPECT_EQ(fileColumn("note")[0], QStringLiteral("两行\n备注"));
 
+    // Dates fit their column; widths the user set survive re-queries.
+    EXPECT_GE(grid->columnWidth(4),
+              grid->fontMetrics().horizontalAdvance(QStringLiteral("2024-01-02 10:00:00")));
+    grid->setColumnWidth(1, 222);
+    form->rfs_Click();
+    form->DataGrid1_HeadClick(2);
+    EXPECT_EQ(grid->columnWidth(1), 222);
+
     // Headers 1.6 lines of the grid's font high.
     const int line = QFontMetrics(grid->horizontalHeader()->font()).lineSpacing();
     EXPECT_EQ(grid->horizontalHeader()->height(), static_cast<int>(std::lround(line * 1.6)));
