@@ -2,11 +2,13 @@
 //   jetdump FILE [-p PASSWORD]            header, catalogue, table definitions
 //   jetdump FILE [-p PASSWORD] -t TABLE   the table's rows, one per line, tab-separated
 //   jetdump FILE [-p PASSWORD] -q         the saved queries
+//   jetdump FILE -T [-n N]                reads every table N times, prints rows/s
 #include "engine/EngineError.h"
 #include "engine/jet/JetFile.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -42,11 +44,13 @@ static std::string show(const Value& v) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: jetdump FILE [-p PASSWORD] [-t TABLE | -q | -T]\n");
+        std::fprintf(stderr,
+                     "usage: jetdump FILE [-p PASSWORD] [-t TABLE | -q | -T [-n REPEAT]]\n");
         return 2;
     }
     std::string password, table;
     bool queries = false, timing = false;
+    int repeat = 1;
     for (int i = 2; i < argc; ++i) {
         if (!std::strcmp(argv[i], "-p") && i + 1 < argc)
             password = argv[++i];
@@ -56,6 +60,8 @@ int main(int argc, char** argv) {
             queries = true;
         else if (!std::strcmp(argv[i], "-T"))
             timing = true;
+        else if (!std::strcmp(argv[i], "-n") && i + 1 < argc)
+            repeat = std::atoi(argv[++i]);
     }
     try {
         JetFile f = JetFile::open(argv[1], password);
@@ -63,14 +69,15 @@ int main(int argc, char** argv) {
             // Reads every row of every table; prints rows and seconds.
             auto t0 = std::chrono::steady_clock::now();
             long rows = 0, values = 0;
-            for (const auto& e : f.catalog()) {
-                if (e.kind != ObjectKind::Table && e.kind != ObjectKind::SystemTable) continue;
-                f.forEachRow(e.name, [&](const std::vector<Value>& r) {
-                    ++rows;
-                    values += static_cast<long>(r.size());
-                    return true;
-                });
-            }
+            for (int n = 0; n < repeat; ++n)
+                for (const auto& e : f.catalog()) {
+                    if (e.kind != ObjectKind::Table && e.kind != ObjectKind::SystemTable) continue;
+                    f.forEachRow(e.name, [&](const std::vector<Value>& r) {
+                        ++rows;
+                        values += static_cast<long>(r.size());
+                        return true;
+                    });
+                }
             double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
             std::printf("%ld rows, %ld values, %.3f s, %.0f rows/s\n", rows, values, s, rows / s);
             return 0;
