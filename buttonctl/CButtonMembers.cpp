@@ -535,6 +535,9 @@ HResult CButton::GetIDsOfNames(const QString& name, DispId& id) {
 
 HResult CButton::Invoke(DispId id, InvokeKind kind, std::span<Variant> args, Variant* result,
                         ExcepInfo* excep) {
+    // The container destroyed the window the control sat in: the control
+    // has nothing left to act on.
+    if (!UserControl) return static_cast<HResult>(0x80010108); // object disconnected
     // Hold a reference: a call may make the container drop its own.
     Ref<CButton> self(this);
     return table().invoke(*this, id, kind, args, result, excep);

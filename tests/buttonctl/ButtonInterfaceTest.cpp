@@ -6,6 +6,8 @@
 #include "buttonctl/AboutBox.h"
 #include "buttonctl/CButton.h"
 
+#include <QWidget>
+
 #include <gtest/gtest.h>
 
 using namespace component;
@@ -284,6 +286,17 @@ TEST_F(InterfaceTest, LoadingSetsOwnPropertiesQuietlyAndRunsPictureHandling) {
     EXPECT_TRUE(Picture::isSet(button->NormalPicture));
     EXPECT_TRUE(Picture::isSet(button->DisabledPicture));
     EXPECT_EQ(sink->count(knoplux::EventChange), 1);
+}
+
+TEST(InterfaceLifetime, CallsAfterTheContainerDestroyedTheWindowFailCleanly) {
+    Ref<CButton> button = CButton::create();
+    auto* host = new QWidget;
+    button->widget()->setParent(host);
+    delete host; // the container's window goes first
+    EXPECT_EQ(button->widget(), nullptr);
+    Variant r;
+    EXPECT_EQ(button->Invoke(0x68030022, InvokeKind::PropertyGet, {}, &r, nullptr),
+              static_cast<HResult>(0x80010108));
 }
 
 } // namespace
