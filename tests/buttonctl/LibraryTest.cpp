@@ -124,6 +124,23 @@ TEST_F(LibraryTest, RegisterCreateAndUnregister) {
     }
     EXPECT_EQ(CoCanUnloadServer(knoplux::CLSID_CButton), S_Ok);
 
+    // A locked factory keeps the library in use, even without objects.
+    {
+        void* f = nullptr;
+        ASSERT_EQ(CoGetClassObject(knoplux::CLSID_CButton, IID_IClassFactory, &f), S_Ok);
+        auto factory = Ref<IClassFactory>::adopt(static_cast<IClassFactory*>(f));
+        factory->LockServer(true);
+        factory.reset();
+        EXPECT_EQ(CoCanUnloadServer(knoplux::CLSID_CButton), S_False);
+        ASSERT_EQ(CoGetClassObject(knoplux::CLSID_CButton, IID_IClassFactory, &f), S_Ok);
+        factory = Ref<IClassFactory>::adopt(static_cast<IClassFactory*>(f));
+        factory->LockServer(false);
+        void* unused = nullptr;
+        EXPECT_EQ(factory->CreateInstance(factory.get(), knoplux::IID__CButton, &unused),
+                  Class_E_NoAggregation);
+    }
+    EXPECT_EQ(CoCanUnloadServer(knoplux::CLSID_CButton), S_Ok);
+
     ASSERT_EQ(runSelfRegistration("DllUnregisterServer"), S_Ok);
     const RegistrationStore after;
     EXPECT_FALSE(after.hasKey(QStringLiteral("Knoplux.CButton")));
