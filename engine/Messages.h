@@ -39,7 +39,7 @@ inline constexpr Message NotRowReturning{3065, "该语句不返回记录：%1"};
 inline constexpr Message DatabaseBusy{3260, "数据库正被其他程序锁定，暂时无法使用：%1"};
 inline constexpr Message ReadOnlyFile{3051, "数据库文件为只读，不能写入：%1"};
 inline constexpr Message JetFileReadOnly{
-    3051, "“%1”是原始 Jet 格式的 .mdb 文件，目前只能读取，不能修改、压缩或设置密码。"};
+    3051, "“%1”是原始 Jet 格式的 .mdb 文件，目前只能读取，不能修改。"};
 inline constexpr Message Corrupt{3049, "数据库文件已损坏，无法读取：%1"};
 
 // DDL. "已存在" is mapped by the designer to "该表已存在".

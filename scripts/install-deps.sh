@@ -9,6 +9,7 @@ packages=(
   libsqlcipher-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth
+  mdbtools
 )
 
 missing=()

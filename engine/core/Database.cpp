@@ -245,8 +245,9 @@ void Database::compactInto(const std::string& target, const std::string& passwor
     // into the attached file, which leaves it without free pages; the key
     // given on ATTACH encrypts it (an empty key writes a plain file).
     // ATTACH cannot create a file on a connection opened without the create
-    // flag, but it takes an empty existing file as a new database.
-    requireWritable();
+    // flag, but it takes an empty existing file as a new database. A
+    // genuine Jet file lives in memory, and its copy becomes a native file.
+    if (!jetFile_) requireWritable();
     { std::ofstream touch(target, std::ios::binary); }
     sqlite::exec(db_, "ATTACH DATABASE " + sqlite::quoteText(target) + " AS tk_compacted KEY " +
                           sqlite::quoteText(password));

@@ -183,6 +183,23 @@ TEST_F(DdlTest, AddAlterAndDropColumns) {
     EXPECT_FALSE(failure([&] { c.Execute("alter table [客户] drop 不存在"); }).empty());
 }
 
+TEST_F(DdlTest, DefaultsAndRequiredColumns) {
+    c.Execute("create table 账户 (号 counter, 名 text(20) not null default '无名', 余额 money default 0, "
+              "开户 datetime default #2024-01-01#, 启用 bit, 网址 hyperlink)");
+    c.Execute("insert into 账户 (网址) values ('http://例子')");
+    EXPECT_EQ(c.Execute("select 名, 余额, 开户, 启用 from 账户").valueAt(0, 0).text(), "无名");
+    auto rs = c.Execute("select 名, 余额, 开户, 启用 from 账户");
+    EXPECT_EQ(rs.valueAt(0, 1).toText(), "0");
+    EXPECT_EQ(rs.valueAt(0, 2).toText(), "2024-01-01 00:00:00");
+    EXPECT_EQ(rs.valueAt(0, 3).toText(), "False");
+    EXPECT_NE(failure([&] { c.Execute("insert into 账户 (名) values (Null)"); }).find("不能为空值"),
+              std::string::npos);
+    Catalog cat;
+    cat.SetActiveConnection(c);
+    EXPECT_TRUE(cat.Tables()["账户"].Columns()["网址"].PropertyValue("Jet OLEDB:Hyperlink").toBool());
+    EXPECT_EQ(cat.Tables()["账户"].Columns()["名"].PropertyValue("Default").text(), "'无名'");
+}
+
 TEST_F(DdlTest, IndexesAndUniqueKeys) {
     c.Execute("create table 库存 (编码 text(10), 名称 text(20), 数量 long, constraint 唯一编码 "
               "unique (编码))");
