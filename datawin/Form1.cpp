@@ -168,6 +168,9 @@ void Form1::selectStoredRow() {
 }
 
 void Form1::rfs_Click() {
+    // A row being typed is written first; one the database refuses stays
+    // as typed, and the re-query waits.
+    if (!DataGrid1->leaveRow()) return;
     rs10(sql1);
     ignoreFailures([&] { selectStoredRow(); });
     StatusBar1->setSimpleText(rowStatusText());

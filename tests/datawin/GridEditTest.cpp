@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 #include <cmath>
 
@@ -218,4 +219,14 @@ TEST_F(Grid, TimerWaitsWhileARowIsBeingTyped) {
     form->Timer1_Timer();
     EXPECT_EQ(grid->ApproxCount(), 6);
     EXPECT_EQ(fileColumn("item")[1], QStringLiteral("西瓜"));
+
+    // The refresh button writes the row first; a refused one stays as typed.
+    type(1, 2, QStringLiteral("很多"));
+    form->rfs_Click();
+    ASSERT_EQ(services->messages.size(), 1u);
+    EXPECT_EQ(model->data(at(1, 2)).toString(), QStringLiteral("很多"));
+    type(1, 2, QStringLiteral("6"));
+    form->rfs_Click();
+    EXPECT_EQ(fileColumn("amount")[1], QStringLiteral("6"));
+    EXPECT_TRUE(form->Timer1->isActive());
 }
