@@ -127,7 +127,7 @@ start::start(QWidget* parent) : QWidget(parent) {
     buildControls();
     Timer1.setInterval(22);
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-    Timer1.start();
+    // Timer1 runs while the window is loaded (see Show).
 }
 
 start::~start() = default;
@@ -264,6 +264,7 @@ start* install() {
 void start::Show() {
     if (!loaded_) {
         loaded_ = true;
+        Timer1.start();
         Form_Load();
     }
     if (frame::MDI* mdi = frame::mainFrame(); mdi && mdi->Area) {
@@ -287,7 +288,7 @@ void start::Unload() {
         close();
     if (loaded_) { // a hidden subwindow does not pass the close on
         Form_QueryUnload();
-        loaded_ = false;
+        unloaded();
         hide();
     }
 }
@@ -295,9 +296,20 @@ void start::Unload() {
 void start::closeEvent(QCloseEvent* event) {
     if (loaded_) {
         Form_QueryUnload();
-        loaded_ = false;
+        unloaded();
     }
     event->accept();
+}
+
+void start::unloaded() {
+    loaded_ = false;
+    // The next load starts from the designed state, so its first tick names
+    // the list again and switches the menus back on.
+    Timer1.stop();
+    setWindowTitle(DesignCaption);
+    Frame1->setTitle(Frame1Design);
+    LV->clear();
+    List0->clear();
 }
 
 void start::Form_Load() {
@@ -390,6 +402,7 @@ void start::LV_ItemClick(int row) {
     platform::ignoreFailures([&] {
         if (row < 0 || row >= List0->count()) return;
         List0->setCurrentRow(row);
+        LV->setCurrentItem(LV->topLevelItem(row));
         List0_Click();
     });
 }

@@ -81,6 +81,7 @@ private:
     void buildControls();
     void openEntry(const QString& entry, int slot);
     void layoutForWizard();
+    void unloaded();
 
     bool loaded_ = false;
 

@@ -43,6 +43,7 @@ TEST_F(Wizard, PanelShowsTheTemplatesInTwoColumns) {
 TEST_F(Wizard, TemplateClickOpensTheDemoAsTheWorkingCopy) {
     QDir(programDir + QStringLiteral("/我的MDB")).removeRecursively(); // made on demand
     home->Show();
+    home->C_Click(9);
     home->L_Click(demoIndex());
 
     EXPECT_TRUE(services->messages.empty()) << services->messageTexts().join('\n').toStdString();
@@ -56,6 +57,10 @@ TEST_F(Wizard, TemplateClickOpensTheDemoAsTheWorkingCopy) {
                      QStringLiteral("项目"), QStringLiteral("员工名单(存储过程)"),
                      QStringLiteral("部门工资(存储过程)"), QStringLiteral("项目工时(存储过程)")}));
     EXPECT_EQ(listRows(), chooserEntries());
+    // The closing step switched the edit menu off; the reload's first tick
+    // switches it on again.
+    EXPECT_TRUE(mdi->edit(13)->isEnabled());
+    EXPECT_TRUE(home->Frame3->isVisibleTo(home));
     // The working copy can be written even when the template cannot.
     ASSERT_TRUE(g().DbConn);
     EXPECT_NO_THROW(g().DbConn->Execute("update 部门 set 所在城市 = '西安' where 部门ID = 1"));
