@@ -132,8 +132,7 @@ TEST_F(Wizard, StartedWithAFileTheReloadTakesThatFileAgain) {
     EXPECT_EQ(chooserEntries(), QStringList{QStringLiteral("客户")});
 }
 
-TEST_F(Wizard, ReadOnlyProgramFolderKeepsTheWorkInTheUsersDataFolder) {
-    // Where 我的MDB cannot be made beside the program, the data folder holds it.
+TEST_F(Wizard, WithoutRoomBesideTheProgramTheWorkGoesToTheUsersDataFolder) {
     QDir(programDir + QStringLiteral("/我的MDB")).removeRecursively();
     {
         QFile blocker(programDir + QStringLiteral("/我的MDB"));
@@ -142,9 +141,9 @@ TEST_F(Wizard, ReadOnlyProgramFolderKeepsTheWorkInTheUsersDataFolder) {
     home->L_Click(demoIndex());
     EXPECT_EQ(g().DbPath, dataHome + QStringLiteral("/tabelko/我的MDB/db0.mdb"));
     EXPECT_TRUE(testdb::schemaNames(g().DbPath).contains(QStringLiteral("员工")));
-    QFile::remove(programDir + QStringLiteral("/我的MDB"));
-    QDir(dataHome + QStringLiteral("/tabelko")).removeRecursively();
+}
 
+TEST_F(Wizard, ReadOnlyProgramFolderSeedsTheUsersDataFolder) {
     // An installed, read-only program folder: its 我的MDB files seed the
     // user's own folder.
     QDir(programDir + QStringLiteral("/我的MDB")).removeRecursively();
