@@ -135,6 +135,14 @@ struct ColumnSource {
     bool convert = false;
 };
 
+// Every column of the rebuilt table filled from the same column, unchanged.
+std::vector<ColumnSource> sameColumns(const TableMeta& old) {
+    std::vector<ColumnSource> sources;
+    for (std::size_t i = 0; i < old.columns.size(); ++i)
+        sources.push_back({static_cast<int>(i), false});
+    return sources;
+}
+
 } // namespace
 
 class DdlRunner {
@@ -177,9 +185,7 @@ public:
         TableMeta old = db_.requireTable(at.table);
         if (metadata::isSystemName(old.name)) msg::raise(msg::UnknownTable, {at.table});
         TableMeta meta = old;
-        std::vector<ColumnSource> sources;
-        for (std::size_t i = 0; i < old.columns.size(); ++i)
-            sources.push_back({static_cast<int>(i), false});
+        std::vector<ColumnSource> sources = sameColumns(old);
 
         using A = sql::AlterTable::Action;
         switch (at.action) {
@@ -317,9 +323,7 @@ public:
         if (!sameName(from, to) && nameTaken(h_, to)) msg::raise(msg::TableExists, {to});
         TableMeta meta = old;
         meta.name = to;
-        std::vector<ColumnSource> sources;
-        for (std::size_t i = 0; i < old.columns.size(); ++i)
-            sources.push_back({static_cast<int>(i), false});
+        std::vector<ColumnSource> sources = sameColumns(old);
         sqlite::Transaction tx(h_);
         renameInQueries(old.name, to);
         rebuild(old, meta, sources);
@@ -338,9 +342,7 @@ public:
         for (auto& k : meta.keys)
             for (auto& kc : k.columns)
                 if (sameName(kc, oldName)) kc = to;
-        std::vector<ColumnSource> sources;
-        for (std::size_t i = 0; i < old.columns.size(); ++i)
-            sources.push_back({static_cast<int>(i), false});
+        std::vector<ColumnSource> sources = sameColumns(old);
         sqlite::Transaction tx(h_);
         renameInQueries(oldName, to, old.name);
         rebuild(old, meta, sources);
@@ -368,10 +370,7 @@ private:
     }
 
     void rebuildSameColumns(const TableMeta& old, const TableMeta& meta) {
-        std::vector<ColumnSource> sources;
-        for (std::size_t i = 0; i < old.columns.size(); ++i)
-            sources.push_back({static_cast<int>(i), false});
-        rebuild(old, meta, sources);
+        rebuild(old, meta, sameColumns(old));
     }
 
     void rebuild(const TableMeta& old, const TableMeta& meta,
