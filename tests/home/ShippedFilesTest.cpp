@@ -8,7 +8,6 @@
 
 #include <QFileInfo>
 #include <QImage>
-#include <QTextStream>
 
 #include <map>
 
