@@ -1,7 +1,9 @@
 // The tabelko program: the main frame over the shared database connection.
 
+#include "datawin/TableLoader.h"
 #include "dbconn/Database.h"
 #include "frame/MDI.h"
+#include "home/start.h"
 #include "platform/QtServices.h"
 
 #include <QApplication>
@@ -30,6 +32,10 @@ int main(int argc, char** argv) {
     int result = 0;
     {
         frame::MDI mdi;
+        // The windows fill the routing points the frame and the connection
+        // module call: the table loader, the home window and its commands.
+        datawin::install();
+        home::install();
         mdi.show();
         mdi.MDIForm_Load();
 
