@@ -19,6 +19,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "MillionRows.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -36,39 +38,7 @@ std::string g_path;
 constexpr int VisibleRows = 40;
 
 void buildFile() {
-    g_path = (std::filesystem::temp_directory_path() / "tabelko-gridbench.mdb").string();
-    std::filesystem::remove(g_path);
-    engine::Connection::CreateDatabase(g_path);
-    engine::Connection c;
-    c.Open("Data Source=" + g_path);
-    c.Execute("create table T (id counter primary key, name text(50), city text(20), amount "
-              "double, born datetime)");
-    c.Close();
-    sqlite3* db = nullptr;
-    sqlite3_open(g_path.c_str(), &db);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO T VALUES (?,?,?,?,?)", -1, &st, nullptr);
-    static const char* cities[] = {"北京", "上海", "广州", "深圳", "杭州", "成都", "武汉"};
-    char name[64], born[32];
-    for (long i = 1; i <= g_rows; ++i) {
-        std::snprintf(name, sizeof name, "客户%ld号x%ld", i, i % 97);
-        std::snprintf(born, sizeof born, "%04ld-%02ld-%02ld 00:00:00", 1950 + i % 60, 1 + i % 12,
-                      1 + i % 28);
-        sqlite3_bind_int64(st, 1, i);
-        sqlite3_bind_text(st, 2, name, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 3, cities[i % 7], -1, SQLITE_STATIC);
-        sqlite3_bind_double(st, 4, (i % 10000) / 7.0);
-        sqlite3_bind_text(st, 5, born, -1, SQLITE_TRANSIENT);
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(db,
-                 "UPDATE MSysColumns SET NextValue = (SELECT max(id)+1 FROM T) WHERE "
-                 "TableName='T' AND ColumnName='id'; COMMIT",
-                 nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    g_path = bench::buildMillionRowFile("tabelko-gridbench.mdb", g_rows);
 }
 
 // The program around the window: a shown frame over the file.
