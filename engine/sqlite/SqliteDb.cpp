@@ -59,6 +59,29 @@ void raiseFromSqlite(sqlite3* db, int rc, std::string_view context) {
         }
         msg::raise(msg::Constraint, {check});
     }
+    // The usual SQLite complaints, said in Chinese with the names involved.
+    if (auto name = afterPrefix(text, "has no column named "); !name.empty())
+        msg::raise(msg::UnknownField, {name});
+    if (auto name = afterPrefix(text, "ambiguous column name: "); !name.empty())
+        msg::raise(msg::Syntax, {"字段名“" + name + "”不明确，请在前面加上表名"});
+    if (text.find("values for") != std::string::npos ||
+        text.find("values were supplied") != std::string::npos)
+        msg::raise(msg::Syntax, {"插入的值的个数与字段的个数不同"});
+    if (auto name = afterPrefix(text, "no such function: "); !name.empty())
+        msg::raise(msg::Syntax, {"未知的函数“" + name + "”"});
+    if (auto name = afterPrefix(text, "wrong number of arguments to function "); !name.empty())
+        msg::raise(msg::Syntax, {"函数“" + name.substr(0, name.find('(')) + "”的参数个数不对"});
+    if (text.find("misuse of aggregate") != std::string::npos)
+        msg::raise(msg::Syntax, {"汇总函数（Count、Sum 等）用在了不允许的位置：" + text});
+    if (text.find("SELECTs to the left and right") != std::string::npos)
+        msg::raise(msg::Syntax, {"UNION 两边查询的字段个数不同"});
+    if (text.rfind("near \"", 0) == 0) {
+        const auto end = text.find('"', 6);
+        if (end != std::string::npos)
+            msg::raise(msg::Syntax, {"在“" + text.substr(6, end - 6) + "”附近"});
+    }
+    if (text.find("datatype mismatch") != std::string::npos)
+        msg::raise(msg::TypeMismatch, {"", "输入的值"});
     if (text.find("syntax error") != std::string::npos || text.find("near \"") == 0 ||
         text.find("incomplete input") != std::string::npos ||
         text.find("unrecognized token") != std::string::npos ||

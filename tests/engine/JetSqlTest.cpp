@@ -149,6 +149,11 @@ TEST_F(JetSqlTest, BadStatementsFailClearlyAndChangeNothing) {
     }
     EXPECT_NE(failure([&] { c.Execute("select * from 不存在的表"); }).find("不存在的表"),
               std::string::npos);
+    // SQLite's own complaints come out in Chinese.
+    EXPECT_NE(failure([&] { c.Execute("insert into 客户 (名称) values ('a', 'b')"); }).find("个数"),
+              std::string::npos);
+    EXPECT_NE(failure([&] { c.Execute("insert into 客户 (没有) values ('a')"); }).find("没有"),
+              std::string::npos);
     EXPECT_EQ(one("select count(*) from 订单"), "3");
     EXPECT_EQ(one("select sum(金额) from 订单"), "420.5");
 }
