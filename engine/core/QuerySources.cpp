@@ -46,6 +46,18 @@ const PageCache::Page& PageCache::put(long page, Page rows) {
     return slot.first;
 }
 
+PageCache::Page* PageCache::findForUpdate(long page) {
+    auto it = pages_.find(page);
+    return it == pages_.end() ? nullptr : &it->second.first;
+}
+
+void PageCache::drop(long page) {
+    auto it = pages_.find(page);
+    if (it == pages_.end()) return;
+    order_.erase(it->second.second);
+    pages_.erase(it);
+}
+
 void PageCache::clear() {
     pages_.clear();
     order_.clear();
@@ -195,14 +207,32 @@ void KeysetSource::update(long index, const std::vector<std::pair<int, Value>>& 
         st.bind(static_cast<int>(i + 1), binds[i]);
     st.run();
     if (sqlite3_changes(db_->handle()) == 0) {
-        cache_.clear();
+        refreshRow(index);
         Statement exists(db_->handle(),
                          "SELECT 1 FROM " + quoteName(table_.name) + " WHERE rowid = ?");
         exists.bindInt(1, keys_[static_cast<std::size_t>(index)]);
         if (!exists.step()) msg::raise(msg::RowDeleted);
         msg::raise(msg::RowChanged);
     }
-    cache_.clear();
+    refreshRow(index);
+}
+
+void KeysetSource::refreshRow(long index) {
+    PageCache::Page* p = cache_.findForUpdate(index / PageCache::PageRows);
+    if (!p) return;
+    auto& slot = (*p)[static_cast<std::size_t>(index % PageCache::PageRows)];
+    pageStmt_->reset();
+    pageStmt_->bindInt(1, keys_[static_cast<std::size_t>(index)]);
+    const int n = pageStmt_->columnCount();
+    if (pageStmt_->step()) {
+        slot[0] = Value(true);
+        for (int i = 1; i < n; ++i)
+            slot[static_cast<std::size_t>(i)] = pageStmt_->columnValue(i);
+    } else {
+        slot.assign(static_cast<std::size_t>(n), Value::null());
+        slot[0] = Value(false);
+    }
+    pageStmt_->reset();
 }
 
 long KeysetSource::append(const std::vector<std::pair<int, Value>>& values) {
@@ -240,7 +270,7 @@ long KeysetSource::append(const std::vector<std::pair<int, Value>>& values) {
         st.bind(static_cast<int>(i + 1), binds[i]);
     st.run();
     keys_.push_back(sqlite3_last_insert_rowid(db_->handle()));
-    cache_.clear();
+    cache_.drop((count() - 1) / PageCache::PageRows);
     return count() - 1;
 }
 

@@ -21,7 +21,9 @@ public:
     using Page = std::vector<std::vector<Value>>;
 
     const Page* find(long page);
+    Page* findForUpdate(long page); // does not count as a use
     const Page& put(long page, Page rows);
+    void drop(long page);
     void clear();
 
 private:
@@ -47,6 +49,10 @@ public:
 
 private:
     const PageCache::Page& page(long pageNo);
+    // Reads one row again into its cached page, after this recordset wrote it
+    // or found it changed; the other cached rows keep the values the caller
+    // was shown, so their optimistic checks stay meaningful.
+    void refreshRow(long index);
     const ColumnMeta& columnOf(int field) const;
     std::vector<Value> rawRow(long index);
 

@@ -142,13 +142,21 @@ TEST_F(TempDbTest, RowChangedUnderneathIsNotOverwritten) {
     // After reading it again the edit goes through.
     EXPECT_EQ(mine.valueAt(1, 2).text(), "深圳");
     EXPECT_NO_THROW(mine.updateRow(1, {{1, Value("我的")}}));
+    EXPECT_EQ(mine.valueAt(1, 1).text(), "我的");
+    // Writing one row does not forget what the others looked like.
+    other.Execute("update 客户 set 城市 = '厦门' where 编号 = 1");
+    EXPECT_NE(failure([&] {
+                  mine.updateRow(0, {{1, Value("也是我的")}});
+              }).find("其他用户"),
+              std::string::npos);
 
+    // A row deleted underneath is refused as deleted, and reads so afterwards.
     other.Execute("delete from 客户 where 编号 = 3");
-    EXPECT_TRUE(mine.rowDeleted(2));
     EXPECT_NE(failure([&] {
                   mine.updateRow(2, {{1, Value("x")}});
               }).find("删除"),
               std::string::npos);
+    EXPECT_TRUE(mine.rowDeleted(2));
 }
 
 TEST_F(TempDbTest, JoinsAggregatesAndReadOnlyLocksCannotBeEdited) {
