@@ -15,7 +15,7 @@ const QString MyDatabases = QStringLiteral("我的MDB");
 
 QString xdgFolder(const char* variable, const QString& fallbackUnderHome) {
     const QString value = qEnvironmentVariable(variable);
-    // The base directory specification says relative values are invalid.
+    // XDG base directories must be absolute; a relative value is ignored.
     if (!value.isEmpty() && QDir::isAbsolutePath(value)) return QDir::cleanPath(value);
     return QDir::homePath() + QLatin1Char('/') + fallbackUnderHome;
 }
