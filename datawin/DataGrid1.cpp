@@ -255,6 +255,20 @@ void DataGrid::deleteSelectedRows() {
                                     platform::mb::OkOnly, QString());
 }
 
+bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (QTableView::edit(index, trigger, event)) return true;
+    const bool userAsked = trigger == DoubleClicked || trigger == EditKeyPressed ||
+                           (trigger == AnyKeyPressed && event && event->type() == QEvent::KeyPress &&
+                            !static_cast<QKeyEvent*>(event)->text().trimmed().isEmpty());
+    const auto& rs = model_->recordset();
+    if (userAsked && index.isValid() && AllowUpdate && rs && !rs->Updatable()) {
+        platform::services().MsgBox(QStringLiteral("不能修改这些数据：") +
+                                        QString::fromStdString(rs->ReadOnlyReason()),
+                                    platform::mb::OkOnly, QString());
+    }
+    return false;
+}
+
 void DataGrid::keyPressEvent(QKeyEvent* event) {
     if (state() != QAbstractItemView::EditingState) {
         if (event->key() == Qt::Key_Delete && !selectionModel()->selectedRows().isEmpty()) {

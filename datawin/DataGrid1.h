@@ -71,6 +71,9 @@ signals:
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Starting to edit a result that cannot be written says why instead of
+    // silently doing nothing.
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
     void headerClicked(int section);

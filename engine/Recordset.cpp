@@ -162,7 +162,7 @@ void Recordset::SetAbsolutePosition(long position) {
 
 void Recordset::AddNew() {
     d->requireOpen();
-    if (!d->source->updatable()) msg::raise(msg::ReadOnlyResult);
+    if (!d->source->updatable()) d->source->refuseWrite();
     d->flush();
     d->edit = Impl::Edit::Add;
     d->pending.clear();
@@ -212,6 +212,16 @@ void Recordset::CancelBatch(int) {
 
 bool Recordset::Updatable() const {
     return d->open() && d->source->updatable();
+}
+
+std::string Recordset::ReadOnlyReason() const {
+    if (!d->open() || d->source->updatable()) return {};
+    try {
+        d->source->refuseWrite();
+    } catch (const EngineError& e) {
+        return e.what();
+    }
+    return {};
 }
 int Recordset::LockType() const {
     return d->lockType;
@@ -307,7 +317,7 @@ Value Field::GetValue() const {
 void Field::SetValue(const Value& v) {
     auto& d = *rs_->d;
     d.requireOpen();
-    if (!d.source->updatable()) msg::raise(msg::ReadOnlyResult);
+    if (!d.source->updatable()) d.source->refuseWrite();
     const auto& info = d.source->fields()[static_cast<std::size_t>(index_)];
     if (!info.writable) {
         if (info.autoIncrement)

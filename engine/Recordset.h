@@ -111,6 +111,9 @@ public:
     void CancelBatch(int affect = 3);
 
     bool Updatable() const;
+    // Why the rows cannot be written (a join, a read-only lock, a genuine Jet
+    // file); empty when they can.
+    std::string ReadOnlyReason() const;
     int LockType() const;
     std::string Source() const;
 

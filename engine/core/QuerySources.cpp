@@ -12,13 +12,22 @@ namespace engine {
 using sqlite::quoteName;
 using sqlite::Statement;
 
-void RowSource::update(long, const std::vector<std::pair<int, Value>>&) {
+void RowSource::refuseWrite() const {
     msg::raise(msg::ReadOnlyResult);
+}
+void RowSource::update(long, const std::vector<std::pair<int, Value>>&) {
+    refuseWrite();
 }
 long RowSource::append(const std::vector<std::pair<int, Value>>&) {
-    msg::raise(msg::ReadOnlyResult);
+    refuseWrite();
 }
 void RowSource::remove(long) {
+    refuseWrite();
+}
+
+void KeysetSource::refuseWrite() const {
+    // A file that cannot be written says so; otherwise the lock type made it read-only.
+    db_->requireWritable();
     msg::raise(msg::ReadOnlyResult);
 }
 
@@ -172,14 +181,15 @@ const ColumnMeta& KeysetSource::columnOf(int field) const {
     if (field < 0 || field >= static_cast<int>(fields_.size()))
         msg::raise(msg::BadArgument, {std::to_string(field)});
     const int col = columnOfField_[static_cast<std::size_t>(field)];
-    if (col < 0 || !writable_) msg::raise(msg::ReadOnlyResult);
+    if (!writable_) refuseWrite();
+    if (col < 0) msg::raise(msg::ReadOnlyResult);
     const auto& c = table_.columns[static_cast<std::size_t>(col)];
     if (c.type.autoIncrement) msg::raise(msg::TypeMismatch, {c.name, "（自动编号字段不能修改）"});
     return c;
 }
 
 void KeysetSource::update(long index, const std::vector<std::pair<int, Value>>& changes) {
-    if (!writable_) msg::raise(msg::ReadOnlyResult);
+    if (!writable_) refuseWrite();
     if (changes.empty()) return;
     db_->requireWritable();
     const std::vector<Value> raw = rawRow(index);
@@ -236,7 +246,7 @@ void KeysetSource::refreshRow(long index) {
 }
 
 long KeysetSource::append(const std::vector<std::pair<int, Value>>& values) {
-    if (!writable_) msg::raise(msg::ReadOnlyResult);
+    if (!writable_) refuseWrite();
     db_->requireWritable();
     std::vector<bool> given(table_.columns.size(), false);
     std::string names, marks;
@@ -275,7 +285,7 @@ long KeysetSource::append(const std::vector<std::pair<int, Value>>& values) {
 }
 
 void KeysetSource::remove(long index) {
-    if (!writable_) msg::raise(msg::ReadOnlyResult);
+    if (!writable_) refuseWrite();
     if (index < 0 || index >= count()) msg::raise(msg::NoCurrentRecord);
     db_->requireWritable();
     Statement st(db_->handle(), "DELETE FROM " + quoteName(table_.name) + " WHERE rowid = ?");

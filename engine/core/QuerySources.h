@@ -43,6 +43,7 @@ public:
     std::vector<Value> row(long index) override;
     bool rowGone(long index) override;
     bool updatable() const override { return writable_; }
+    [[noreturn]] void refuseWrite() const override;
     void update(long index, const std::vector<std::pair<int, Value>>& changes) override;
     long append(const std::vector<std::pair<int, Value>>& values) override;
     void remove(long index) override;

@@ -20,6 +20,8 @@ public:
     virtual bool rowGone(long /*index*/) { return false; }
 
     virtual bool updatable() const { return false; }
+    // Raises the failure that says why this result cannot be written.
+    [[noreturn]] virtual void refuseWrite() const;
     // Writes changed values of a row, given the values it had when read;
     // refuses when the row changed underneath.
     virtual void update(long index, const std::vector<std::pair<int, Value>>& changes);

@@ -206,6 +206,13 @@ TEST_F(Grid, ReadOnlyResultsOfferNoEditing) {
     pressDelete();
     ASSERT_EQ(services->messages.size(), 1u);
     EXPECT_EQ(fileColumn("id").size(), 5);
+    // Trying to type into a cell says why it cannot be changed.
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    grid->setCurrentIndex(at(1, 0));
+    QCoreApplication::sendEvent(grid, &key);
+    ASSERT_EQ(services->messages.size(), 2u);
+    EXPECT_TRUE(services->messages.back().prompt.contains(QStringLiteral("只读")))
+        << services->messages.back().prompt.toStdString();
 }
 
 TEST_F(Grid, TimerWaitsWhileARowIsBeingTyped) {

@@ -70,6 +70,8 @@ TEST_F(JetFileTest, NothingIsWrittenToAGenuineFile) {
     Recordset rs;
     rs.Open("select * from Table1", c, 1, 3, -1);
     EXPECT_FALSE(rs.Updatable());
+    EXPECT_NE(rs.ReadOnlyReason().find("只能读取"), std::string::npos);
+    EXPECT_NE(failure([&] { rs.deleteRow(0); }).find("只能读取"), std::string::npos);
     // Compaction writes a native copy to a new path; the Jet file stays.
     JetEngine je;
     je.CompactDatabase(connectionString(path(name)), connectionString(path("out.mdb"), "新"));
