@@ -121,11 +121,14 @@ void mdbExportDump(benchmark::State& state, std::string name) {
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& r : runs)
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration)
-                times_[r.benchmark_name()] = {
-                    r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e3,
-                    r.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(r.time_unit) * 1e3};
+        // One figure per benchmark: the run itself, or the mean of repetitions.
+        for (const auto& r : runs) {
+            if (r.error_occurred) continue;
+            const bool mean = r.run_type == Run::RT_Aggregate && r.aggregate_name == "mean";
+            if (r.run_type != Run::RT_Iteration && !mean) continue;
+            const double ms = 1e3 / benchmark::GetTimeUnitMultiplier(r.time_unit);
+            times_[r.run_name.str()] = {r.GetAdjustedRealTime() * ms, r.GetAdjustedCPUTime() * ms};
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     void printRatios() const {
