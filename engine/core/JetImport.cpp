@@ -153,6 +153,16 @@ std::shared_ptr<Database> Database::openJet(const std::string& path, const std::
     // Saved select queries become views where the translator can read them;
     // the others stay stored and listed by the command-line tool only.
     d->refreshViews();
+    // A saved query whose rebuilt text does not run here (a union whose
+    // parts the file keeps elsewhere, ...) is not offered as a view.
+    for (const auto& q : metadata::queries(d->db_)) {
+        if (!q.isSelect) continue;
+        try {
+            Statement probe(d->db_, "SELECT * FROM " + quoteName(q.name) + " LIMIT 0");
+        } catch (const EngineError&) {
+            sqlite::exec(d->db_, "DROP VIEW IF EXISTS " + quoteName(q.name));
+        }
+    }
     tx.commit();
     return d;
 }
