@@ -130,14 +130,16 @@ TEST_P(SavedQueries, ListedWithTheKindsTheCatalogueRecords) {
     std::sort(theirNames.begin(), theirNames.end());
     EXPECT_EQ(myNames, theirNames);
 
-    // The schema rowset offers the queries that return rows (select and
-    // union) as views, and no action, crosstab or pass-through query.
+    // The schema rowset offers the select queries as views, and no action,
+    // crosstab or pass-through query. The sample union query's stored text
+    // names columns of tables it does not list, so it cannot run and is not
+    // offered.
     std::vector<std::string> views, expected;
     for (auto rs = open().OpenSchema(20); !rs.Eof(); rs.MoveNext())
         if (rs["TABLE_TYPE"].GetValue().text() == "VIEW")
             views.push_back(rs["TABLE_NAME"].GetValue().text());
     for (const auto& [name, kind] : theirs)
-        if (kind == QueryKind::Select || kind == QueryKind::Union) expected.push_back(name);
+        if (kind == QueryKind::Select) expected.push_back(name);
     std::sort(views.begin(), views.end());
     EXPECT_EQ(views, expected);
 }
