@@ -1,9 +1,8 @@
 // The tabelko program: the main frame over the shared database connection.
 
-#include "datawin/TableLoader.h"
+#include "app/ProgramWiring.h"
 #include "dbconn/Database.h"
 #include "frame/MDI.h"
-#include "home/start.h"
 #include "platform/QtServices.h"
 
 #include <QApplication>
@@ -33,9 +32,8 @@ int main(int argc, char** argv) {
     {
         frame::MDI mdi;
         // The windows fill the routing points the frame and the connection
-        // module call: the table loader, the home window and its commands.
-        datawin::install();
-        home::install();
+        // module call: the table loader, the home window and the commands.
+        app::installProgramModules();
         mdi.show();
         mdi.MDIForm_Load();
 

@@ -1,0 +1,15 @@
+#include "app/ProgramWiring.h"
+
+#include "datawin/TableLoader.h"
+#include "home/start.h"
+
+namespace app {
+
+void installProgramModules() {
+    // The table loader first: the home window and the commands show tables
+    // through it.
+    datawin::install();
+    home::install();
+}
+
+} // namespace app
