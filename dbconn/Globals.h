@@ -42,6 +42,11 @@ struct Hooks {
     // Unload the structure view and the free-SQL data window when loaded.
     std::function<void()> UnloadStructureView;
     std::function<void()> UnloadFreeSqlWindow;
+    // Writes the row being edited in every open data window before windows
+    // close or the program ends; when the engine refuses a row the user is
+    // told why and asked whether to discard it. Returns false when the user
+    // chose to keep editing, so the caller stops what it was about to do.
+    std::function<bool()> CommitPendingEdits;
 };
 
 inline constexpr int TableWindowCount = 89; // slots 0 to 88

@@ -49,6 +49,10 @@ public:
         std::function<void()> H, td;
         std::function<void()> ShowHome;        // shows the home window `start`
         std::function<void()> ShowSmartSearch; // shows the smart search window
+        // The structure designer's windows: view items 4 ("表设计视图") and
+        // 5 ("字段\存储过程"). Filled by the designer; each does its own
+        // checks (a database open, an entry selected) before showing.
+        std::function<void()> ShowStructureView, ShowFieldEditor;
     };
     Commands Routes;
 
