@@ -328,8 +328,9 @@ TEST_F(DdlTest, CompactionWithEveryPasswordCombination) {
         EXPECT_EQ(db.Execute("select name from Q").valueAt(0, 0).text(), "甲") << file;
         db.Execute("insert into T (name) values ('乙')");
         EXPECT_EQ(db.Execute("select max(id) from T").valueAt(0, 0).toInt(), 2) << file;
-        if (!pw.empty())
+        if (!pw.empty()) {
             EXPECT_NE(failure([&] { open(file, ""); }).find("密码"), std::string::npos);
+        }
     }
     // The source was not touched.
     EXPECT_EQ(open("d.mdb").Execute("select count(*) from T").valueAt(0, 0).toInt(), 1);

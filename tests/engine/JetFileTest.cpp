@@ -1,5 +1,6 @@
 // Genuine Jet files opened through the engine's connection, as the program
 // opens them: listed, queried, searched, and never written.
+#include "support/SharedFiles.h"
 #include "TestDb.h"
 
 #include "engine/Catalog.h"
@@ -15,7 +16,7 @@ protected:
     void SetUp() override {
         TempDbTest::SetUp();
         corpus_ = TABELKO_CORPUS_DIR "/jet";
-        if (!std::filesystem::exists(corpus_)) GTEST_SKIP() << "no sample files at " << corpus_;
+        REQUIRE_SHARED_FILE(corpus_);
     }
     // A private copy, so the samples are never at risk.
     std::string copy(const std::string& name) {

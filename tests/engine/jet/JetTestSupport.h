@@ -2,6 +2,7 @@
 
 #include "engine/EngineError.h"
 #include "engine/jet/JetFile.h"
+#include "support/SharedFiles.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -11,15 +12,14 @@
 namespace jettest {
 
 // The sample files live outside the repository (../shared/corpus/jet); tests
-// that need them skip when they are not there.
+// that need them skip when they are not there (and fail under CI).
 inline std::string corpusFile(const std::string& name) {
     return std::string(JET_CORPUS_DIR) + "/" + name;
 }
 
 #define JET_REQUIRE_CORPUS(name)                                                                   \
     do {                                                                                           \
-        if (!std::filesystem::exists(jettest::corpusFile(name)))                                   \
-            GTEST_SKIP() << "sample file missing: " << jettest::corpusFile(name);                  \
+        REQUIRE_SHARED_FILE(jettest::corpusFile(name));                                            \
     } while (0)
 
 inline std::vector<std::vector<engine::Value>> allRows(const engine::jet::JetFile& f,

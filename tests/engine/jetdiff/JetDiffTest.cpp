@@ -6,6 +6,7 @@
 // values in full as hex (its default raw mode stops a long binary value at
 // the first zero byte), nulls as an unquoted marker, text quoted. With that
 // every value of every sample file agrees, so no difference is tolerated.
+#include "support/SharedFiles.h"
 #include "Oracle.h"
 
 #include "engine/Catalog.h"
@@ -84,7 +85,7 @@ bool haveOracle() {
 
 #define REQUIRE_ORACLE()                                                                           \
     do {                                                                                           \
-        if (!fs::exists(kCorpus)) GTEST_SKIP() << "no sample files at " << kCorpus;                \
+        REQUIRE_SHARED_FILE(kCorpus);                                                              \
         ASSERT_TRUE(haveOracle()) << "mdb-export is not on PATH: install mdbtools "                \
                                      "(scripts/install-deps.sh) to run the comparison";            \
     } while (0)

@@ -2,6 +2,7 @@
 // catalogue records for them (read back through mdb-export), offered as
 // views when they select, and opened to the same rows as the same query
 // written by hand over the tables.
+#include "support/SharedFiles.h"
 #include "Oracle.h"
 
 #include "engine/Connection.h"
@@ -51,7 +52,7 @@ QueryKind kindFromFlags(int flags) {
 class SavedQueries : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
-        if (!fs::exists(kCorpus)) GTEST_SKIP() << "no sample files at " << kCorpus;
+        REQUIRE_SHARED_FILE(kCorpus);
         ASSERT_FALSE(jetdiff::findOnPath("mdb-export").empty())
             << "mdb-export is not on PATH: install mdbtools (scripts/install-deps.sh) to run "
                "the comparison";
