@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth
   mdbtools
+  mingw-w64-tools
 )
 
 missing=()
