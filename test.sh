@@ -14,7 +14,15 @@ export QT_QPA_PLATFORM=offscreen
 
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTABELKO_BUILD_TESTS=ON >/dev/null
 cmake --build build-test -j"$jobs"
-ctest --test-dir build-test --output-on-failure -j"$jobs" --timeout 300
+log="$(mktemp)"
+ctest --test-dir build-test --output-on-failure -j"$jobs" --timeout 300 | tee "$log"
+# Skipped tests are said, with their reasons, so none passes unnoticed.
+skipped="$(grep -c '\*\*\*Skipped' "$log" || true)"
+if [ "$skipped" -gt 0 ]; then
+  echo "$skipped test(s) skipped:"
+  grep '\*\*\*Skipped' "$log" | sed 's/^ */  /'
+fi
+rm -f "$log"
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTABELKO_SANITIZE=ON -DTABELKO_ENGINE_ONLY=ON \
   -DTABELKO_BUILD_TESTS=ON >/dev/null
