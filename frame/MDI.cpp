@@ -6,15 +6,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QToolBar>
 
 using platform::pixelsToTwips;
@@ -204,6 +208,11 @@ void MDI::buildMenus() {
          &MDI::TOOL_Click);
 
     WIN = bar->addMenu(QStringLiteral("窗口(&W)"));
+    Cascade = WIN->addAction(QStringLiteral("层叠"));
+    connect(Cascade, &QAction::triggered, Area, &QMdiArea::cascadeSubWindows);
+    Tile = WIN->addAction(QStringLiteral("平铺"));
+    connect(Tile, &QAction::triggered, Area, &QMdiArea::tileSubWindows);
+    connect(WIN, &QMenu::aboutToShow, this, [this] { UpdateWindowMenu(); });
 
     H = bar->addAction(QStringLiteral("帮助(&H)"));
     connect(H, &QAction::triggered, this, [this] { runCommand([this] { H_Click(); }); });
@@ -292,6 +301,79 @@ QMdiSubWindow* MDI::ShowChild(QWidget* child, int leftTwips, int topTwips) {
     sub->move(twipsToPixels(leftTwips), twipsToPixels(topTwips));
     sub->show();
     return sub;
+}
+
+QMdiSubWindow* MDI::AddChild(QWidget* child) {
+    QMdiSubWindow* sub = Area->addSubWindow(child);
+    sub->resize(sub->sizeHint().expandedTo(child->size()));
+    PlaceChild(sub);
+    return sub;
+}
+
+void MDI::PlaceChild(QMdiSubWindow* sub) {
+    QStyleOptionTitleBar option;
+    option.initFrom(sub);
+    const int step =
+        std::max(16, sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, sub));
+    // The cascade starts again at the top-left once no cascaded window is
+    // left open.
+    bool othersOpen = false;
+    for (QMdiSubWindow* other : Area->subWindowList())
+        if (other != sub && !other->isHidden() && other->property("cascaded").toBool())
+            othersOpen = true;
+    QPoint place = placedAny_ && othersOpen ? nextPlace_ + QPoint(step, step) : QPoint(0, 0);
+
+    // The window may be larger than the area; it goes on cascading as long
+    // as its title bar and its first columns stay in view.
+    const QSize area = Area->viewport()->size();
+    const int limitX = std::max(area.width() - sub->width(), area.width() / 3);
+    const int limitY = std::max(area.height() - sub->height(), area.height() / 3);
+    if (place.x() > limitX) place.setX(0);
+    if (place.y() > limitY) place.setY(0);
+
+    sub->move(place);
+    sub->setProperty("cascaded", true);
+    nextPlace_ = place;
+    placedAny_ = true;
+}
+
+void MDI::UpdateWindowMenu() {
+    for (QAction* a : WindowItems) {
+        WIN->removeAction(a);
+        delete a;
+    }
+    WindowItems.clear();
+
+    QMdiSubWindow* active = Area->activeSubWindow();
+    std::vector<QMdiSubWindow*> open;
+    for (QMdiSubWindow* sub : Area->subWindowList())
+        if (!sub->isHidden()) open.push_back(sub);
+    if (open.empty()) return;
+
+    QAction* separator = WIN->addSeparator();
+    WindowItems.push_back(separator);
+    for (QMdiSubWindow* sub : open) {
+        QString caption = sub->windowTitle();
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* item = WIN->addAction(caption);
+        item->setCheckable(true);
+        item->setChecked(sub == active);
+        QPointer<QMdiSubWindow> target(sub);
+        connect(item, &QAction::triggered, this, [this, target] {
+            if (!target) return;
+            if (target->isMinimized()) target->showNormal();
+            Area->setActiveSubWindow(target);
+        });
+        WindowItems.push_back(item);
+    }
+}
+
+void MDI::closeEvent(QCloseEvent* event) {
+    if (!dbconn::CommitPendingEdits()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MDI::MDIForm_Load() {
