@@ -209,7 +209,7 @@ void MDI::buildMenus() {
 
     WIN = bar->addMenu(QStringLiteral("窗口(&W)"));
     Cascade = WIN->addAction(QStringLiteral("层叠"));
-    connect(Cascade, &QAction::triggered, Area, &QMdiArea::cascadeSubWindows);
+    connect(Cascade, &QAction::triggered, this, [this] { CascadeChildren(); });
     Tile = WIN->addAction(QStringLiteral("平铺"));
     connect(Tile, &QAction::triggered, Area, &QMdiArea::tileSubWindows);
     connect(WIN, &QMenu::aboutToShow, this, [this] { UpdateWindowMenu(); });
@@ -310,18 +310,39 @@ QMdiSubWindow* MDI::AddChild(QWidget* child) {
     return sub;
 }
 
+void MDI::CascadeChildren() {
+    // The windows keep their sizes (the toolkit's own cascade shrinks
+    // windows without a layout to nothing); the active one ends on top.
+    QMdiSubWindow* active = Area->activeSubWindow();
+    placedAny_ = false;
+    for (QMdiSubWindow* sub : Area->subWindowList(QMdiArea::CreationOrder)) {
+        if (sub->isHidden() || sub->isMinimized()) continue;
+        if (sub->isMaximized()) sub->showNormal();
+        placeNext(sub, placedAny_);
+        sub->raise();
+    }
+    if (active) {
+        active->raise();
+        Area->setActiveSubWindow(active);
+    }
+}
+
 void MDI::PlaceChild(QMdiSubWindow* sub) {
-    QStyleOptionTitleBar option;
-    option.initFrom(sub);
-    const int step =
-        std::max(16, sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, sub));
     // The cascade starts again at the top-left once no cascaded window is
     // left open.
     bool othersOpen = false;
     for (QMdiSubWindow* other : Area->subWindowList())
         if (other != sub && !other->isHidden() && other->property("cascaded").toBool())
             othersOpen = true;
-    QPoint place = placedAny_ && othersOpen ? nextPlace_ + QPoint(step, step) : QPoint(0, 0);
+    placeNext(sub, placedAny_ && othersOpen);
+}
+
+void MDI::placeNext(QMdiSubWindow* sub, bool afterLast) {
+    QStyleOptionTitleBar option;
+    option.initFrom(sub);
+    const int step =
+        std::max(16, sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, sub));
+    QPoint place = afterLast ? nextPlace_ + QPoint(step, step) : QPoint(0, 0);
 
     // The window may be larger than the area; it goes on cascading as long
     // as its title bar and its first columns stay in view.

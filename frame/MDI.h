@@ -104,6 +104,8 @@ public:
     // left edge when its title bar and first columns would leave the area.
     QMdiSubWindow* AddChild(QWidget* child);
     void PlaceChild(QMdiSubWindow* sub);
+    // "层叠": every open child window placed that way again, sizes kept.
+    void CascadeChildren();
 
     // The window menu: "层叠", "平铺", then one checkable entry per open
     // child window, the active one checked. Rebuilt whenever it opens.
@@ -126,6 +128,8 @@ private:
     void buildMenus();
     void buildToolbar();
     MenuArray* array(dbconn::Menu menu);
+
+    void placeNext(QMdiSubWindow* sub, bool afterLast);
 
     QPoint nextPlace_;       // where the next cascaded window goes
     bool placedAny_ = false; // a window was cascaded since the area was empty

@@ -76,6 +76,17 @@ TEST_F(Windows, NewWindowsCascadeInsideTheAreaAndTheMenuListsThem) {
                         (i == 4 ? QStringLiteral("*") : QString());
     EXPECT_EQ(windowEntries(), expected);
 
+    // 层叠 puts them back in a cascade and keeps their sizes.
+    subs[2]->move(300, 200);
+    subs[5]->showMaximized();
+    mdi->Cascade->trigger();
+    for (std::size_t i = 0; i < subs.size(); ++i) {
+        EXPECT_EQ(subs[i]->size(), QSize(subs[0]->size())) << i;
+        EXPECT_FALSE(subs[i]->isMaximized());
+    }
+    EXPECT_EQ(subs[0]->pos(), QPoint(0, 0));
+    EXPECT_EQ(subs[2]->pos(), QPoint(2 * step, 2 * step));
+
     // Choosing an entry activates its window; closed windows leave the list.
     mdi->WindowItems[7]->trigger(); // after the separator: the seventh window
     EXPECT_EQ(mdi->Area->activeSubWindow(), subs[6]);
