@@ -17,6 +17,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
+
+#include <cmath>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <QToolBar>
@@ -211,7 +213,7 @@ void MDI::buildMenus() {
     Cascade = WIN->addAction(QStringLiteral("层叠"));
     connect(Cascade, &QAction::triggered, this, [this] { CascadeChildren(); });
     Tile = WIN->addAction(QStringLiteral("平铺"));
-    connect(Tile, &QAction::triggered, Area, &QMdiArea::tileSubWindows);
+    connect(Tile, &QAction::triggered, this, [this] { TileChildren(); });
     connect(WIN, &QMenu::aboutToShow, this, [this] { UpdateWindowMenu(); });
 
     H = bar->addAction(QStringLiteral("帮助(&H)"));
@@ -324,6 +326,31 @@ void MDI::CascadeChildren() {
     if (active) {
         active->raise();
         Area->setActiveSubWindow(active);
+    }
+}
+
+void MDI::TileChildren() {
+    std::vector<QMdiSubWindow*> shown;
+    for (QMdiSubWindow* sub : Area->subWindowList(QMdiArea::CreationOrder))
+        if (!sub->isHidden() && !sub->isMinimized()) shown.push_back(sub);
+    if (shown.empty()) return;
+    const int n = static_cast<int>(shown.size());
+    const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n))));
+    const int rows = (n + columns - 1) / columns;
+    const QSize area = Area->viewport()->size();
+    const int width = std::max(1, area.width() / columns);
+    const int height = std::max(1, area.height() / rows);
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* sub = shown[static_cast<std::size_t>(i)];
+        if (sub->isMaximized()) sub->showNormal();
+        const QRect cell((i % columns) * width, (i / columns) * height, width, height);
+        // A window of fixed size (the home window) keeps it; the toolkit's
+        // own tiling would instead widen every cell to it.
+        if (sub->minimumSize() == sub->maximumSize() ||
+            (sub->widget() && sub->widget()->minimumSize() == sub->widget()->maximumSize()))
+            sub->move(cell.topLeft());
+        else
+            sub->setGeometry(cell);
     }
 }
 

@@ -106,6 +106,8 @@ public:
     void PlaceChild(QMdiSubWindow* sub);
     // "层叠": every open child window placed that way again, sizes kept.
     void CascadeChildren();
+    // "平铺": the open child windows side by side in a grid over the area.
+    void TileChildren();
 
     // The window menu: "层叠", "平铺", then one checkable entry per open
     // child window, the active one checked. Rebuilt whenever it opens.

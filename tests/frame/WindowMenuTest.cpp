@@ -87,6 +87,19 @@ TEST_F(Windows, NewWindowsCascadeInsideTheAreaAndTheMenuListsThem) {
     EXPECT_EQ(subs[0]->pos(), QPoint(0, 0));
     EXPECT_EQ(subs[2]->pos(), QPoint(2 * step, 2 * step));
 
+    // 平铺 shares the area out among them, a fixed-size window keeping its size.
+    auto* fixed = new QWidget;
+    fixed->setFixedSize(460, 350);
+    QMdiSubWindow* home = mdi->AddChild(fixed);
+    home->show();
+    const QSize homeSize = home->size();
+    mdi->Tile->trigger();
+    EXPECT_EQ(home->size(), homeSize);
+    for (QMdiSubWindow* sub : subs)
+        EXPECT_TRUE(QRect(QPoint(0, 0), area).contains(sub->geometry())) << sub->geometry().x();
+    home->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
     // Choosing an entry activates its window; closed windows leave the list.
     mdi->WindowItems[7]->trigger(); // after the separator: the seventh window
     EXPECT_EQ(mdi->Area->activeSubWindow(), subs[6]);
