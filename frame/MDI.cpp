@@ -18,10 +18,10 @@
 #include <QPushButton>
 #include <QResizeEvent>
 
-#include <cmath>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <QToolBar>
+#include <cmath>
 
 using platform::pixelsToTwips;
 using platform::twipsToPixels;

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMdiArea>
 
@@ -118,6 +119,32 @@ TEST_F(HomeWindows, TypedRowsSurviveClosingTheHomeWindowAndQuitting) {
     services->msgAnswers = {platform::mb::Yes};
     EXPECT_THROW(home->C_Click(3), platform::ProgramEnded);
     EXPECT_EQ(nameInFile(path), QStringLiteral("乙"));
+}
+
+TEST_F(HomeWindows, WizardSwitchWritesTheTypedRowOrLeavesEverythingAsItWas) {
+    installTemplates();
+    const QString path = openCompany();
+    home->Show();
+    const int demo = 10;
+
+    // Kept for editing: no copy, the open database stays.
+    datawin::Form1* form = typeInto(QStringLiteral("员工"), 1, QStringLiteral("丁"));
+    auto* m = form->DataGrid1->model();
+    m->setData(m->index(0, 0), QStringLiteral("不是数字"));
+    services->msgAnswers = {platform::mb::No};
+    home->L_Click(demo);
+    EXPECT_EQ(g().DbPath, path);
+    EXPECT_FALSE(QFileInfo::exists(programDir + QStringLiteral("/我的MDB/db0.mdb")));
+    EXPECT_FALSE(form->ShowsClosedDatabase());
+
+    // Corrected, it is written before the switch; the window then says its
+    // database is closed.
+    m->setData(m->index(0, 0), QStringLiteral("1"));
+    home->L_Click(demo);
+    EXPECT_EQ(nameInFile(path), QStringLiteral("丁"));
+    EXPECT_TRUE(g().DbPath.endsWith(QStringLiteral("db0.mdb")));
+    EXPECT_TRUE(form->ShowsClosedDatabase());
+    EXPECT_TRUE(form->StatusBar1->SimpleText().contains(path));
 }
 
 TEST_F(HomeWindows, HomeStaysNormalSizedWhenAMaximisedWindowCloses) {
