@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QStyledItemDelegate>
 
@@ -139,6 +140,11 @@ void DataGrid::showSortIndicator(int column, bool descending) {
     sortOrder_ = descending ? Qt::DescendingOrder : Qt::AscendingOrder;
 }
 
+void DataGrid::clearSortIndicator() {
+    horizontalHeader()->setSortIndicatorShown(false);
+    sortColumn_ = -1;
+}
+
 void DataGrid::clearDataSource() {
     keepColumnWidths();
     model_->setRecordset(std::nullopt);
@@ -202,17 +208,33 @@ void DataGrid::reportRefusal() {
 }
 
 bool DataGrid::leaveRow() {
+    return writeRow(true);
+}
+
+bool DataGrid::writeRow() {
+    return writeRow(false);
+}
+
+void DataGrid::discardRow() {
+    if (state() == QAbstractItemView::EditingState) {
+        for (QWidget* editor : viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (!editor->isHidden()) closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    }
+    model_->discardPending();
+}
+
+bool DataGrid::writeRow(bool report) {
     // An open cell editor hands its text to the row first.
     if (state() == QAbstractItemView::EditingState) {
         for (QWidget* editor : viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (!editor->isVisible()) continue;
+            if (editor->isHidden()) continue; // closed editors wait for deletion
             commitData(editor);
             closeEditor(editor, QAbstractItemDelegate::NoHint);
         }
     }
     if (model_->pendingRow() < 0) return true;
     if (model_->commitPending()) return true;
-    reportRefusal();
+    if (report) reportRefusal();
     const int row = model_->pendingRow();
     returning_ = true;
     setCurrentIndex(model_->index(row, std::max(0, Col())));
@@ -257,9 +279,10 @@ void DataGrid::deleteSelectedRows() {
 
 bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     if (QTableView::edit(index, trigger, event)) return true;
-    const bool userAsked = trigger == DoubleClicked || trigger == EditKeyPressed ||
-                           (trigger == AnyKeyPressed && event && event->type() == QEvent::KeyPress &&
-                            !static_cast<QKeyEvent*>(event)->text().trimmed().isEmpty());
+    const bool userAsked =
+        trigger == DoubleClicked || trigger == EditKeyPressed ||
+        (trigger == AnyKeyPressed && event && event->type() == QEvent::KeyPress &&
+         !static_cast<QKeyEvent*>(event)->text().trimmed().isEmpty());
     const auto& rs = model_->recordset();
     if (userAsked && index.isValid() && AllowUpdate && rs && !rs->Updatable()) {
         platform::services().MsgBox(QStringLiteral("不能修改这些数据：") +
@@ -267,6 +290,15 @@ bool DataGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
                                     platform::mb::OkOnly, QString());
     }
     return false;
+}
+
+void DataGrid::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex target = indexAt(event->position().toPoint());
+    if (target.isValid() && target.row() != Row() && isEditing() && !leaveRow()) {
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
 }
 
 void DataGrid::keyPressEvent(QKeyEvent* event) {

@@ -54,6 +54,12 @@ public:
     // Writes the row being edited, if any, reporting a refusal. Returns
     // false when the row was refused (it stays current and as typed).
     bool leaveRow();
+    // The same without the report: the caller says why (refusal()) and asks.
+    bool writeRow();
+    // Why the last write was refused.
+    QString refusal() const { return model_->error(); }
+    // Drops what was typed into the row being edited.
+    void discardRow();
     // True while a cell editor is open or a row holds unwritten changes.
     bool isEditing() const;
     // Deletes the wholly selected rows (the Del key).
@@ -61,6 +67,7 @@ public:
 
     // Marks the column the rows are sorted by.
     void showSortIndicator(int column, bool descending);
+    void clearSortIndicator();
 
     RecordsetModel* recordsetModel() const { return model_; }
 
@@ -71,6 +78,10 @@ signals:
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // A click on another row first writes the row being edited; a refused
+    // row keeps the highlight, so the grid, the status and the caption keep
+    // naming the same row.
+    void mousePressEvent(QMouseEvent* event) override;
     // Starting to edit a result that cannot be written says why instead of
     // silently doing nothing.
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
@@ -81,6 +92,7 @@ private:
     void fitColumns();
     void keepColumnWidths();
     void reportRefusal();
+    bool writeRow(bool report);
 
     RecordsetModel* model_;
     bool returning_ = false; // moving back to a refused row

@@ -9,10 +9,12 @@
 #include "platform/Services.h"
 #include "platform/Twips.h"
 
+#include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -29,6 +31,19 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent), label_(new QLabel(th
     setSizeGripEnabled(false);
     label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     addWidget(label_, 1);
+    fitToFont();
+}
+
+void StatusBar::fitToFont() {
+    // Room for a whole line of the font, descenders included, plus the
+    // bar's own margins.
+    const QFontMetrics fm(label_->font());
+    setFixedHeight(fm.height() + fm.descent() + 6);
+}
+
+void StatusBar::changeEvent(QEvent* event) {
+    QStatusBar::changeEvent(event);
+    if (event->type() == QEvent::FontChange) fitToFont();
 }
 
 QString StatusBar::SimpleText() const {
@@ -79,14 +94,24 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     Timer1->start();
 
     CommonDialog1.Font = DataGrid1->font();
+    // A row added or deleted in the grid changes the count the status shows.
+    QAbstractItemModel* model = DataGrid1->model();
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this] { refreshRowStatus(); });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { refreshRowStatus(); });
     Form_Resize();
 }
 
 QString Form1::rowStatusText() const {
     const int row = DataGrid1->Row();
     return QStringLiteral("当前行：") + QString::number(row + 1) + QStringLiteral(" 总数：") +
-           QString::number(DataGrid1->ApproxCount()) + QStringLiteral(" 当前表：") +
-           dbconn::globals().CurrentTable;
+           QString::number(DataGrid1->ApproxCount()) + QStringLiteral(" 当前表：") + TableName;
+}
+
+void Form1::refreshRowStatus() {
+    // Only a status that counts rows is brought up to date; the loader's
+    // text stays until the user clicks a row.
+    if (!databaseClosed_ && StatusBar1->SimpleText().startsWith(QStringLiteral("当前行：")))
+        StatusBar1->setSimpleText(rowStatusText());
 }
 
 void Form1::Form_Load() {
@@ -100,7 +125,11 @@ void Form1::Form_Load() {
     DataGrid1->setGridFont(DataGrid1->font()); // headers 1.6 lines high
     raise();
 
-    sql1 = dbconn::globals().CurrentSql;
+    const dbconn::Globals& g = dbconn::globals();
+    sql1 = g.CurrentSql;
+    SourceSql = g.CurrentSql;
+    TableName = g.CurrentTable;
+    DbFile = g.DbPath;
     if (F.toInt() == 1) {
         setWindowTitle(dbconn::globals().CurrentSql);
         return;
@@ -156,7 +185,7 @@ void Form1::DataGrid1_Click() {
     }
     Timer1->stop();
     if (row >= 0)
-        setWindowTitle(dbconn::globals().CurrentTable + QStringLiteral("(") + QString::number(row) +
+        setWindowTitle(TableName + QStringLiteral("(") + QString::number(row) +
                        QStringLiteral(",") + QString::number(DataGrid1->Col()) +
                        QStringLiteral(")"));
 }
@@ -171,6 +200,10 @@ void Form1::rfs_Click() {
     // A row being typed is written first; one the database refuses stays
     // as typed, and the re-query waits.
     if (!DataGrid1->leaveRow()) return;
+    if (DatabaseGone()) {
+        DatabaseClosed();
+        return;
+    }
     rs10(sql1);
     ignoreFailures([&] { selectStoredRow(); });
     StatusBar1->setSimpleText(rowStatusText());
@@ -181,6 +214,12 @@ void Form1::Timer1_Timer() {
     // A re-query would throw away a row the user is typing into; wait for
     // the next tick instead.
     if (DataGrid1->isEditing()) return;
+    // Another database took the place of this window's: re-running the
+    // query there would show an empty or foreign table under this name.
+    if (DatabaseGone()) {
+        DatabaseClosed();
+        return;
+    }
     rs10(sql1);
     ignoreFailures([&] { selectStoredRow(); });
     StatusBar1->setSimpleText(rowStatusText());
@@ -227,18 +266,15 @@ void Form1::Form_Resize() {
         // The window's outer size counts, caption and borders included.
         QWidget* outer = this;
         auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
-        if (sub) {
-            outer = sub;
-            if (!(sub->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)) &&
-                sub->y() != twipsToPixels(999))
-                sub->move(sub->x(), twipsToPixels(999));
-        }
+        // The frame places the window when it opens (cascaded); a resize
+        // leaves it where the user put it.
+        if (sub) outer = sub;
         const int left = twipsToPixels(30);
         const int width = std::max(0, outer->width() - twipsToPixels(200));
         const int height = std::max(0, outer->height() - twipsToPixels(800));
         DataGrid1->setGeometry(left, left, std::min(width, this->width() - left),
                                std::min(height, this->height() - left));
-        const int bar = StatusBar1->sizeHint().height();
+        const int bar = StatusBar1->height();
         StatusBar1->setGeometry(0, this->height() - bar, this->width(), bar);
         // The refresh button sits in the grid's top-left corner.
         const int corner = DataGrid1->horizontalHeader()->height();
@@ -251,6 +287,76 @@ void Form1::Form_Resize() {
         Com->raise();
     });
     resizing_ = false;
+}
+
+void Form1::LoadStatement(const QString& sql, const QString& table) {
+    databaseClosed_ = false;
+    sql1 = sql;
+    SourceSql = sql;
+    TableName = table;
+    DbFile = dbconn::globals().DbPath;
+    T->setText(QStringLiteral("0"));
+    DataGrid1->clearSortIndicator();
+    List1->hide();
+    Com->hide();
+    rs10(sql1);
+    ignoreFailures([&] { DataGrid1->setRow(0); });
+    setWindowTitle(QStringLiteral("数据表 - ") + table);
+    if (F.toInt() != 1) Timer1->start();
+}
+
+bool Form1::WritePendingRow() {
+    if (!DataGrid1->isEditing()) return true;
+    if (DataGrid1->writeRow()) return true;
+    const QString what = TableName.isEmpty() ? windowTitle() : TableName;
+    const int answer = platform::services().MsgBox(
+        QStringLiteral("“") + what + QStringLiteral("”中正在编辑的一行未能保存：") +
+            DataGrid1->refusal() +
+            QStringLiteral("\n\n是否放弃这一行的修改？\n"
+                           "选择“是”放弃修改；选择“否”回到该行继续编辑。"),
+        platform::mb::YesNo, QStringLiteral("修改未保存"));
+    if (answer == platform::mb::Yes) {
+        DataGrid1->discardRow();
+        return true;
+    }
+    // Back to the row, in front, with what was typed still in it.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) {
+        if (sub->isMinimized()) sub->showNormal();
+        if (QMdiArea* area = sub->mdiArea()) area->setActiveSubWindow(sub);
+        sub->raise();
+    }
+    DataGrid1->setFocus();
+    return false;
+}
+
+bool Form1::DatabaseGone() const {
+    if (databaseClosed_) return true;
+    const dbconn::Globals& g = dbconn::globals();
+    return DbFile != g.DbPath || !g.DbConn || g.DbConn->State() == 0;
+}
+
+void Form1::DatabaseClosed() {
+    const bool first = !databaseClosed_;
+    databaseClosed_ = true;
+    Timer1->stop();
+    DataGrid1->clearDataSource();
+    ignoreFailures([&] {
+        if (rs1 && rs1->State() != 0) rs1->Close();
+    });
+    StatusBar1->setSimpleText(
+        (DbFile.isEmpty() ? QStringLiteral("数据库已关闭")
+                          : QStringLiteral("数据库“") + DbFile + QStringLiteral("”已关闭")) +
+        QStringLiteral("，此窗口不再显示数据。请打开数据库后重新选择“") + TableName +
+        QStringLiteral("”。"));
+    if (first) setWindowTitle(windowTitle() + QStringLiteral("（数据库已关闭）"));
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (!WritePendingRow()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void Form1::resizeEvent(QResizeEvent* event) {

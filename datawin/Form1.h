@@ -30,7 +30,11 @@ public:
     QString SimpleText() const;
     void setSimpleText(const QString& text);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void fitToFont();
     QLabel* label_;
 };
 
@@ -93,16 +97,42 @@ public:
 
     bool Loaded() const { return loaded_; }
 
+    // What the window was loaded with: the statement (before any sorting),
+    // the table or saved query it shows, and the database file it belongs
+    // to. Its status and caption name this table, whatever was chosen since.
+    QString SourceSql;
+    QString TableName;
+    QString DbFile;
+
+    // Loads another statement into the window, as a fresh load does: the
+    // slot of the table loader is re-used for another table.
+    void LoadStatement(const QString& sql, const QString& table);
+
+    // Writes the row being typed. When the database refuses it, says why
+    // and asks whether to let the change go; false when the user keeps
+    // editing (the window is brought forward with the input in place).
+    bool WritePendingRow();
+
+    // The database this window's rows come from was closed: the rows go,
+    // the re-query timer stops, and the status bar says so.
+    void DatabaseClosed();
+    bool ShowsClosedDatabase() const { return databaseClosed_; }
+    // True when the window's file is no longer the open database.
+    bool DatabaseGone() const;
+
     // The text "当前行：… 总数：… 当前表：…" for the current row.
     QString rowStatusText() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void selectStoredRow();
+    void refreshRowStatus();
     bool loaded_ = false;
     bool resizing_ = false;
+    bool databaseClosed_ = false;
 };
 
 } // namespace datawin

@@ -30,9 +30,9 @@ Form1* createWindow() {
     auto* form = new Form1;
     form->setAttribute(Qt::WA_DeleteOnClose);
     if (frame::MDI* mdi = frame::mainFrame()) {
-        QMdiSubWindow* sub = mdi->Area->addSubWindow(form);
+        // The frame cascades it from the window opened before.
+        QMdiSubWindow* sub = mdi->AddChild(form);
         sub->setAttribute(Qt::WA_DeleteOnClose);
-        sub->resize(form->size());
     }
     form->Form_Load();
     return form;
@@ -112,6 +112,9 @@ void ShowTable(const QString& source, int slot) {
         form->F = 1;
         // The window re-queries and sorts what it shows.
         form->sql1 = source;
+        form->SourceSql = source;
+        form->TableName = g.CurrentTable;
+        form->DbFile = g.DbPath;
         form->DataGrid1->setDataSource(g.SharedRs);
         outerWindow(form)->raise();
         form->Timer1->stop();
@@ -124,6 +127,14 @@ void ShowTable(const QString& source, int slot) {
     if (!form) {
         form = createWindow();
         entry = form;
+    } else if (form->SourceSql != source || form->TableName != g.CurrentTable ||
+               form->DatabaseGone()) {
+        // The slot's window holds another table (the chooser's entries moved)
+        // or rows of a database closed since: it takes the asked-for
+        // statement, so caption, status and rows name the same table. A row
+        // the user keeps editing leaves the window as it is.
+        if (!form->WritePendingRow()) return;
+        form->LoadStatement(source, g.CurrentTable);
     }
     bringForward(form);
     outerWindow(form)->update();
@@ -141,15 +152,8 @@ void reportLoadFailure(const QString& what, const std::exception& failure) {
 void showPickedColumns(const QString& sql) {
     dbconn::Globals& g = dbconn::globals();
     try {
-        const bool wasLoaded = tableWindow(FirstTableSlot) != nullptr;
+        // A window already open in the slot takes the narrower statement.
         ShowTable(sql, FirstTableSlot);
-        // A window that was already open would otherwise keep its old rows:
-        // it takes the narrower statement.
-        if (Form1* form = tableWindow(FirstTableSlot); form && wasLoaded) {
-            form->sql1 = sql;
-            form->rs10(form->sql1);
-            form->setWindowTitle(QStringLiteral("数据表 - ") + g.CurrentTable);
-        }
     } catch (const std::runtime_error& e) {
         reportLoadFailure(g.CurrentTable, e);
     }
@@ -159,6 +163,29 @@ void install() {
     dbconn::Hooks& h = dbconn::globals().hooks;
     h.ShowTable = [](const QString& source, int slot) { ShowTable(source, slot); };
     h.UnloadFreeSqlWindow = [] { UnloadFreeSqlWindow(); };
+    h.CommitPendingEdits = [] { return CommitPendingEdits(); };
+    h.DatabaseClosed = [](const QString& path) { DatabaseClosed(path); };
+}
+
+std::vector<Form1*> openWindows() {
+    std::vector<Form1*> forms;
+    if (Form1* form = theDefaultForm.data()) forms.push_back(form);
+    for (int slot = FirstTableSlot; slot <= LastTableSlot; ++slot)
+        if (Form1* form = tableWindow(slot)) forms.push_back(form);
+    return forms;
+}
+
+bool CommitPendingEdits() {
+    for (Form1* form : openWindows())
+        if (!form->WritePendingRow()) return false;
+    return true;
+}
+
+void DatabaseClosed(const QString&) {
+    // With the shared connection gone, no table window shows an open
+    // database any more, whichever file it came from.
+    for (Form1* form : openWindows())
+        if (form != theDefaultForm.data()) form->DatabaseClosed();
 }
 
 } // namespace datawin

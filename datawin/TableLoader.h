@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <vector>
+
 namespace datawin {
 
 class Form1;
@@ -36,6 +38,17 @@ void UnloadFreeSqlWindow();
 // The column pick list's result: shown in the window of slot 1. A failure
 // is reported to the user with the engine's reason.
 void showPickedColumns(const QString& sql);
+
+// Every loaded data window: the free-SQL window first, then the table slots.
+std::vector<Form1*> openWindows();
+
+// Writes the row being typed in every data window, asking about refused
+// ones; false when the user keeps editing (the window stays in front).
+bool CommitPendingEdits();
+
+// Marks the table windows as showing a closed database (`path` was the
+// open one).
+void DatabaseClosed(const QString& path);
 
 // A message for a statement that could not be shown.
 void reportLoadFailure(const QString& what, const std::exception& failure);

@@ -71,11 +71,22 @@ void OpenConnection() {
     }
 }
 
-void CloseDatabase() {
+bool CommitPendingEdits() {
+    const Globals& g = globals();
+    return !g.hooks.CommitPendingEdits || g.hooks.CommitPendingEdits();
+}
+
+bool CloseDatabase() {
     Globals& g = globals();
+    // A row still being typed belongs to this database; it is written (or
+    // let go by the user) before the connection goes.
+    if (!CommitPendingEdits()) return false;
+    const bool wasOpen = g.DbConn.has_value();
     g.DbConn.reset();
+    if (wasOpen && g.hooks.DatabaseClosed) g.hooks.DatabaseClosed(g.DbPath);
     if (g.hooks.UnloadStructureView) g.hooks.UnloadStructureView();
     if (g.hooks.UnloadFreeSqlWindow) g.hooks.UnloadFreeSqlWindow();
+    return true;
 }
 
 void LoadCatalogue() {

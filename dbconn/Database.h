@@ -29,9 +29,17 @@ QString CreateSavedQueryTableSql();
 // LastOpenFailure says why.
 void OpenConnection();
 
-// Drops the shared connection and unloads the structure view and the
-// free-SQL data window. Per-table windows, DbPath and the chooser stay.
-void CloseDatabase();
+// Writes the rows being typed in the data windows, then drops the shared
+// connection and unloads the structure view and the free-SQL data window.
+// Per-table windows, DbPath and the chooser stay; the table windows of the
+// closed file say that it is closed. Returns false, closing nothing, when a
+// row was refused and the user chose to keep editing it.
+bool CloseDatabase();
+
+// Writes the rows being typed in every data window (see
+// Hooks::CommitPendingEdits). True when nothing is left unwritten or the
+// user let it go; false when the user keeps editing.
+bool CommitPendingEdits();
 
 // Reconnects, lists the tables and saved queries in the frame's chooser,
 // offers to create a first table when there is none, enables the commands

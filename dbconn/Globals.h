@@ -47,6 +47,10 @@ struct Hooks {
     // told why and asked whether to discard it. Returns false when the user
     // chose to keep editing, so the caller stops what it was about to do.
     std::function<bool()> CommitPendingEdits;
+    // Tells the data windows that the database at `path` was closed, so
+    // windows showing its rows say so instead of re-querying whatever
+    // connection comes next.
+    std::function<void(const QString& path)> DatabaseClosed;
 };
 
 inline constexpr int TableWindowCount = 89; // slots 0 to 88

@@ -6,16 +6,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
+
 #include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QToolBar>
+#include <cmath>
 
 using platform::pixelsToTwips;
 using platform::twipsToPixels;
@@ -204,6 +210,11 @@ void MDI::buildMenus() {
          &MDI::TOOL_Click);
 
     WIN = bar->addMenu(QStringLiteral("窗口(&W)"));
+    Cascade = WIN->addAction(QStringLiteral("层叠"));
+    connect(Cascade, &QAction::triggered, this, [this] { CascadeChildren(); });
+    Tile = WIN->addAction(QStringLiteral("平铺"));
+    connect(Tile, &QAction::triggered, this, [this] { TileChildren(); });
+    connect(WIN, &QMenu::aboutToShow, this, [this] { UpdateWindowMenu(); });
 
     H = bar->addAction(QStringLiteral("帮助(&H)"));
     connect(H, &QAction::triggered, this, [this] { runCommand([this] { H_Click(); }); });
@@ -292,6 +303,125 @@ QMdiSubWindow* MDI::ShowChild(QWidget* child, int leftTwips, int topTwips) {
     sub->move(twipsToPixels(leftTwips), twipsToPixels(topTwips));
     sub->show();
     return sub;
+}
+
+QMdiSubWindow* MDI::AddChild(QWidget* child) {
+    QMdiSubWindow* sub = Area->addSubWindow(child);
+    sub->resize(sub->sizeHint().expandedTo(child->size()));
+    PlaceChild(sub);
+    return sub;
+}
+
+void MDI::CascadeChildren() {
+    // The windows keep their sizes (the toolkit's own cascade shrinks
+    // windows without a layout to nothing); the active one ends on top.
+    QMdiSubWindow* active = Area->activeSubWindow();
+    placedAny_ = false;
+    for (QMdiSubWindow* sub : Area->subWindowList(QMdiArea::CreationOrder)) {
+        if (sub->isHidden() || sub->isMinimized()) continue;
+        if (sub->isMaximized()) sub->showNormal();
+        placeNext(sub, placedAny_);
+        sub->raise();
+    }
+    if (active) {
+        active->raise();
+        Area->setActiveSubWindow(active);
+    }
+}
+
+void MDI::TileChildren() {
+    std::vector<QMdiSubWindow*> shown;
+    for (QMdiSubWindow* sub : Area->subWindowList(QMdiArea::CreationOrder))
+        if (!sub->isHidden() && !sub->isMinimized()) shown.push_back(sub);
+    if (shown.empty()) return;
+    const int n = static_cast<int>(shown.size());
+    const int columns = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n))));
+    const int rows = (n + columns - 1) / columns;
+    const QSize area = Area->viewport()->size();
+    const int width = std::max(1, area.width() / columns);
+    const int height = std::max(1, area.height() / rows);
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow* sub = shown[static_cast<std::size_t>(i)];
+        if (sub->isMaximized()) sub->showNormal();
+        const QRect cell((i % columns) * width, (i / columns) * height, width, height);
+        // A window of fixed size (the home window) keeps it; the toolkit's
+        // own tiling would instead widen every cell to it.
+        if (sub->minimumSize() == sub->maximumSize() ||
+            (sub->widget() && sub->widget()->minimumSize() == sub->widget()->maximumSize()))
+            sub->move(cell.topLeft());
+        else
+            sub->setGeometry(cell);
+    }
+}
+
+void MDI::PlaceChild(QMdiSubWindow* sub) {
+    // The cascade starts again at the top-left once no cascaded window is
+    // left open.
+    bool othersOpen = false;
+    for (QMdiSubWindow* other : Area->subWindowList())
+        if (other != sub && !other->isHidden() && other->property("cascaded").toBool())
+            othersOpen = true;
+    placeNext(sub, placedAny_ && othersOpen);
+}
+
+void MDI::placeNext(QMdiSubWindow* sub, bool afterLast) {
+    QStyleOptionTitleBar option;
+    option.initFrom(sub);
+    const int step =
+        std::max(16, sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, sub));
+    QPoint place = afterLast ? nextPlace_ + QPoint(step, step) : QPoint(0, 0);
+
+    // The window may be larger than the area; it goes on cascading as long
+    // as its title bar and its first columns stay in view.
+    const QSize area = Area->viewport()->size();
+    const int limitX = std::max(area.width() - sub->width(), area.width() / 3);
+    const int limitY = std::max(area.height() - sub->height(), area.height() / 3);
+    if (place.x() > limitX) place.setX(0);
+    if (place.y() > limitY) place.setY(0);
+
+    sub->move(place);
+    sub->setProperty("cascaded", true);
+    nextPlace_ = place;
+    placedAny_ = true;
+}
+
+void MDI::UpdateWindowMenu() {
+    for (QAction* a : WindowItems) {
+        WIN->removeAction(a);
+        delete a;
+    }
+    WindowItems.clear();
+
+    QMdiSubWindow* active = Area->activeSubWindow();
+    std::vector<QMdiSubWindow*> open;
+    for (QMdiSubWindow* sub : Area->subWindowList())
+        if (!sub->isHidden()) open.push_back(sub);
+    if (open.empty()) return;
+
+    QAction* separator = WIN->addSeparator();
+    WindowItems.push_back(separator);
+    for (QMdiSubWindow* sub : open) {
+        QString caption = sub->windowTitle();
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* item = WIN->addAction(caption);
+        item->setCheckable(true);
+        item->setChecked(sub == active);
+        QPointer<QMdiSubWindow> target(sub);
+        connect(item, &QAction::triggered, this, [this, target] {
+            if (!target) return;
+            if (target->isMinimized()) target->showNormal();
+            Area->setActiveSubWindow(target);
+        });
+        WindowItems.push_back(item);
+    }
+}
+
+void MDI::closeEvent(QCloseEvent* event) {
+    if (!dbconn::CommitPendingEdits()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MDI::MDIForm_Load() {

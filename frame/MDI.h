@@ -3,6 +3,7 @@
 #include "dbconn/Globals.h"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -98,6 +99,22 @@ public:
     // Shows `child` as a child window whose top-left corner is the given
     // distance in twips from the top-left of the client area.
     QMdiSubWindow* ShowChild(QWidget* child, int leftTwips, int topTwips);
+    // Puts `child` into the child area as a new window, cascaded one title
+    // bar down and right from the window opened before, back at the top or
+    // left edge when its title bar and first columns would leave the area.
+    QMdiSubWindow* AddChild(QWidget* child);
+    void PlaceChild(QMdiSubWindow* sub);
+    // "层叠": every open child window placed that way again, sizes kept.
+    void CascadeChildren();
+    // "平铺": the open child windows side by side in a grid over the area.
+    void TileChildren();
+
+    // The window menu: "层叠", "平铺", then one checkable entry per open
+    // child window, the active one checked. Rebuilt whenever it opens.
+    QAction* Cascade = nullptr;
+    QAction* Tile = nullptr;
+    std::vector<QAction*> WindowItems;
+    void UpdateWindowMenu();
 
     // dbconn::FrameAccess
     QComboBox& Chooser() override;
@@ -105,11 +122,19 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Closing the frame first writes the rows still being typed; the user
+    // may choose to go back to one instead.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenus();
     void buildToolbar();
     MenuArray* array(dbconn::Menu menu);
+
+    void placeNext(QMdiSubWindow* sub, bool afterLast);
+
+    QPoint nextPlace_;       // where the next cascaded window goes
+    bool placedAny_ = false; // a window was cascaded since the area was empty
 };
 
 // The frame of the running program, or null while there is none.

@@ -8,6 +8,7 @@
 #include "platform/Services.h"
 #include "platform/Twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
@@ -132,9 +133,23 @@ start::start(QWidget* parent) : QWidget(parent) {
 
 start::~start() = default;
 
+QIcon programIcon() {
+    // The sizes the build draws beside mdb.ico; mdb.ico itself, or the icon
+    // the association installed into the desktop's theme, when they are not
+    // there.
+    QIcon icon;
+    const QString folder = programFolder() + QStringLiteral("/图标");
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString png = folder + QStringLiteral("/mdb-%1.png").arg(size);
+        if (QFileInfo::exists(png)) icon.addFile(png, QSize(size, size));
+    }
+    if (icon.isNull() && QFileInfo::exists(iconPath())) icon = QIcon(iconPath());
+    if (icon.isNull()) icon = QIcon::fromTheme(QStringLiteral("tabelko"));
+    return icon;
+}
+
 void start::buildControls() {
     ImageList1 = paintImageList();
-    setWindowIcon(ImageList1[0]);
 
     Frame1 = new QGroupBox(Frame1Design, this);
     Frame1->setGeometry(twipsRect(120, 60, 4860, 5100));
@@ -144,6 +159,12 @@ void start::buildControls() {
     LV->setRootIsDecorated(false);
     LV->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LV->setSelectionMode(QAbstractItemView::SingleSelection);
+    setListHeaders();
+    // The selected entry follows the highlight however it moves: a click,
+    // the arrow keys, Home/End, Page Up/Down, or the program.
+    connect(LV, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (!rebuilding_ && item) LV_ItemClick(LV->indexOfTopLevelItem(item));
+    });
     connect(LV, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { LV_ItemClick(LV->indexOfTopLevelItem(item)); });
     connect(LV, &QTreeWidget::itemDoubleClicked, this,
@@ -232,6 +253,14 @@ void start::buildControls() {
     setFixedSize(twipsToPixels(6900), twipsToPixels(5280));
 }
 
+void start::setListHeaders() {
+    LV->setColumnCount(2);
+    LV->setHeaderLabels({QStringLiteral("ICO"), QStringLiteral("数据表")});
+    LV->setColumnWidth(0, twipsToPixels(500));
+    LV->setColumnWidth(1, twipsToPixels(4000));
+    LV->header()->setStretchLastSection(true);
+}
+
 void start::layoutForWizard() {
     setFixedSize(twipsToPixels(Frame3->isVisible() ? 11460 : 6900), twipsToPixels(5280));
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) sub->adjustSize();
@@ -246,6 +275,14 @@ start* install() {
     if (theHome) delete theHome.data();
     theHome = new start(mdi ? static_cast<QWidget*>(mdi->Area) : nullptr);
     if (!mdi) theHome->setAttribute(Qt::WA_DeleteOnClose, false);
+
+    // The program's own icon for the frame and every window in it.
+    const QIcon icon = programIcon();
+    if (!icon.isNull()) {
+        QApplication::setWindowIcon(icon);
+        if (mdi) mdi->setWindowIcon(icon);
+        theHome->setWindowIcon(icon);
+    }
 
     if (mdi)
         mdi->Routes.ShowHome = [] {
@@ -262,26 +299,40 @@ start* install() {
 }
 
 void start::Show() {
-    if (!loaded_) {
-        loaded_ = true;
-        Timer1.start();
-        Form_Load();
-    }
+    // In its place in the frame first: a password prompt or a message of
+    // the loading below then has the window behind it where it belongs.
     if (frame::MDI* mdi = frame::mainFrame(); mdi && mdi->Area) {
         QMdiSubWindow* sub = mdi->ShowChild(this, 500, 320);
         // Closing the window unloads it; the window itself lives on.
         sub->setAttribute(Qt::WA_DeleteOnClose, false);
         sub->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+        if (!sub->property("keepsNormal").toBool()) {
+            sub->setProperty("keepsNormal", true);
+            // The area maximises the next window when a maximised one
+            // closes; this window has a fixed size and stays normal.
+            connect(sub, &QMdiSubWindow::windowStateChanged, this,
+                    [sub](Qt::WindowStates, Qt::WindowStates now) {
+                        if (now & Qt::WindowMaximized)
+                            QTimer::singleShot(0, sub, [sub] { sub->showNormal(); });
+                    });
+        }
         show();
         sub->adjustSize();
         sub->raise();
     } else {
         show();
     }
+    if (!loaded_) {
+        loaded_ = true;
+        Timer1.start();
+        Form_Load();
+    }
 }
 
-void start::Unload() {
-    if (!loaded_) return;
+bool start::Unload() {
+    if (!loaded_) return true;
+    // Rows being typed go to the database before its connection does.
+    if (!dbconn::CommitPendingEdits()) return false;
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
         sub->close(); // closes this window too, which runs the closing step
     else
@@ -291,10 +342,15 @@ void start::Unload() {
         unloaded();
         hide();
     }
+    return true;
 }
 
 void start::closeEvent(QCloseEvent* event) {
     if (loaded_) {
+        if (!dbconn::CommitPendingEdits()) {
+            event->ignore();
+            return;
+        }
         Form_QueryUnload();
         unloaded();
     }
@@ -337,9 +393,14 @@ void start::Form_QueryUnload() {
     platform::ignoreFailures([] {
         if (QComboBox* c = chooser()) c->clear();
     });
-    // Releasing the program's reference ends the connection; recordsets of
-    // open data windows keep what they hold until they are closed.
-    platform::ignoreFailures([] { dbconn::globals().DbConn.reset(); });
+    // Releasing the program's reference ends the connection; the table
+    // windows say that their database is closed.
+    platform::ignoreFailures([] {
+        dbconn::Globals& g = dbconn::globals();
+        const bool wasOpen = g.DbConn.has_value();
+        g.DbConn.reset();
+        if (wasOpen && g.hooks.DatabaseClosed) g.hooks.DatabaseClosed(g.DbPath);
+    });
 }
 
 void start::更新列表() {
@@ -347,19 +408,19 @@ void start::更新列表() {
     font.setPointSize(9);
     Frame1->setFont(font);
 
+    rebuilding_ = true;
     List0->clear();
     LV->clear();
-    LV->setColumnCount(2);
-    LV->setHeaderLabels({QStringLiteral("ICO"), QStringLiteral("数据表")});
-    LV->setColumnWidth(0, twipsToPixels(500));
-    LV->setColumnWidth(1, twipsToPixels(4000));
-    LV->header()->setStretchLastSection(true);
+    setListHeaders();
     // A click anywhere on the row selects the entry.
     LV->setSelectionBehavior(QAbstractItemView::SelectRows);
     LV->setAllColumnsShowFocus(true);
 
     QComboBox* c = chooser();
-    if (!c) return;
+    if (!c) {
+        rebuilding_ = false;
+        return;
+    }
     for (int i = 0; i < c->count(); ++i) {
         const QString name = c->itemText(i);
         List0->addItem(name);
@@ -376,14 +437,19 @@ void start::更新列表() {
         LV->setCurrentItem(LV->topLevelItem(row));
     } else {
         List0->setCurrentRow(-1);
+        LV->setCurrentItem(nullptr);
     }
+    rebuilding_ = false;
 }
 
 void start::Timer1_Timer() {
     const dbconn::Globals& g = dbconn::globals();
     QComboBox* c = chooser();
     const int entries = c ? c->count() : 0;
-    if (Frame1->title() != Frame1Open && (!g.DbPath.isEmpty() || entries >= 2)) {
+    // The commands that need a database come on only once its connection is
+    // open: a file that failed to open leaves DbPath set and nothing open.
+    const bool open = g.DbConn && g.DbConn->State() != 0;
+    if (Frame1->title() != Frame1Open && open && (!g.DbPath.isEmpty() || entries >= 2)) {
         Frame1->setTitle(Frame1Open);
         更新列表();
         platform::ignoreFailures([] {
@@ -472,7 +538,11 @@ void start::CQ_Click(int Index) {
             ui.MsgBox(NoSelection, platform::mb::OkOnly, QString());
             return;
         }
-        if (ui.MsgBox(DropQuestion, platform::mb::YesNo, DropTitle) != platform::mb::Yes) return;
+        // The question names what goes, so a stale highlight cannot remove
+        // another table unnoticed.
+        if (ui.MsgBox(selected + QLatin1Char('\n') + DropQuestion, platform::mb::YesNo,
+                      DropTitle) != platform::mb::Yes)
+            return;
         const QString name = dbconn::StripQuerySuffix(selected);
         g.CurrentSql = QStringLiteral("Drop table [") + name + QStringLiteral("]");
         failureText = QStringLiteral("无法删除“") + name + QStringLiteral("”：");
@@ -549,13 +619,17 @@ void start::C_Click(int Index) {
         if (mdi) mdi->F_Click(2);
         break;
     case 3:
+        // A row still being typed is written (or let go) first.
+        if (!dbconn::CommitPendingEdits()) break;
         ui.End();
         break;
     case 4:
-        launch(QStringLiteral("notepad.exe ") + referencePath(), referencePath());
+        launch(QStringLiteral("notepad.exe ") + referencePath(),
+               QStringLiteral("SQL参考文档：") + referencePath());
         break;
     case 5:
-        launch(QStringLiteral("explorer ") + templateFolder(), templateFolder());
+        launch(QStringLiteral("explorer ") + templateFolder(),
+               QStringLiteral("模板文件夹：") + templateFolder());
         break;
     case 6:
         if (mdi) mdi->SQ_Click(3);
@@ -608,6 +682,10 @@ void start::L_Click(int Index) {
                       name + QStringLiteral("”替换它？原有内容将无法恢复。"),
                   platform::mb::YesNo, QStringLiteral("数据库向导")) != platform::mb::Yes)
         return;
+
+    // A row still being typed in the open database is written (or let go)
+    // before that database is replaced.
+    if (!dbconn::CommitPendingEdits()) return;
 
     // The template goes to a new file first, so a failed copy leaves the
     // earlier working copy and the open database as they were.

@@ -51,8 +51,9 @@ public:
     // Loads the window when it is not loaded (its loading shows it) and
     // brings it up in the frame at its designed place.
     void Show();
-    // Runs the closing step and hides the window.
-    void Unload();
+    // Runs the closing step and hides the window. False, leaving the window
+    // loaded, when the user keeps editing a row the database refused.
+    bool Unload();
     bool Loaded() const { return loaded_; }
 
     // Handlers.
@@ -79,17 +80,22 @@ protected:
 
 private:
     void buildControls();
+    void setListHeaders();
     void openEntry(const QString& entry, int slot);
     void layoutForWizard();
     void unloaded();
 
     bool loaded_ = false;
+    bool rebuilding_ = false;
 
 public:
 #ifndef Q_MOC_RUN
     void 更新列表();
 #endif
 };
+
+// The program's own icon, drawn by the build beside mdb.ico.
+QIcon programIcon();
 
 // The program's home window, or null while there is none.
 start* homeWindow();

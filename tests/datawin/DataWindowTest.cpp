@@ -380,7 +380,7 @@ TEST_F(Window, FontDialogChangesTheGridFontAndCancelChangesNothing) {
     EXPECT_GT(form->DataGrid1->horizontalHeader()->height(), headerBefore);
 }
 
-TEST_F(Window, ResizingKeepsTheWindowBelowTheToolbarAndFitsTheGrid) {
+TEST_F(Window, ResizingFitsTheGridAndLeavesTheWindowWhereTheUserPutIt) {
     Form1* form = open();
     ASSERT_NE(form, nullptr);
     mdi->show();
@@ -388,7 +388,11 @@ TEST_F(Window, ResizingKeepsTheWindowBelowTheToolbarAndFitsTheGrid) {
     QWidget* outer = form->parentWidget();
     outer->move(40, 300);
     outer->resize(700, 420);
-    EXPECT_EQ(outer->y(), platform::twipsToPixels(999));
+    EXPECT_EQ(outer->pos(), QPoint(40, 300));
+    // The status line has room for its whole font, descenders included.
+    const QFontMetrics fm(form->StatusBar1->font());
+    EXPECT_GE(form->StatusBar1->height(), fm.height() + fm.descent());
+    EXPECT_EQ(form->StatusBar1->geometry().bottom(), form->height() - 1);
     EXPECT_EQ(form->DataGrid1->x(), 2);
     EXPECT_EQ(form->DataGrid1->y(), 2);
     EXPECT_EQ(form->DataGrid1->width(), 700 - platform::twipsToPixels(200));

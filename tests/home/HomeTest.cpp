@@ -106,7 +106,8 @@ TEST_F(HomeWindow, RemoveAsksAndDropsTheSelectedEntryWithoutItsSuffix) {
     services->msgAnswers = {platform::mb::No};
     home->CQ_Click(1);
     ASSERT_EQ(services->messages.size(), 2u);
-    EXPECT_EQ(services->messages[1].prompt, QStringLiteral("删除所选数据表将无法恢复，是否确定？"));
+    EXPECT_EQ(services->messages[1].prompt,
+              QStringLiteral("Big(存储过程)\n删除所选数据表将无法恢复，是否确定？"));
     EXPECT_EQ(services->messages[1].title, QStringLiteral("是否删除所选数据表？"));
     EXPECT_EQ(services->messages[1].style, platform::mb::YesNo);
     EXPECT_TRUE(testdb::schemaNames(path).contains(QStringLiteral("Big")));
@@ -125,9 +126,23 @@ TEST_F(HomeWindow, RemoveAsksAndDropsTheSelectedEntryWithoutItsSuffix) {
 }
 
 TEST_F(HomeWindow, TimerRebuildsOnlyWhenTheCountsDiffer) {
+    // The headers are there before any database is open.
+    EXPECT_EQ(home->LV->headerItem()->text(0), QStringLiteral("ICO"));
+    EXPECT_EQ(home->LV->headerItem()->text(1), QStringLiteral("数据表"));
+    // A file that failed to open leaves the commands off.
+    g().DbPath = file(QStringLiteral("missing.mdb"));
+    dbconn::OpenConnection();
+    home->Timer1_Timer();
+    EXPECT_FALSE(mdi->edit(1)->isEnabled());
+    EXPECT_EQ(home->Frame1->title(), QStringLiteral("Access 操作"));
+
+    const QString path = file(QStringLiteral("t.mdb"));
+    testdb::createDatabase(path);
+    g().DbPath = path;
+    dbconn::OpenConnection();
     for (int i = 1; i <= 4; ++i)
         chooser().addItem(QStringLiteral("T%1").arg(i));
-    home->Timer1_Timer(); // two entries or more: the list is named and built
+    home->Timer1_Timer(); // open: the list is named and built
     EXPECT_EQ(home->Frame1->title(), QStringLiteral("数据表、存储过程"));
     ASSERT_EQ(home->LV->topLevelItemCount(), 4);
     EXPECT_EQ(home->LV->headerItem()->text(0), QStringLiteral("ICO"));
