@@ -8,6 +8,9 @@
 
 #include <QFileInfo>
 
+#include <filesystem>
+#include <unistd.h>
+
 using namespace hometest;
 
 namespace {
@@ -143,7 +146,36 @@ TEST_F(Wizard, WithoutRoomBesideTheProgramTheWorkGoesToTheUsersDataFolder) {
     EXPECT_TRUE(testdb::schemaNames(g().DbPath).contains(QStringLiteral("员工")));
 }
 
+// Root may write anywhere, so a read-only program folder cannot be met as
+// root. While one of these lives, the process runs as the unprivileged user
+// "nobody" (uid 65534), owning the test's own folder; the saved user id stays
+// root, so the destructor can return to it.
+class RunAsNobody {
+public:
+    explicit RunAsNobody(const QString& folder) {
+        if (geteuid() != 0) return;
+        constexpr uid_t nobody = 65534;
+        namespace fs = std::filesystem;
+        const fs::path root = folder.toStdString();
+        (void)chown(root.c_str(), nobody, nobody);
+        for (const auto& e : fs::recursive_directory_iterator(root))
+            (void)lchown(e.path().c_str(), nobody, nobody);
+        active = setresgid(nobody, nobody, 0) == 0 && setresuid(nobody, nobody, 0) == 0;
+    }
+    ~RunAsNobody() {
+        if (!active) return;
+        (void)setresuid(0, 0, 0);
+        (void)setresgid(0, 0, 0);
+    }
+    RunAsNobody(const RunAsNobody&) = delete;
+    RunAsNobody& operator=(const RunAsNobody&) = delete;
+
+private:
+    bool active = false;
+};
+
 TEST_F(Wizard, ReadOnlyProgramFolderSeedsTheUsersDataFolder) {
+    const RunAsNobody nobody(dir.path());
     // An installed, read-only program folder: its 我的MDB files seed the
     // user's own folder.
     QDir(programDir + QStringLiteral("/我的MDB")).removeRecursively();
