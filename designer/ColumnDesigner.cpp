@@ -24,6 +24,9 @@ QRect twipsRect(int left, int top, int width, int height) {
 QFont arialFont(double points) {
     QFont f(QStringLiteral("Arial"));
     f.setPointSizeF(points);
+    // Set, not inherited: controls inside a frame with a bold caption stay
+    // regular.
+    f.setBold(false);
     return f;
 }
 
@@ -94,6 +97,11 @@ ChangedColumnControls ColumnDesigner::changedColumnControls() const {
 QString ColumnDesigner::selectedFieldLine() const {
     QListWidgetItem* item = List1->currentItem();
     return item && item->isSelected() ? item->text() : QString();
+}
+
+void ColumnDesigner::setDesignedSize(int widthTwips, int heightTwips) {
+    designedSize_ = twipsRect(0, 0, widthTwips, heightTwips).size();
+    resize(designedSize_);
 }
 
 void ColumnDesigner::setReadOnly(bool readOnly) {

@@ -59,6 +59,9 @@ public:
     void C1_Click(int Index);
     void List1_Click();
 
+    // The designed client area.
+    QSize sizeHint() const override { return designedSize_; }
+
     // Lists the current table's fields and renews the remembered key.
     virtual void listFields() = 0;
     // The table the column operations address.
@@ -78,10 +81,13 @@ protected:
     QString selectedFieldLine() const;
     bool readOnly() const { return readOnly_; }
     void setReadOnly(bool readOnly);
+    // Sets the designed client area (twips) and takes that size.
+    void setDesignedSize(int widthTwips, int heightTwips);
 
 private:
     void reportFailure(const FailureLog& log);
     bool readOnly_ = false;
+    QSize designedSize_;
 };
 
 // A rectangle designed in twips, in pixels.

@@ -66,14 +66,17 @@ void ShowStructureView() {
         form = new Form2;
         form->setAttribute(Qt::WA_DeleteOnClose);
         theStructureView = form;
-        if (mdi) mdi->ShowChild(form, 240, 120);
         form->Form_Load();
+        if (mdi) mdi->ShowChild(form, 240, 120)->adjustSize();
     }
-    if (mdi) {
-        QMdiSubWindow* sub = mdi->ShowChild(form, 240, 120);
+    // Shown again where the user left it, without loading it again.
+    if (QMdiSubWindow* sub = subWindowOf(form); sub && mdi) {
+        sub->show();
+        if (sub->isMinimized()) sub->showNormal();
         mdi->Area->setActiveSubWindow(sub);
     } else {
         form->show();
+        form->raise();
     }
 }
 

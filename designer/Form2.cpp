@@ -31,7 +31,7 @@ QString selectedText(const QListWidget* list) {
 
 Form2::Form2(QWidget* parent) : ColumnDesigner(parent) {
     setWindowTitle(Caption);
-    resize(twipsRect(0, 0, 12555, 8040).size());
+    setDesignedSize(12555, 8040);
 
     const QFont font = arialFont(9);
     QFont frameFont(QStringLiteral("宋体"));

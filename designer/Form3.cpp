@@ -26,7 +26,7 @@ QString homeSelection() {
 
 Form3::Form3(QWidget* parent) : ColumnDesigner(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("数据表"));
-    resize(twipsRect(0, 0, 9840, 8355).size());
+    setDesignedSize(9840, 8355);
     const QFont font = arialFont(9);
 
     Label1 = new QLabel(QStringLiteral("字段名称 数据类型  点击修改/删除"), this);

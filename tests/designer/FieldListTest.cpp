@@ -1,8 +1,6 @@
 // How both windows list a table's fields and read a clicked line back.
 #include "DesignerTestSupport.h"
 
-#include "designer/FieldTypes.h"
-
 using namespace designertest;
 
 namespace {
@@ -110,21 +108,6 @@ TEST_F(FieldList, ClickedLinesComeBackIntoTheChangedColumnFrame) {
     clickField(f2, QStringLiteral("ID"));
     EXPECT_EQ(f2.cb1->currentText(), QStringLiteral("Counter"));
     EXPECT_TRUE(f2.Ck1->isChecked());
-}
-
-TEST(FieldTypes, PickersAndMarks) {
-    EXPECT_EQ(designer::newColumnTypeWords().size(), 15);
-    EXPECT_EQ(designer::changedColumnTypeWords().size(), 13);
-    EXPECT_FALSE(designer::changedColumnTypeWords().contains(QStringLiteral("Counter")));
-    EXPECT_EQ(designer::changedColumnTypeWords().last(), QStringLiteral("NUMERIC(6,6)"));
-    // An auto-number column that also says it is required shows only
-    // " 自动编号".
-    EXPECT_EQ(designer::fieldMarks(QStringLiteral("LongAutoincrementTrueNullableFalse"), true),
-              QStringLiteral(" 自动编号 主键"));
-    EXPECT_EQ(designer::fieldMarks(QStringLiteral("textNullableFalse"), false),
-              QStringLiteral(" 必填"));
-    EXPECT_EQ(designer::listWordForType(2), QStringLiteral("text"));
-    EXPECT_EQ(designer::labelForType(72), QStringLiteral("文本"));
 }
 
 } // namespace

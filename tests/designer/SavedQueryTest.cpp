@@ -11,7 +11,7 @@ protected:
     designer::Form2& open() {
         openDatabase({"create table 客户 (ID counter primary key, 名称 text(20))",
                       "insert into 客户 (名称) values ('张三')",
-                      "insert into 客户 (名称) values ('李四')"});
+                      "insert into 客户 (名称) values ('李四')", "create table 其他 (x long)"});
         return structureView();
     }
     QStringList submit(designer::Form2& f, int index, const QString& name, const QString& sql) {
@@ -76,6 +76,20 @@ TEST_F(SavedQueries, NewShowChangeAndDeleteKeepBothStoresInStep) {
     EXPECT_EQ(f.T2->toPlainText(), QStringLiteral("客户"));
     EXPECT_EQ(lines(*f.List2), QStringList{"张"});
 
+    // Its table dropped, the query keeps its text, and a change that still
+    // uses the table is refused with the engine's reason.
+    select(*f.List0, QStringLiteral("客户"));
+    f.List0_Click();
+    f.C0_Click(2);
+    ASSERT_FALSE(lines(*f.List0).contains(QStringLiteral("客户")));
+    ASSERT_EQ(lines(*f.List2), QStringList{"张"});
+    select(*f.List2, QStringLiteral("张"));
+    f.List2_Click();
+    const QStringList orphan = submit(f, 3, QStringLiteral("张"), f.T2->toPlainText());
+    ASSERT_EQ(orphan.size(), 1);
+    EXPECT_TRUE(orphan[0].contains(QStringLiteral("客户"))) << orphan[0].toStdString();
+    EXPECT_EQ(rows(QStringLiteral("张")), QStringLiteral("1"));
+
     // Delete with nothing selected does nothing; with a selection both go.
     f.List2->clearSelection();
     f.C2_Click(1);
@@ -114,6 +128,17 @@ TEST_F(SavedQueries, RefusedTextsStoreNothing) {
                                      QStringLiteral("insert into 客户 (名称) values ('赵六')"));
     ASSERT_EQ(again.size(), 1);
     EXPECT_EQ(value(QStringLiteral("select count(*) from 客户")), QStringLiteral("2"));
+
+    // A row that cannot be written takes the stored query back with it.
+    engine::Connection other;
+    other.Open(testdb::connectionString(g().DbPath, QString()));
+    other.Execute("drop table USys_SVZ");
+    other.Close();
+    const QStringList unregistered =
+        submit(f, 2, QStringLiteral("无行"), QStringLiteral("select * from 客户"));
+    ASSERT_EQ(unregistered.size(), 1);
+    EXPECT_TRUE(unregistered[0].endsWith(designer::SqlRefused));
+    EXPECT_FALSE(testdb::schemaNames(g().DbPath).contains(QStringLiteral("无行")));
 }
 
 TEST_F(SavedQueries, NamesWithBlanksAndQuotes) {
