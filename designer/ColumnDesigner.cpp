@@ -5,6 +5,7 @@
 #include "platform/Services.h"
 #include "platform/Twips.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -12,6 +13,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+
+#include <optional>
 
 using platform::twipsToPixels;
 
@@ -28,6 +31,14 @@ QFont arialFont(double points) {
     // regular.
     f.setBold(false);
     return f;
+}
+
+BusyCursor::BusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor() {
+    QApplication::restoreOverrideCursor();
 }
 
 ColumnDesigner::ColumnDesigner(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags) {}
@@ -133,6 +144,7 @@ void ColumnDesigner::C1_Click(int Index) {
     const QString table = designTable();
     FailureLog log;
     QString statement;
+    std::optional<BusyCursor> busy;
     switch (Index) {
     case 1: {
         const QString line = selectedFieldLine();
@@ -146,6 +158,7 @@ void ColumnDesigner::C1_Click(int Index) {
         // A rename the catalogue refuses (the new name belongs to another
         // column, an empty name) stops here: the statements below address the
         // column by its new name and would otherwise change that other column.
+        busy.emplace();
         if (oldName != T1->text() && !log.run([&] { renameColumn(table, oldName, T1->text()); })) {
             reportFailure(log);
             listFields();
@@ -166,6 +179,7 @@ void ColumnDesigner::C1_Click(int Index) {
         break;
     }
 
+    if (!busy) busy.emplace();
     log.run([&] { execute(statement); });
 
     // Clearing "主键" on the key column releases the key.
@@ -173,6 +187,7 @@ void ColumnDesigner::C1_Click(int Index) {
         T1->text() == primaryKeyColumn && !Ck1->isChecked())
         log.run([&] { execute(releaseKeySql(table, primaryKeyName)); });
 
+    busy.reset(); // the messages below wait for the user
     reportFailure(log);
     listFields();
 }

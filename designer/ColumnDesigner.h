@@ -90,6 +90,16 @@ private:
     QSize designedSize_;
 };
 
+// Shows the wait cursor while a structure change runs: changing a column
+// rebuilds its table, which takes a while on a large one.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 // A rectangle designed in twips, in pixels.
 QRect twipsRect(int left, int top, int width, int height);
 // The font of captions, boxes and lists: Arial at the given size.

@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <optional>
+
 namespace designer {
 
 namespace {
@@ -221,14 +223,21 @@ void Form2::C0_Click(int Index) {
             ui.MsgBox(NoTableSelected, platform::mb::OkOnly, QString());
             return;
         }
-        log.run([&] { renameTable(selected, T0->text()); });
-        reloadCatalogue();
+        {
+            BusyCursor busy;
+            // The same name again is no change (a rename rebuilds the table).
+            if (selected.trimmed() != T0->text())
+                log.run([&] { renameTable(selected, T0->text()); });
+            reloadCatalogue();
+        }
         // The lists are refilled either way; a refused name is said.
         if (log.failed()) ui.MsgBox(NotDone + log.lastText(), platform::mb::OkOnly, QString());
         return;
     }
     const QString statement = Index == 2 ? dropTableSql(T0->text()) : createTableSql(T00->text());
+    std::optional<BusyCursor> busy(std::in_place);
     if (!log.run([&] { execute(statement); })) {
+        busy.reset();
         ui.MsgBox(tableFailureMessage(log.lastText()), platform::mb::OkOnly, QString());
         return;
     }
@@ -266,9 +275,11 @@ void Form2::C2_Click(int Index) {
     case 3: {
         // A saved query's name cannot be changed here.
         if (Index == 3 && (selected.isEmpty() || name != selected)) return;
+        std::optional<BusyCursor> busy(std::in_place);
         std::optional<QString> refusal = checkQuery(sql);
         if (!refusal)
             refusal = Index == 2 ? createSavedQuery(name, sql) : changeSavedQuery(name, sql);
+        busy.reset();
         if (refusal) {
             ui.MsgBox(*refusal + SqlRefused, platform::mb::OkOnly, QString());
             return;
