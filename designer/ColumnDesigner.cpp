@@ -141,6 +141,10 @@ void ColumnDesigner::C1_Click(int Index) {
         ui.MsgBox(ReadOnlyNote, platform::mb::OkOnly, QString());
         return;
     }
+    if (!showsOpenDatabase()) {
+        ui.MsgBox(OtherDatabase, platform::mb::OkOnly, QString());
+        return;
+    }
     const QString table = designTable();
     FailureLog log;
     QString statement;

@@ -70,6 +70,10 @@ public:
 protected:
     // The question asked before a column is changed.
     virtual QString changeQuestion() const = 0;
+    // False when the fields shown belong to a database that is no longer the
+    // open one; the column buttons then refuse rather than change a table of
+    // the same name in the other file.
+    virtual bool showsOpenDatabase() const { return true; }
     // Switches off every button that would change the database while it is
     // open read-only, and shows why.
     virtual void applyReadOnly();

@@ -49,7 +49,7 @@ void ShowFieldEditor() {
         form->setAttribute(Qt::WA_DeleteOnClose);
         theFieldEditor = form;
         form->Form_Load();
-    } else if (form->loadedEntry() != entry) {
+    } else if (form->loadedEntry() != entry || form->loadedDatabase() != dbconn::globals().DbPath) {
         // The window changes the table it shows, so it must show the table
         // the user has now selected rather than the one it was opened for.
         form->Form_Load();

@@ -2,6 +2,7 @@
 
 #include "Operations.h"
 
+#include "dbconn/Globals.h"
 #include "dbconn/SqlName.h"
 #include "engine/Catalog.h"
 #include "home/start.h"
@@ -64,6 +65,10 @@ QString Form3::changeQuestion() const {
         "若字段类型可能和已有数据不匹配，若强行修改可能导致数据丢失或崩溃，且无法恢复");
 }
 
+bool Form3::showsOpenDatabase() const {
+    return loadedDatabase_ == dbconn::globals().DbPath;
+}
+
 void Form3::Form_Load() {
     listFields();
     setReadOnly(databaseReadOnly());
@@ -79,6 +84,7 @@ void Form3::listFields() {
         engine::CatalogTable& t = catalog.Tables()[table.toStdString()];
         loadedEntry_ = entry;
         listedTable_ = table;
+        loadedDatabase_ = dbconn::globals().DbPath;
 
         primaryKeyColumn.clear();
         primaryKeyName.clear();

@@ -29,13 +29,17 @@ public:
     QString designTable() const override { return listedTable_; }
     // The home window's selected entry when the window was last loaded.
     QString loadedEntry() const { return loadedEntry_; }
+    // The database file whose table the window lists.
+    QString loadedDatabase() const { return loadedDatabase_; }
 
 protected:
     QString changeQuestion() const override;
+    bool showsOpenDatabase() const override;
 
 private:
     QString listedTable_;
     QString loadedEntry_;
+    QString loadedDatabase_;
 };
 
 } // namespace designer

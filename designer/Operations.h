@@ -65,6 +65,9 @@ QStringList columnFailureMessages(const QString& failureText, const QString& pri
 // covers.
 inline const QString NotDone = QStringLiteral("操作未完成：");
 
+inline const QString OtherDatabase =
+    QStringLiteral("此窗口显示的是另一个数据库的表，请重新打开“表设计视图”。");
+
 inline const QString NoFieldSelected = QStringLiteral("操作无效：未选择要更改的字段");
 inline const QString LastFieldLeft = QStringLiteral("不能删除,表中至少需要一个字段");
 

@@ -102,6 +102,19 @@ TEST_F(Program, TheViewMenuAndTheHomeLabelsOpenBothDesignerWindows) {
     EXPECT_EQ(designer::structureView(), nullptr);
     EXPECT_EQ(designer::fieldEditor(), f3);
     EXPECT_EQ(services->messageTexts().size(), 1);
+
+    // Another file with a table of the same name: the editor still showing
+    // the first file's fields changes nothing in it.
+    const QString other = file(QStringLiteral("另一个.mdb"));
+    testdb::createDatabase(other, QString(), {"create table 客户 (ID long, 名称 text(20))"});
+    g().DbPath = other;
+    dbconn::LoadCatalogue();
+    f3->LV_Click(1);
+    f3->C1_Click(2);
+    EXPECT_EQ(services->messageTexts().value(1), designer::OtherDatabase);
+    engine::Connection check;
+    check.Open(testdb::connectionString(other, QString()));
+    EXPECT_EQ(check.Execute("select * from 客户").GetFields().Count(), 2);
 }
 
 TEST_F(Program, AGenuineJetFileIsShownReadOnly) {
