@@ -1,6 +1,7 @@
 #include "app/ProgramWiring.h"
 
 #include "datawin/TableLoader.h"
+#include "designer/Designer.h"
 #include "home/start.h"
 
 namespace app {
@@ -10,6 +11,7 @@ void installProgramModules() {
     // through it.
     datawin::install();
     home::install();
+    designer::install();
 }
 
 } // namespace app

@@ -3,12 +3,20 @@
 #include "ConnectionString.h"
 #include "Messages.h"
 #include "core/Database.h"
+#include "sqlite/SqliteDb.h"
 
 namespace engine {
 
 struct Connection::State_ {
     std::shared_ptr<Database> db;
+    int transactions = 0; // open BeginTrans levels
 };
+
+namespace {
+std::string savepoint(int level) {
+    return "tk_user_trans" + std::to_string(level);
+}
+} // namespace
 
 Connection::Connection() : d(std::make_shared<State_>()) {}
 
@@ -20,7 +28,32 @@ void Connection::Open(const std::string& connectionString) {
 
 void Connection::Close() {
     if (!d->db) msg::raise(msg::ConnectionClosed);
+    // Work left in an open transaction is not kept, as with Jet.
+    while (d->transactions > 0)
+        RollbackTrans();
     d->db.reset();
+}
+
+int Connection::BeginTrans() {
+    if (!d->db) msg::raise(msg::ConnectionClosed);
+    sqlite::exec(d->db->handle(), "SAVEPOINT " + savepoint(d->transactions + 1));
+    return ++d->transactions;
+}
+
+void Connection::CommitTrans() {
+    if (!d->db) msg::raise(msg::ConnectionClosed);
+    if (d->transactions == 0) msg::raise(msg::BadArgument, {"没有已开始的事务"});
+    sqlite::exec(d->db->handle(), "RELEASE " + savepoint(d->transactions));
+    --d->transactions;
+}
+
+void Connection::RollbackTrans() {
+    if (!d->db) msg::raise(msg::ConnectionClosed);
+    if (d->transactions == 0) msg::raise(msg::BadArgument, {"没有已开始的事务"});
+    const std::string name = savepoint(d->transactions);
+    --d->transactions;
+    sqlite::exec(d->db->handle(), "ROLLBACK TO " + name);
+    sqlite::exec(d->db->handle(), "RELEASE " + name);
 }
 
 int Connection::State() const {

@@ -36,6 +36,15 @@ public:
 
     std::string DataSource() const;
 
+    // Transactions, as ADO names them. Everything executed between
+    // BeginTrans and CommitTrans is kept together; RollbackTrans undoes it,
+    // schema changes and saved queries included. Transactions nest: each
+    // CommitTrans or RollbackTrans ends the innermost one. Ending one that
+    // was not begun is refused.
+    int BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+
     // Creates a new, empty database file (SQLCipher-encrypted when password
     // is not empty). Refuses an existing path. Throws EngineError.
     static void CreateDatabase(const std::string& path, const std::string& password = {});

@@ -335,3 +335,46 @@ TEST_F(DdlTest, CompactionWithEveryPasswordCombination) {
     // The source was not touched.
     EXPECT_EQ(open("d.mdb").Execute("select count(*) from T").valueAt(0, 0).toInt(), 1);
 }
+
+TEST_F(DdlTest, TransactionsKeepSavedQueriesAndRowsTogether) {
+    c.Execute("create table T (a long)");
+    c.Execute("insert into T values (1)");
+    auto rows = [&] { return c.Execute("select * from T").RecordCount(); };
+    auto views = [&] {
+        std::vector<std::string> names;
+        for (auto rs = c.OpenSchema(20); !rs.Eof(); rs.MoveNext())
+            if (rs["TABLE_TYPE"].GetValue().text() == "VIEW")
+                names.push_back(rs["TABLE_NAME"].GetValue().text());
+        return names;
+    };
+
+    // Undone: a saved query, a row and a rebuild of the table.
+    c.BeginTrans();
+    c.Execute("create proc Q as select * from T;");
+    c.Execute("insert into T values (2)");
+    c.Execute("alter table T add column b text(10)");
+    c.RollbackTrans();
+    EXPECT_TRUE(views().empty());
+    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(c.Execute("select * from T").GetFields().Count(), 1);
+
+    // Nested: the inner rollback leaves the outer work, which is kept.
+    c.BeginTrans();
+    c.Execute("create proc Q as select * from T;");
+    c.BeginTrans();
+    c.Execute("insert into T values (3)");
+    c.RollbackTrans();
+    c.CommitTrans();
+    EXPECT_EQ(views(), std::vector<std::string>{"Q"});
+    EXPECT_EQ(rows(), 1);
+
+    EXPECT_FALSE(failure([&] { c.CommitTrans(); }).empty());
+    EXPECT_FALSE(failure([&] { c.RollbackTrans(); }).empty());
+
+    // Work still open when the connection closes is not kept.
+    c.BeginTrans();
+    c.Execute("insert into T values (4)");
+    c.Close();
+    c = open("d.mdb");
+    EXPECT_EQ(rows(), 1);
+}
