@@ -93,8 +93,8 @@ void UnloadStructureView() {
 void install() {
     if (frame::MDI* mdi = frame::mainFrame()) {
         // The frame's view item 4 ("表设计视图") and item 5 ("字段\存储过程").
-        mdi->Routes.ShowStructureView = [] { ShowFieldEditor(); };
-        mdi->Routes.ShowFieldEditor = [] { ShowStructureView(); };
+        mdi->Routes.ShowFieldEditor = [] { ShowFieldEditor(); };
+        mdi->Routes.ShowStructureView = [] { ShowStructureView(); };
     }
     dbconn::globals().hooks.UnloadStructureView = [] { UnloadStructureView(); };
 }

@@ -516,8 +516,8 @@ void MDI::edit1_Click(int Index) {
 void MDI::SQ_Click(int Index) {
     // The designer's windows have routing points of their own, so the view
     // commands and the designer can be filled by different modules.
-    if (Index == 4 && Routes.ShowStructureView) return Routes.ShowStructureView();
-    if (Index == 5 && Routes.ShowFieldEditor) return Routes.ShowFieldEditor();
+    if (Index == 4 && Routes.ShowFieldEditor) return Routes.ShowFieldEditor();
+    if (Index == 5 && Routes.ShowStructureView) return Routes.ShowStructureView();
     if (Routes.SQ) Routes.SQ(Index);
 }
 

@@ -50,10 +50,11 @@ public:
         std::function<void()> H, td;
         std::function<void()> ShowHome;        // shows the home window `start`
         std::function<void()> ShowSmartSearch; // shows the smart search window
-        // The structure designer's windows: view items 4 ("表设计视图") and
-        // 5 ("字段\存储过程"). Filled by the designer; each does its own
-        // checks (a database open, an entry selected) before showing.
-        std::function<void()> ShowStructureView, ShowFieldEditor;
+        // The structure designer's windows: view item 4 ("表设计视图") shows
+        // the field-list editor, item 5 ("字段\存储过程") the structure view.
+        // Filled by the designer; each does its own checks (a database open,
+        // an entry selected) before showing.
+        std::function<void()> ShowFieldEditor, ShowStructureView;
     };
     Commands Routes;
 
