@@ -1,6 +1,8 @@
 #include "app/ProgramWiring.h"
 
 #include "datawin/TableLoader.h"
+#include "frame/Commands.h"
+#include "frame/MDI.h"
 #include "home/start.h"
 
 namespace app {
@@ -10,6 +12,8 @@ void installProgramModules() {
     // through it.
     datawin::install();
     home::install();
+    // The file, edit, view and tool commands of the frame.
+    if (frame::MDI* mdi = frame::mainFrame()) frame::installCommands(*mdi);
 }
 
 } // namespace app

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth
   mdbtools
+  libxlsxwriter-dev python3-openpyxl
 )
 
 missing=()
