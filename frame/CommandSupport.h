@@ -25,7 +25,6 @@ inline void tell(const QString& text, const QString& title = QString()) {
 // Writes `rs` to `path`, with a progress dialog and a cancel button for
 // results above ProgressThreshold rows. Returns false when the user
 // cancelled; raises a failure with its reason.
-bool exportWithProgress(const engine::Recordset& rs, const QString& path,
-                        exporting::Format format);
+bool exportWithProgress(const engine::Recordset& rs, const QString& path, exporting::Format format);
 
 } // namespace frame::commands

@@ -45,8 +45,7 @@ inline const QString SqlPrompt = QStringLiteral("请输入标准SQL");
 inline const QString SqlTitle = QStringLiteral("SQL查询");
 inline const QString SqlFailure = QStringLiteral("SQL语法错误或字段不存在 ");
 inline const QString OldPasswordPrompt = QStringLiteral("请输入旧密码，若没有密码，请直接确定");
-inline const QString NewPasswordPrompt =
-    QStringLiteral("请输入您的新密码，若没有密码，请直接确定");
+inline const QString NewPasswordPrompt = QStringLiteral("请输入您的新密码，若没有密码，请直接确定");
 inline const QString CompactDone = QStringLiteral("设置完毕，请重新打开文件。");
 inline const QString NoData = QStringLiteral("当前没有打开的数据，请先选择一个数据表。");
 inline const QString NoDatabase = QStringLiteral("请先打开数据库。");

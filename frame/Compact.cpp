@@ -24,8 +24,10 @@ std::string openString(const std::string& path, const std::string& password) {
 std::string bracketed(const std::string& name) {
     std::string out = "[";
     for (char c : name) {
-        if (c == ']') out += "]]";
-        else out += c;
+        if (c == ']')
+            out += "]]";
+        else
+            out += c;
     }
     return out + "]";
 }
@@ -40,8 +42,10 @@ std::map<std::string, long> contents(const std::string& path, const std::string&
     for (auto rs = c.OpenSchema(20); !rs.Eof(); rs.MoveNext()) {
         const std::string type = rs["TABLE_TYPE"].GetValue().toText();
         const std::string name = rs["TABLE_NAME"].GetValue().toText();
-        if (type == "TABLE") tables.push_back(name);
-        else if (type == "VIEW") found["view:" + name] = 0;
+        if (type == "TABLE")
+            tables.push_back(name);
+        else if (type == "VIEW")
+            found["view:" + name] = 0;
     }
     for (const std::string& t : tables) {
         auto rs = c.Execute("select count(*) from " + bracketed(t));
@@ -97,6 +101,7 @@ void compactInPlace(const std::string& path, const std::string& oldPassword,
                                      "。原数据库未作改动。");
     } catch (...) {
         removeQuietly(temporary);
+        removeQuietly(temporary + "-journal");
         throw;
     }
 }

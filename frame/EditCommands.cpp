@@ -101,11 +101,10 @@ QString currentTableName() {
 }
 
 bool confirmDeletion(const QString& what) {
-    return platform::services().MsgBox(QStringLiteral("确实要删除表“") + g().CurrentTable +
-                                           QStringLiteral("”的") + what +
-                                           QStringLiteral("吗？删除后无法恢复。"),
-                                       platform::mb::YesNo,
-                                       QStringLiteral("删除记录")) == platform::mb::Yes;
+    return platform::services().MsgBox(
+               QStringLiteral("确实要删除表“") + g().CurrentTable + QStringLiteral("”的") + what +
+                   QStringLiteral("吗？删除后无法恢复。"),
+               platform::mb::YesNo, QStringLiteral("删除记录")) == platform::mb::Yes;
 }
 
 void deleteFirst(int rows) {
@@ -166,7 +165,8 @@ void freeSql() {
         } catch (const std::exception&) {
             // Left to the engine, which says what is wrong.
         }
-        if (!sql.trimmed().isEmpty() && (isAction(kind) || kind == engine::sql::StatementKind::Execute)) {
+        if (!sql.trimmed().isEmpty() &&
+            (isAction(kind) || kind == engine::sql::StatementKind::Execute)) {
             if (!g().DbConn) engine::msg::raise(engine::msg::ConnectionClosed);
             long affected = 0;
             engine::Recordset rows = g().DbConn->Execute(sql.toStdString(), &affected);
@@ -259,9 +259,12 @@ void edit1(MDI& mdi, int Index) {
     const bool one = !all && caption.contains(QStringLiteral("一条"));
     int first = 0;
     if (!all && !one) {
-        if (caption.contains(QStringLiteral("前100条"))) first = 100;
-        else if (caption.contains(QStringLiteral("前500条"))) first = 500;
-        else return;
+        if (caption.contains(QStringLiteral("前100条")))
+            first = 100;
+        else if (caption.contains(QStringLiteral("前500条")))
+            first = 500;
+        else
+            return;
     }
     if (one) {
         tell(QStringLiteral("选择要删除的记录,直接用[DEL]键删除"));

@@ -106,8 +106,7 @@ void writeXlsx(const engine::Recordset& rs, const QString& path, const Progress&
     if (rows > MaxXlsxRows)
         throw failure(QStringLiteral("结果共有 ") + QString::number(rows) +
                       QStringLiteral(" 条记录，超出了Excel工作表的行数上限（") +
-                      QString::number(MaxXlsxRows) +
-                      QStringLiteral(" 行）。请导出为CSV文件。"));
+                      QString::number(MaxXlsxRows) + QStringLiteral(" 行）。请导出为CSV文件。"));
 
     const QByteArray file = QFile::encodeName(path);
     // Rows are written in order, so the workbook keeps only the current row
@@ -131,8 +130,7 @@ void writeXlsx(const engine::Recordset& rs, const QString& path, const Progress&
     auto writeText = [&](lxw_row_t r, lxw_col_t c, const QString& text, lxw_format* f) {
         const QByteArray utf8 = text.left(MaxCellText).toUtf8();
         if (worksheet_write_string(sheet, r, c, utf8.constData(), f) != LXW_NO_ERROR)
-            worksheet_write_string(sheet, r, c, text.left(MaxCellText / 2).toUtf8().constData(),
-                                   f);
+            worksheet_write_string(sheet, r, c, text.left(MaxCellText / 2).toUtf8().constData(), f);
     };
 
     lxw_col_t column = 0;
@@ -165,7 +163,7 @@ void writeXlsx(const engine::Recordset& rs, const QString& path, const Progress&
                     bool hasDate = false, hasTime = false;
                     if (excelDate(v.text(), dt, hasDate, hasTime))
                         worksheet_write_datetime(sheet, row, c, &dt,
-                                                 !hasDate   ? timeOnly
+                                                 !hasDate  ? timeOnly
                                                  : hasTime ? dateTime
                                                            : dateOnly);
                     else

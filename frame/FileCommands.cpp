@@ -104,16 +104,33 @@ void openDatabase(MDI& mdi) {
     if (home) home->Unload();
     // This load asks for the password when the file has one; the home
     // window's reload below opens it again with the password just given.
-    if (!dbconn::LoadCatalogueOrReport()) {
+    const bool opened = dbconn::LoadCatalogueOrReport();
+    if (!opened) {
         // The failure was reported; no database is chosen now, so the home
         // window comes back empty instead of reporting it a second time.
         g.DbPath.clear();
         mdi.setWindowTitle(QStringLiteral("Tabelko"));
     }
+    const QString password = g.DbPassword;
     if (home)
         home->Show();
     else if (mdi.Routes.ShowHome)
         mdi.Routes.ShowHome();
+
+    // The home window's loading goes back to a file named on the command
+    // line; the file the user just chose is the one that stays open, with
+    // the password just given.
+    if (opened && g.DbPath != chosen) {
+        g.DbPath = chosen;
+        g.DbPassword = password;
+        dbconn::LoadCatalogueOrReport();
+        if (home) {
+            home->setWindowTitle(g.DbPath);
+            home->更新列表();
+        }
+    } else if (!opened && !g.DbPath.isEmpty()) {
+        mdi.setWindowTitle(CaptionStart + g.DbPath); // the command-line file is open again
+    }
 }
 
 void saveAs() {

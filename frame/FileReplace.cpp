@@ -25,8 +25,15 @@ void syncPath(const std::string& path, int flags) {
 
 std::string freshSibling(const std::string& path, const std::string& suffix) {
     std::error_code ec;
+    // A journal left beside a name by a killed run would be rolled into a
+    // new database of that name, so such names count as taken too.
+    auto taken = [&ec](const std::string& name) {
+        for (const char* extra : {"", "-journal", "-wal", "-shm"})
+            if (fs::exists(fs::symlink_status(name + extra, ec))) return true;
+        return false;
+    };
     std::string candidate = path + suffix;
-    for (int n = 1; fs::exists(fs::symlink_status(candidate, ec)); ++n)
+    for (int n = 1; taken(candidate); ++n)
         candidate = path + "." + std::to_string(n) + suffix;
     return candidate;
 }
@@ -43,7 +50,7 @@ bool replaceFile(const std::string& from, const std::string& to, std::string* wh
     }
     // The rename itself reaches the disk with the folder's entry.
     syncPath(fs::path(to).parent_path().empty() ? std::string(".")
-                                                 : fs::path(to).parent_path().string(),
+                                                : fs::path(to).parent_path().string(),
              O_RDONLY | O_DIRECTORY);
     return true;
 }

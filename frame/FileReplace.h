@@ -7,7 +7,8 @@
 namespace frame {
 
 // A name beside `path` that no file has yet: `path` + `suffix`, or
-// `path` + "." + n + `suffix` when that is taken. Nothing is created.
+// `path` + "." + n + `suffix` when that is taken (by a file or by the
+// journal a database of that name would use). Nothing is created.
 std::string freshSibling(const std::string& path, const std::string& suffix);
 
 // Flushes `from` to disk, gives it the permissions of `to` when `to` exists,

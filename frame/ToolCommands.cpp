@@ -23,7 +23,8 @@ void exportAs() {
     QString name = dbconn::globals().CurrentTable;
     if (name.isEmpty()) name = QStringLiteral("导出数据");
     const QString path = platform::services().ShowSave(
-        QStringLiteral("CSV 文件 (*.csv)|*.csv|Excel 工作簿 (*.xlsx)|*.xlsx|文本文件 (*.txt)|*.txt"),
+        QStringLiteral(
+            "CSV 文件 (*.csv)|*.csv|Excel 工作簿 (*.xlsx)|*.xlsx|文本文件 (*.txt)|*.txt"),
         name + QStringLiteral(".csv"));
     if (path.isEmpty()) return;
     try {

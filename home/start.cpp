@@ -318,11 +318,8 @@ void start::Form_Load() {
 
     // The whole command line is one path; the program joins arguments that
     // the shell split at blanks.
-    // It names the database of the first load only: a later reload (after
-    // 文件→打开) keeps the file the user chose.
     const QString commandLine = platform::services().Command();
-    if (!commandLine.isEmpty() && !commandLineUsed_) g.DbPath = commandLine;
-    commandLineUsed_ = true;
+    if (!commandLine.isEmpty()) g.DbPath = commandLine;
     if (g.DbPath.isEmpty()) return;
 
     // A file that does not open is reported with the engine's reason.

@@ -84,7 +84,6 @@ private:
     void unloaded();
 
     bool loaded_ = false;
-    bool commandLineUsed_ = false; // the first load took the command line
 
 public:
 #ifndef Q_MOC_RUN

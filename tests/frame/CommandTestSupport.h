@@ -51,7 +51,8 @@ public:
         qputenv("XDG_CONFIG_HOME", file(QStringLiteral("xdg-config")).toUtf8());
         programDir = file(QStringLiteral("程序"));
         QDir().mkpath(programDir + QStringLiteral("/帮助"));
-        QFile::copy(stageDir() + QStringLiteral("/xno.dxl"), programDir + QStringLiteral("/xno.dxl"));
+        QFile::copy(stageDir() + QStringLiteral("/xno.dxl"),
+                    programDir + QStringLiteral("/xno.dxl"));
         QFile::copy(stageDir() + QStringLiteral("/帮助/index.html"),
                     programDir + QStringLiteral("/帮助/index.html"));
         services->appPath = programDir;

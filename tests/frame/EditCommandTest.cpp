@@ -176,8 +176,8 @@ TEST_F(EditCommands, FieldAndTableItemsReachTheDesignerAndTheSearch) {
 
 TEST_F(EditCommands, HelpOpensTheShippedPageAndAboutShowsFourLines) {
     mdi->H_Click();
-    EXPECT_EQ(services->shellCommands,
-              QStringList{QStringLiteral("explorer ") + programDir + QStringLiteral("/帮助/index.html")});
+    EXPECT_EQ(services->shellCommands, QStringList{QStringLiteral("explorer ") + programDir +
+                                                   QStringLiteral("/帮助/index.html")});
     mdi->td_Click();
     ASSERT_EQ(services->messages.size(), 1u);
     EXPECT_EQ(services->messages[0].prompt.split(QStringLiteral("\r\n")).size(), 4);

@@ -43,10 +43,14 @@ TEST_F(FileCommands, OpenAfterAStartWithACommandLineKeepsTheChosenFile) {
     start(shop);
     EXPECT_EQ(g().DbPath, shop);
     const QString other = file(QStringLiteral("other.mdb"));
-    testdb::createDatabase(other, QString(), {"create table Lager (id long)"});
+    testdb::createDatabase(other, QStringLiteral("x"), {"create table Lager (id long)"});
     services->openAnswers = {other};
+    services->inputAnswers = {QStringLiteral("x")};
     mdi->F_Click(2);
+    EXPECT_EQ(services->inputs.size(), 1u);
     EXPECT_EQ(g().DbPath, other);
+    EXPECT_EQ(mdi->windowTitle(), QStringLiteral("Tabelko：") + other);
+    EXPECT_EQ(home::homeWindow()->windowTitle(), other);
     EXPECT_TRUE(chooserEntries().contains(QStringLiteral("Lager")));
     EXPECT_FALSE(chooserEntries().contains(QStringLiteral("Orders")));
 }

@@ -103,7 +103,9 @@ protected:
     }
 
     datawin::Form1* freeSql() const { return datawin::defaultForm1(false); }
-    bool pickListShown() const { return freeSql() && !freeSql()->List1->isHidden() && freeSql()->List1->count() == 3; }
+    bool pickListShown() const {
+        return freeSql() && !freeSql()->List1->isHidden() && freeSql()->List1->count() == 3;
+    }
 
     // Refresh gives the front data window a fresh result.
     std::function<void()> refreshAnswers() {
@@ -131,43 +133,65 @@ TEST_F(Wiring, EveryMenuItemReachesItsCommand) {
         {mdi->F(0), {"新建", [this] { services->msgAnswers = {No}; }, "msg:该数据库没有表", {}}},
         {mdi->F(2), {"打开", [this] { services->openAnswers = {shop}; }, "open:", {}}},
         {mdi->F(3), {"保存", {}, {}, [] { return !g().DbConn.has_value(); }}},
-        {mdi->F(4), {"另存为", [&] { services->saveAnswers = {copy}; }, "save:",
-                     [&] { return QFileInfo::exists(copy); }}},
+        {mdi->F(4),
+         {"另存为", [&] { services->saveAnswers = {copy}; },
+          "save:", [&] { return QFileInfo::exists(copy); }}},
         {mdi->F(6), {"导出数据", {}, "shell:notepad ", {}}},
         {mdi->F(7), {"打印数据", [this] { services->msgAnswers = {No}; }, "msg:本次将打印", {}}},
         {mdi->edit(1), {"刷新数据", refreshAnswers(), {}, [this] { return refreshed(); }}},
         {mdi->edit(2), {"重新排序", {}, "msg:点击字段可重新排序", {}}},
         {mdi->edit(4), {"数据添加", {}, "msg:在末行填写合法数据后", {}}},
         {mdi->edit(5), {"数据修改", {}, "msg:把鼠标移动至单元格", {}}},
-        {mdi->edit(7), {"撤销修改",
-                        [] {
-                            g().SharedRs.MoveFirst();
-                            g().SharedRs["item"].SetValue(engine::Value("x"));
-                        },
-                        {}, [] { return !g().SharedRs.EditPending(); }}},
+        {mdi->edit(7),
+         {"撤销修改",
+          [] {
+              g().SharedRs.MoveFirst();
+              g().SharedRs["item"].SetValue(engine::Value("x"));
+          },
+          {},
+          [] { return !g().SharedRs.EditPending(); }}},
         {mdi->edit(9), {"新增字段", {}, "design-view", {}}},
         {mdi->edit(10), {"修改字段", {}, "design-view", {}}},
         {mdi->edit(11), {"删除字段", {}, "design-view", {}}},
-        {mdi->edit(13), {"新增数据表", [this] { services->inputAnswers = {QString()}; }, "input:", {}}},
+        {mdi->edit(13),
+         {"新增数据表", [this] { services->inputAnswers = {QString()}; }, "input:", {}}},
         {mdi->edit(14), {"修改数据表", {}, "design-view", {}}},
         {mdi->edit(15), {"删除数据表", [this] { services->msgAnswers = {No}; }, "msg:", {}}},
         {mdi->edit(17), {"查找数据", {}, "search", {}}},
         {mdi->edit1(0), {"删除选择的一条记录", {}, "msg:选择要删除的记录", {}}},
-        {mdi->edit1(1), {"删除全部", [this] { services->msgAnswers = {No}; }, "msg:确实要删除", {}}},
-        {mdi->edit1(2), {"删除前100条", [this] { services->msgAnswers = {No}; }, "msg:确实要删除", {}}},
-        {mdi->edit1(3), {"删除前500条", [this] { services->msgAnswers = {No}; }, "msg:确实要删除", {}}},
-        {mdi->SQ(1), {"SQL查询", [this] { services->inputAnswers = {QString()}; }, "input:请输入标准SQL", {}}},
+        {mdi->edit1(1),
+         {"删除全部", [this] { services->msgAnswers = {No}; }, "msg:确实要删除", {}}},
+        {mdi->edit1(2),
+         {"删除前100条", [this] { services->msgAnswers = {No}; }, "msg:确实要删除", {}}},
+        {mdi->edit1(3),
+         {"删除前500条", [this] { services->msgAnswers = {No}; }, "msg:确实要删除", {}}},
+        {mdi->SQ(1),
+         {"SQL查询", [this] { services->inputAnswers = {QString()}; }, "input:请输入标准SQL", {}}},
         {mdi->SQ(2), {"智能查询", {}, "search", {}}},
         {mdi->SQ(4), {"表设计视图", {}, "design-view", {}}},
         {mdi->SQ(5), {"字段\\存储过程", {}, "field-editor", {}}},
         {mdi->SQ(6), {"自定义显示字段", {}, {}, [this] { return pickListShown(); }}},
-        {mdi->SQ(7), {"字体及大小", [this] { services->fontAnswers = {std::nullopt}; }, {},
-                      [this] { return services->fontAnswers.empty(); }}},
-        {mdi->TOOL(0), {"转换当前表并导出TXT", [this] { services->saveAnswers = {QString()}; }, "save:", {}}},
-        {mdi->TOOL(2), {"压缩与修复数据库", [this] { services->inputAnswers = {QString(), QString()}; },
-                        "exit", {}}},
-        {mdi->TOOL(4), {"设置数据库密码", [this] { services->inputAnswers = {QString(), QString()}; },
-                        "input:请输入旧密码", {}}},
+        {mdi->SQ(7),
+         {"字体及大小",
+          [this] { services->fontAnswers = {std::nullopt}; },
+          {},
+          [this] { return services->fontAnswers.empty(); }}},
+        {mdi->TOOL(0),
+         {"转换当前表并导出TXT", [this] { services->saveAnswers = {QString()}; }, "save:", {}}},
+        {mdi->TOOL(2),
+         {"压缩与修复数据库",
+          [this] {
+              services->inputAnswers = {QString(), QString()};
+          },
+          "exit",
+          {}}},
+        {mdi->TOOL(4),
+         {"设置数据库密码",
+          [this] {
+              services->inputAnswers = {QString(), QString()};
+          },
+          "input:请输入旧密码",
+          {}}},
         {mdi->H, {"帮助", {}, "shell:explorer ", {}}},
         {mdi->td, {"团队介绍", {}, "msg:Tabelko", {}}},
         {mdi->F(9), {"全部关闭", {}, "exit", {}}},
@@ -189,14 +213,23 @@ TEST_F(Wiring, EveryMenuItemReachesItsCommand) {
 
 TEST_F(Wiring, EveryToolbarButtonReachesItsCommand) {
     const std::vector<std::pair<QString, Step>> steps = {
-        {"新建", {"新建", [this] { services->msgAnswers = {No, No}; }, "msg:", [] {
-                      return g().DbPath.endsWith(QStringLiteral("我的MDB/db1.mdb"));
-                  }}},
+        {"新建",
+         {"新建",
+          [this] {
+              services->msgAnswers = {No, No};
+          },
+          "msg:", [] { return g().DbPath.endsWith(QStringLiteral("我的MDB/db1.mdb")); }}},
         {"打开", {"打开", [this] { services->openAnswers = {shop}; }, "open:", {}}},
         {"保存", {"保存", {}, {}, {}}},
         {"转换", {"转换", [this] { services->saveAnswers = {QString()}; }, "save:", {}}},
         {"文字", {"文字", {}, {}, [this] { return pickListShown(); }}},
-        {"压缩", {"压缩", [this] { services->inputAnswers = {QString(), QString()}; }, "exit", {}}},
+        {"压缩",
+         {"压缩",
+          [this] {
+              services->inputAnswers = {QString(), QString()};
+          },
+          "exit",
+          {}}},
         {"刷新", {"刷新", refreshAnswers(), {}, [this] { return refreshed(); }}},
         {"视图", {"视图", {}, "design-view", {}}},
         {"SQL", {"SQL", {}, "search", {}}},
