@@ -183,6 +183,9 @@ void freeSql() {
                 tell(QStringLiteral("语句已执行，已影响 ") + QString::number(affected) +
                          QStringLiteral(" 行。"),
                      SqlTitle);
+                // The free-SQL window shows the changed rows.
+                if (datawin::Form1* form = freeSqlShowingShared(); form && !form->sql1.isEmpty())
+                    platform::ignoreFailures([&] { dbconn::ShowTable(form->sql1, 0); });
             }
             return;
         }
