@@ -37,17 +37,35 @@ void exportAs() {
          QStringLiteral(" 条记录到“") + path + QStringLiteral("”。"));
 }
 
+// True for a file written by Access itself (Jet or ACE format).
+bool isAccessFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = f.read(32);
+    return head.contains("Standard Jet DB") || head.contains("Standard ACE DB");
+}
+
 void compact(int Index) {
     dbconn::Globals& g = dbconn::globals();
     if (g.DbPath.isEmpty()) {
         tell(NoDatabase);
         return;
     }
-    if (!commitPendingEdits()) return;
-    dbconn::CloseDatabase();
     platform::Services& ui = platform::services();
     const QString title =
         Index == 4 ? QStringLiteral("设置数据库密码") : QStringLiteral("压缩与修复数据库");
+    // The compacted copy is written in this program's own format; a file
+    // made by Access would no longer open there afterwards.
+    if (isAccessFile(g.DbPath) &&
+        ui.MsgBox(
+            QStringLiteral("“") + g.DbPath +
+                QStringLiteral("”是由Access创建的原始格式文件。\n"
+                               "完成后它将以本程序的格式保存，Access等其他程序将无法再打开它。"
+                               "是否继续？"),
+            platform::mb::YesNo, title) != platform::mb::Yes)
+        return;
+    if (!commitPendingEdits()) return;
+    dbconn::CloseDatabase();
     const QString oldPassword = ui.InputBox(OldPasswordPrompt, title, QString());
     const QString newPassword = ui.InputBox(NewPasswordPrompt, title, QString());
 
