@@ -2,6 +2,8 @@
 
 #include "datawin/TableLoader.h"
 #include "designer/Designer.h"
+#include "frame/Commands.h"
+#include "frame/MDI.h"
 #include "home/start.h"
 
 namespace app {
@@ -12,6 +14,8 @@ void installProgramModules() {
     datawin::install();
     home::install();
     designer::install();
+    // The file, edit, view and tool commands of the frame.
+    if (frame::MDI* mdi = frame::mainFrame()) frame::installCommands(*mdi);
 }
 
 } // namespace app

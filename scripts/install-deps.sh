@@ -11,6 +11,7 @@ packages=(
   fonts-noto-cjk xvfb xauth
   mdbtools
   mingw-w64-tools
+  libxlsxwriter-dev python3-openpyxl
 )
 
 missing=()
