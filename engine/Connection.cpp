@@ -3,11 +3,21 @@
 #include "ConnectionString.h"
 #include "Messages.h"
 #include "core/Database.h"
+#include "sqlite/Sqlite3.h"
 
 namespace engine {
 
 struct Connection::State_ {
     std::shared_ptr<Database> db;
+    std::function<bool()> progress;
+
+    // SQLite keeps a pointer to `progress`; the registration must not outlive
+    // it, and recordsets may keep the database open after this state is gone.
+    void clearProgress() {
+        if (db && progress) sqlite3_progress_handler(db->handle(), 0, nullptr, nullptr);
+        progress = nullptr;
+    }
+    ~State_() { clearProgress(); }
 };
 
 Connection::Connection() : d(std::make_shared<State_>()) {}
@@ -20,6 +30,7 @@ void Connection::Open(const std::string& connectionString) {
 
 void Connection::Close() {
     if (!d->db) msg::raise(msg::ConnectionClosed);
+    d->clearProgress();
     d->db.reset();
 }
 
@@ -40,6 +51,24 @@ Recordset Connection::OpenSchema(int schema) {
 
 std::string Connection::DataSource() const {
     return d->db ? d->db->path() : std::string();
+}
+
+void Connection::SetProgressHandler(std::function<bool()> handler, int instructions) {
+    if (!d->db) msg::raise(msg::ConnectionClosed);
+    d->clearProgress();
+    if (!handler) return;
+    d->progress = std::move(handler);
+    sqlite3_progress_handler(
+        d->db->handle(), instructions < 1 ? 1 : instructions,
+        [](void* p) -> int {
+            // A failure must not unwind through SQLite: it stops the statement.
+            try {
+                return (*static_cast<std::function<bool()>*>(p))() ? 1 : 0;
+            } catch (...) {
+                return 1;
+            }
+        },
+        &d->progress);
 }
 
 void Connection::CreateDatabase(const std::string& path, const std::string& password) {
