@@ -2,6 +2,7 @@
 
 #include "datawin/TableLoader.h"
 #include "home/start.h"
+#include "search/Form4.h"
 
 namespace app {
 
@@ -10,6 +11,7 @@ void installProgramModules() {
     // through it.
     datawin::install();
     home::install();
+    search::install();
 }
 
 } // namespace app
