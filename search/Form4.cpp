@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace search {
 
 namespace {
@@ -337,7 +339,7 @@ void Form4::runStatement(const QString& sql, bool typedByUser) {
                     Busy->show();
                     lastPump = now - 1000;
                 }
-                if (now - lastPump >= 40) {
+                if (now - lastPump >= PumpIntervalMs) {
                     lastPump = now;
                     QCoreApplication::processEvents(QEventLoop::AllEvents |
                                                     QEventLoop::X11ExcludeTimers);
@@ -404,8 +406,15 @@ void ShowSmartSearch() {
         return;
     }
     delete theForm.data();
-    auto* form = new Form4(frame::mainFrame());
+    frame::MDI* mdi = frame::mainFrame();
+    auto* form = new Form4(mdi);
     form->setAttribute(Qt::WA_DeleteOnClose);
+    // Beside the frame's middle, where it hides the least of the data windows.
+    if (mdi) {
+        const QRect frameRect = mdi->frameGeometry();
+        form->move(frameRect.x() + std::max(0, frameRect.width() - form->width() - 40),
+                   frameRect.y() + std::max(0, (frameRect.height() - form->height()) / 2));
+    }
     theForm = form;
     form->Form_Load();
     if (!form->Loaded()) delete form; // refused: no database open

@@ -70,6 +70,7 @@ public:
     // Long statements: the busy indicator appears after this many
     // milliseconds; its cancel button stops the statement.
     int BusyDelayMs = 400;
+    int PumpIntervalMs = 40; // how often the indicator answers the user meanwhile
     BusyIndicator* Busy = nullptr;
     bool Running() const { return running_; }
     void CancelRunning();
