@@ -226,7 +226,7 @@ void Form4::cb1_Click() {
     QStringList fields;
     const bool listed = platform::ignoreFailures([&] {
         dbconn::Globals& g = dbconn::globals();
-        if (!g.DbConn) throw engine::EngineError(3704, "no connection");
+        if (!g.DbConn) engine::msg::raise(engine::msg::ConnectionClosed);
         // Only the field names are needed, not the rows of a large table.
         engine::Recordset rs = g.DbConn->Execute(
             (QStringLiteral("select * from [") + table + QStringLiteral("] where 1=0"))
