@@ -170,6 +170,8 @@ Form4::Form4(QWidget* parent) : QWidget(parent, Qt::Window) {
     resize(420, 420);
 
     connect(cb1, &QComboBox::activated, this, [this](int) { cb1_Click(); });
+    // Enter in the fragment box searches, as the search button does.
+    connect(Text1, &QLineEdit::returnPressed, this, [this] { C_Click(0); });
     connect(Cb2, &QComboBox::activated, this, [this](int) { Cb2_Click(); });
     for (int i = 0; i < 2; ++i)
         connect(C[static_cast<std::size_t>(i)], &QPushButton::clicked, this,
