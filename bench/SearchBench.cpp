@@ -103,33 +103,37 @@ void plainSearch(benchmark::State& s, const Fragment& f) {
     sqlite3_close(db);
 }
 
+// Prints, after the usual table, wall-clock and processor times side by side
+// with the engine-to-SQLite ratio. With repetitions the means are used.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const auto& r : runs)
-            times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+        for (const auto& r : runs) {
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "mean") continue;
+            const std::string name = r.run_name.str();
+            times_[name] = {r.GetAdjustedRealTime(), r.GetAdjustedCPUTime()};
+        }
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\n%-10s %12s %14s %12s %8s\n", "fragment", "engine", "engine+cancel", "sqlite",
-                    "ratio");
+        std::printf("\n%-10s %22s %22s %22s %14s\n", "fragment", "engine (wall/cpu)",
+                    "engine+cancel", "sqlite", "ratio (cpu)");
         for (const Fragment& f : fragments) {
             const std::string l = f.label;
-            const double e = find("Engine/" + l), h = find("EngineCancellable/" + l),
-                         p = find("Plain/" + l);
-            std::printf("%-10s %10.1fms %12.1fms %10.1fms %8.2f\n", f.label, e, h, p,
-                        p > 0 ? e / p : 0.0);
+            const Time e = times_["Engine/" + l], h = times_["EngineCancellable/" + l],
+                       p = times_["Plain/" + l];
+            std::printf("%-10s %9.0f /%7.0f ms %9.0f /%7.0f ms %9.0f /%7.0f ms %8.2f %5.2f\n",
+                        f.label, e.wall, e.cpu, h.wall, h.cpu, p.wall, p.cpu,
+                        p.cpu > 0 ? e.cpu / p.cpu : 0.0, p.cpu > 0 ? h.cpu / p.cpu : 0.0);
         }
     }
 
 private:
-    double find(const std::string& prefix) {
-        for (const auto& [name, t] : times_)
-            if (name.rfind(prefix, 0) == 0) return t;
-        return 0;
-    }
-    std::map<std::string, double> times_;
+    struct Time {
+        double wall = 0, cpu = 0;
+    };
+    std::map<std::string, Time> times_;
 };
 
 } // namespace
