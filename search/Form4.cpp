@@ -321,6 +321,9 @@ void Form4::runStatement(const QString& sql, bool typedByUser) {
         return;
     }
     if (!confirmDatabase()) return;
+    // The free-SQL window's rows are about to be replaced: a row being typed
+    // there is written first (or the user chooses to keep editing).
+    if (g.hooks.CommitPendingEdits && !g.hooks.CommitPendingEdits()) return;
 
     // While the statement runs, the engine calls back now and then: after a
     // moment the busy indicator appears and the user may cancel. Events are
