@@ -128,7 +128,8 @@ BusyIndicator::BusyIndicator(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     Caption = new QLabel(QStringLiteral("正在查询，请稍候……"), this);
     Bar = new QProgressBar(this);
-    Bar->setRange(0, 0); // no end known: a moving bar
+    // No end is known: the bar fills and starts again.
+    Bar->setRange(0, 20);
     Bar->setTextVisible(false);
     Cancel = new QPushButton(QStringLiteral("取消"), this);
     layout->addWidget(Caption);
@@ -138,6 +139,12 @@ BusyIndicator::BusyIndicator(QWidget* parent) : QDialog(parent) {
     row->addWidget(Cancel);
     layout->addLayout(row);
     setFixedWidth(280);
+}
+
+void BusyIndicator::Tick(qint64 elapsedMs) {
+    Bar->setValue(static_cast<int>(elapsedMs / 100 % 21));
+    Caption->setText(QStringLiteral("正在查询，请稍候……（已用 ") +
+                     QString::number(elapsedMs / 1000) + QStringLiteral(" 秒）"));
 }
 
 Form4::Form4(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -346,6 +353,7 @@ void Form4::runStatement(const QString& sql, bool typedByUser) {
                 }
                 if (now - lastPump >= PumpIntervalMs) {
                     lastPump = now;
+                    Busy->Tick(now);
                     QCoreApplication::processEvents(QEventLoop::AllEvents |
                                                     QEventLoop::X11ExcludeTimers);
                 }

@@ -28,6 +28,9 @@ class BusyIndicator : public QDialog {
     Q_OBJECT
 public:
     explicit BusyIndicator(QWidget* parent = nullptr);
+    // Moves the bar on and shows the time taken so far. The indicator is
+    // driven by the running statement, since timers wait meanwhile.
+    void Tick(qint64 elapsedMs);
     QLabel* Caption = nullptr;
     QProgressBar* Bar = nullptr;
     QPushButton* Cancel = nullptr;
