@@ -5,6 +5,7 @@
 #include "frame/Commands.h"
 #include "frame/MDI.h"
 #include "home/start.h"
+#include "search/Form4.h"
 
 namespace app {
 
@@ -16,6 +17,7 @@ void installProgramModules() {
     designer::install();
     // The file, edit, view and tool commands of the frame.
     if (frame::MDI* mdi = frame::mainFrame()) frame::installCommands(*mdi);
+    search::install();
 }
 
 } // namespace app

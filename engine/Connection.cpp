@@ -4,12 +4,22 @@
 #include "Messages.h"
 #include "core/Database.h"
 #include "sqlite/SqliteDb.h"
+#include "sqlite/Sqlite3.h"
 
 namespace engine {
 
 struct Connection::State_ {
     std::shared_ptr<Database> db;
     int transactions = 0; // open BeginTrans levels
+    std::function<bool()> progress;
+
+    // SQLite keeps a pointer to `progress`; the registration must not outlive
+    // it, and recordsets may keep the database open after this state is gone.
+    void clearProgress() {
+        if (db && progress) sqlite3_progress_handler(db->handle(), 0, nullptr, nullptr);
+        progress = nullptr;
+    }
+    ~State_() { clearProgress(); }
 };
 
 namespace {
@@ -31,6 +41,7 @@ void Connection::Close() {
     // Work left in an open transaction is not kept, as with Jet.
     while (d->transactions > 0)
         RollbackTrans();
+    d->clearProgress();
     d->db.reset();
 }
 
@@ -73,6 +84,24 @@ Recordset Connection::OpenSchema(int schema) {
 
 std::string Connection::DataSource() const {
     return d->db ? d->db->path() : std::string();
+}
+
+void Connection::SetProgressHandler(std::function<bool()> handler, int instructions) {
+    if (!d->db) msg::raise(msg::ConnectionClosed);
+    d->clearProgress();
+    if (!handler) return;
+    d->progress = std::move(handler);
+    sqlite3_progress_handler(
+        d->db->handle(), instructions < 1 ? 1 : instructions,
+        [](void* p) -> int {
+            // A failure must not unwind through SQLite: it stops the statement.
+            try {
+                return (*static_cast<std::function<bool()>*>(p))() ? 1 : 0;
+            } catch (...) {
+                return 1;
+            }
+        },
+        &d->progress);
 }
 
 void Connection::CreateDatabase(const std::string& path, const std::string& password) {

@@ -2,6 +2,7 @@
 
 #include "Recordset.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,14 @@ public:
     int BeginTrans();
     void CommitTrans();
     void RollbackTrans();
+
+    // Long statements: while set, `handler` is called about every
+    // `instructions` steps of the database's virtual machine, for every
+    // statement on this connection and on recordsets opened over it. When it
+    // returns true the running statement stops and fails with an
+    // EngineError, leaving the file as it was. An empty handler removes it;
+    // closing the connection removes it too. Requires an open connection.
+    void SetProgressHandler(std::function<bool()> handler, int instructions = 1000);
 
     // Creates a new, empty database file (SQLCipher-encrypted when password
     // is not empty). Refuses an existing path. Throws EngineError.
