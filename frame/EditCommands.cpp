@@ -100,13 +100,6 @@ QString currentTableName() {
     return dbconn::SqlName(g().CurrentTable);
 }
 
-bool confirmDeletion(const QString& what) {
-    return platform::services().MsgBox(
-               QStringLiteral("确实要删除表“") + g().CurrentTable + QStringLiteral("”的") + what +
-                   QStringLiteral("吗？删除后无法恢复。"),
-               platform::mb::YesNo, QStringLiteral("删除记录")) == platform::mb::Yes;
-}
-
 void deleteFirst(int rows) {
     engine::Recordset rs;
     rs.Open(QStringLiteral("select top %1 * from ").arg(rows).toStdString() +
@@ -281,9 +274,7 @@ void edit1(MDI& mdi, int Index) {
         tell(NoDatabase);
         return;
     }
-    if (!confirmDeletion(all ? QStringLiteral("全部记录")
-                             : QStringLiteral("前%1条记录").arg(first)))
-        return;
+    // The bulk deletions ask nothing: choosing the item is the decision.
     if (all)
         g().DbConn->Execute("delete * from " + currentTableName().toStdString());
     else

@@ -31,20 +31,14 @@ TEST_F(EditCommands, DeletingTheFirstRowsOrAllRowsShowsWhatIsLeft) {
         g().DbConn->Execute("insert into Many values (" + std::to_string(i) + ")");
     g().CurrentTable = QStringLiteral("Many");
 
-    // Asked first; No keeps every row.
-    services->msgAnswers = {platform::mb::No};
-    mdi->edit1_Click(2);
-    EXPECT_EQ(rowCount(shop, "Many"), 30);
-
-    services->msgAnswers = {platform::mb::Yes};
-    mdi->edit1_Click(2); // "删除前100条记录" on 30 rows
+    mdi->edit1_Click(2); // "删除前100条记录" on 30 rows, without a question
+    EXPECT_TRUE(services->messages.empty());
     EXPECT_EQ(rowCount(shop, "Many"), 0);
     ASSERT_TRUE(freeSql());
     EXPECT_TRUE(status().startsWith(QStringLiteral("总条数：0")));
     EXPECT_EQ(freeSql()->windowTitle(), QStringLiteral("select * from Many"));
 
     g().CurrentTable = QStringLiteral("Orders");
-    services->msgAnswers = {platform::mb::Yes};
     mdi->edit1_Click(1); // "删除当前表全部记录"
     EXPECT_EQ(rowCount(shop, "Orders"), 0);
     EXPECT_TRUE(status().startsWith(QStringLiteral("总条数：0")));
@@ -61,7 +55,6 @@ TEST_F(EditCommands, TopFiveHundredOfATableWithABlankInItsName) {
     for (int i = 1; i <= 3; ++i)
         g().DbConn->Execute("insert into [Order Lines] values (" + std::to_string(i) + ")");
     g().CurrentTable = QStringLiteral("Order Lines");
-    services->msgAnswers = {platform::mb::Yes};
     mdi->edit1_Click(3);
     EXPECT_EQ(rowCount(shop, "[Order Lines]"), 0);
 }
@@ -159,8 +152,8 @@ TEST_F(EditCommands, RefreshRereadsTheActiveWindowAndCancelDropsPendingChanges) 
 
 TEST_F(EditCommands, FieldAndTableItemsReachTheDesignerAndTheSearch) {
     QStringList reached;
-    mdi->Routes.ShowStructureView = [&] { reached << QStringLiteral("4"); };
-    mdi->Routes.ShowFieldEditor = [&] { reached << QStringLiteral("5"); };
+    mdi->Routes.ShowFieldEditor = [&] { reached << QStringLiteral("4"); };
+    mdi->Routes.ShowStructureView = [&] { reached << QStringLiteral("5"); };
     mdi->Routes.ShowSmartSearch = [&] { reached << QStringLiteral("search"); };
     for (int i = 8; i <= 17; ++i)
         if (i != 13 && i != 15) mdi->edit_Click(i);
@@ -169,7 +162,7 @@ TEST_F(EditCommands, FieldAndTableItemsReachTheDesignerAndTheSearch) {
     EXPECT_EQ(reached, QStringList({"4", "4", "4", "4", "search", "search", "4"}));
 
     // Without the designer, the design view asks for a table first.
-    mdi->Routes.ShowStructureView = nullptr;
+    mdi->Routes.ShowFieldEditor = nullptr;
     mdi->SQ_Click(4);
     EXPECT_EQ(services->messageTexts(), QStringList{cmd::SelectTableFirst});
 }

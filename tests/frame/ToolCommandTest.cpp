@@ -90,7 +90,9 @@ TEST_F(ToolCommands, CompactionWithEachCombinationOfOldAndNewPassword) {
         EXPECT_EQ(services->exitRequests, 1);
         EXPECT_EQ(services->messageTexts().last(), cmd::CompactDone);
         EXPECT_TRUE(opensWith(path, QString::fromUtf8(c.after)));
-        if (*c.after) EXPECT_FALSE(opensWith(path, QString()));
+        if (*c.after) {
+            EXPECT_FALSE(opensWith(path, QString()));
+        }
         EXPECT_TRUE(testdb::schemaNames(path, QString::fromUtf8(c.after)).contains("Big"));
         EXPECT_TRUE(leftovers(path).isEmpty()) << leftovers(path).join(' ').toStdString();
     }
