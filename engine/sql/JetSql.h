@@ -72,7 +72,7 @@ struct SelectShape {
 
 // What the translator may know of the database's columns, so that Currency
 // (stored as an exact count of 1/10,000 units) is computed exactly.
-enum class ColumnKind { Unknown, Integer, Currency, Other };
+enum class ColumnKind { Unknown, Integer, Currency, Number, Other }; // Number: other numbers
 
 class SchemaInfo {
 public:

@@ -287,43 +287,58 @@ private:
     bool forView_ = false;
     int nested_ = 0; // inside a subquery, derived table or INSERT's SELECT
     std::map<std::string, std::string> sourceOf_; // lower-case alias or name -> table
-    std::vector<std::string> sourceNames_;
+    // A table read by the statement and the tokens that see it: the
+    // parentheses around its FROM (the whole statement at the top).
+    struct Scoped {
+        std::string table;
+        std::size_t from = 0, to = 0;
+    };
+    std::vector<Scoped> sources_;
 
     // Collects the tables a statement reads and their aliases before it is
     // read: the select list comes before its FROM.
     void scanSources() {
+        std::vector<std::size_t> match(t_.size(), t_.size()), open;
+        for (std::size_t k = 0; k < t_.size(); ++k) {
+            if (t_[k].kind != TokenKind::Punct) continue;
+            if (t_[k].text == "(") open.push_back(k);
+            if (t_[k].text == ")" && !open.empty()) {
+                match[open.back()] = k;
+                open.pop_back();
+            }
+        }
+        open.clear();
         bool inFrom = false;
+        auto add = [&](std::size_t k) {
+            const Token& n = t_[k];
+            if (!isName(n)) return;
+            const std::size_t from = open.empty() ? 0 : open.back();
+            sources_.push_back({n.value, from, open.empty() ? t_.size() : match[from]});
+            sourceOf_[text::toLower(n.value)] = n.value;
+            std::size_t a = k + 1;
+            if (a < t_.size() && isWord(t_[a], "AS")) ++a;
+            if (a < t_.size() && isName(t_[a]) && !isReservedWord(t_[a]))
+                sourceOf_[text::toLower(t_[a].value)] = n.value;
+        };
         for (std::size_t k = 0; k + 1 < t_.size(); ++k) {
             const Token& tk = t_[k];
+            if (tk.kind == TokenKind::Punct && tk.text == "(") open.push_back(k);
+            if (tk.kind == TokenKind::Punct && tk.text == ")") {
+                if (!open.empty()) open.pop_back();
+                inFrom = false;
+            }
             if (tk.kind == TokenKind::Word) {
                 const std::string up = upperAscii(tk.text);
                 if (up == "FROM" || up == "JOIN" || up == "UPDATE" || up == "INTO") {
                     inFrom = up != "INTO"; // INSERT INTO t names one table
-                    const Token& n = t_[k + 1];
-                    if (!isName(n)) continue;
-                    sourceNames_.push_back(n.value);
-                    sourceOf_[text::toLower(n.value)] = n.value;
-                    std::size_t a = k + 2;
-                    if (a < t_.size() && isWord(t_[a], "AS")) ++a;
-                    if (a < t_.size() && isName(t_[a]) && !isReservedWord(t_[a]))
-                        sourceOf_[text::toLower(t_[a].value)] = n.value;
+                    add(k + 1);
                     continue;
                 }
                 if (up == "WHERE" || up == "GROUP" || up == "ORDER" || up == "HAVING" ||
                     up == "UNION" || up == "SELECT" || up == "ON" || up == "SET")
                     inFrom = false;
             }
-            if (inFrom && tk.kind == TokenKind::Punct && tk.text == ",") {
-                const Token& n = t_[k + 1];
-                if (!isName(n)) continue;
-                sourceNames_.push_back(n.value);
-                sourceOf_[text::toLower(n.value)] = n.value;
-                std::size_t a = k + 2;
-                if (a < t_.size() && isWord(t_[a], "AS")) ++a;
-                if (a < t_.size() && isName(t_[a]) && !isReservedWord(t_[a]))
-                    sourceOf_[text::toLower(t_[a].value)] = n.value;
-            }
-            if (tk.kind == TokenKind::Punct && tk.text == ")") inFrom = false;
+            if (inFrom && tk.kind == TokenKind::Punct && tk.text == ",") add(k + 1);
         }
     }
 
@@ -334,10 +349,12 @@ private:
             return it == sourceOf_.end() ? ColumnKind::Unknown
                                          : schema_->columnKind(it->second, column);
         }
-        // Unqualified: the one kind the statement's tables agree on.
+        // Unqualified: the one kind the tables in view agree on.
+        const std::size_t at = p_ > 0 ? p_ - 1 : 0;
         ColumnKind found = ColumnKind::Unknown;
-        for (const auto& t : sourceNames_) {
-            const ColumnKind k = schema_->columnKind(t, column);
+        for (const auto& src : sources_) {
+            if (at < src.from || at > src.to) continue;
+            const ColumnKind k = schema_->columnKind(src.table, column);
             if (k == ColumnKind::Unknown) continue;
             if (found != ColumnKind::Unknown && found != k) return ColumnKind::Unknown;
             found = k;
@@ -352,6 +369,7 @@ private:
             e.type = ValueType::Number;
             e.integral = true;
         }
+        if (k == ColumnKind::Number) e.type = ValueType::Number;
     }
 
     // A number literal as a Currency count, when it is one exactly.
@@ -1155,6 +1173,7 @@ SelectCore Parser::parseSelectCore() {
             if (!item.amountSql.empty()) {
                 item.sql = item.amountSql;
                 item.amountSql.clear();
+                item.explicitAlias = true; // a plain column keeps its name
             }
     // Two plain columns of the same name get their table's name, as Jet names
     // them ("A.ID", "B.ID").
@@ -1316,6 +1335,7 @@ void Parser::translateSelect() {
             if (st.cores.size() > 1) { // the parts of a UNION must agree
                 item.sql = item.amountSql;
                 item.amountSql.clear();
+                item.explicitAlias = true;
             } else if (!item.plainColumn) {
                 out_.currencyColumns.push_back(item.name);
             }
