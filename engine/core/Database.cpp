@@ -302,6 +302,7 @@ private:
             return c.type.legacyReal ? sql::ColumnKind::Other : sql::ColumnKind::Currency;
         if (isIntegerCode(c.type.code) && c.type.code != adtype::Boolean)
             return sql::ColumnKind::Integer;
+        if (isFloatCode(c.type.code)) return sql::ColumnKind::Number;
         return sql::ColumnKind::Other;
     }
 

@@ -87,6 +87,12 @@ TEST_F(TempDbTest, CurrencyIsAnExactCount) {
     EXPECT_DOUBLE_EQ(scalar(c, "SELECT d FROM 合计").toDouble(), 0.006);
     EXPECT_EQ(scalar(c, "SELECT Count(*) FROM 零钱 WHERE 金额 IN (SELECT 金额 FROM 零钱)").toInt(),
               10);
+    EXPECT_DOUBLE_EQ(scalar(c, "SELECT Max(x.金额) FROM (SELECT 金额 FROM 零钱) AS x").toDouble(),
+                     0.0003);
+    EXPECT_DOUBLE_EQ(
+        scalar(c, "SELECT Max(金额) FROM (SELECT 金额 FROM 零钱 UNION SELECT 0 FROM 零钱)")
+            .toDouble(),
+        0.0003);
 
     // Out of range is refused, naming the column; nothing is stored.
     for (const char* sql : {"INSERT INTO 订单 (单价) VALUES (1e15)",
@@ -391,6 +397,12 @@ TEST_F(TempDbTest, LongChainsOfOneOperatorRun) {
     for (int i = 1; i <= 200; ++i)
         sum += " + " + std::to_string(i);
     EXPECT_EQ(scalar(c, sum).toInt(), 20100);
+    c.Execute("CREATE TABLE n (x DOUBLE, y LONG)");
+    c.Execute("INSERT INTO n VALUES (0.5, 2)");
+    std::string columns = "SELECT x";
+    for (int i = 1; i < 150; ++i)
+        columns += i % 2 ? " + y" : " - x";
+    EXPECT_DOUBLE_EQ(scalar(c, columns + " FROM n").toDouble(), 0.5 + 75 * 2 - 74 * 0.5);
     std::string ands = "SELECT Count(*) FROM t WHERE a > 0";
     for (int i = 1; i < 1000; ++i)
         ands += " AND a > " + std::to_string(-i);
