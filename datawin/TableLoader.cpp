@@ -22,7 +22,6 @@ QPointer<Form1> theDefaultForm;
 
 // Out-of-range slot, numbered as the subscript failure of the desktop
 // runtime.
-constexpr int SubscriptOutOfRange = 9;
 
 // Puts a new data window into the frame's child area (or on its own when
 // there is no frame) and loads it.
@@ -93,9 +92,8 @@ void ShowTable(const QString& source, int slot) {
         g.CurrentTable == QStringLiteral("请选择并打开数据表"))
         return;
     if (slot < 0 || slot > LastTableSlot)
-        throw engine::EngineError(SubscriptOutOfRange,
-                                  "下标越界：窗口编号 " + std::to_string(slot) + " 不在 0 到 " +
-                                      std::to_string(LastTableSlot) + " 之间。");
+        engine::msg::raise(engine::msg::SubscriptOutOfRange,
+                           {std::to_string(slot), std::to_string(LastTableSlot)});
 
     if (!g.DbConn) engine::msg::raise(engine::msg::ConnectionClosed);
     g.SharedRs.Open(source.toStdString(), *g.DbConn, engine::cursor::Keyset,

@@ -38,6 +38,7 @@ QString CreateSavedQueryTableSql() {
 
 void OpenConnection() {
     Globals& g = globals();
+    int emptyAnswers = 0; // cancelled (or empty) prompts in a row
     for (;;) {
         const std::string connectionString = utf8(ConnectionString());
         g.DbConn.emplace();
@@ -50,20 +51,30 @@ void OpenConnection() {
             failure = e;
         } catch (const std::exception& e) {
             failure.emplace(engine::msg::EngineFailure.number,
-                            engine::msg::format(engine::msg::EngineFailure, {e.what()}));
+                            engine::msg::format(engine::msg::EngineFailure, {"-"}), e.what());
         }
 
         // The way out of the prompt: the attempt with END has been made.
         if (g.DbPassword == QLatin1String("END") || g.DbPassword == QLatin1String("end"))
             platform::services().End();
 
-        if (failure && fromUtf8(failure->what()).contains(QStringLiteral("密码"))) {
+        // Ask again only for a password problem, decided by the failure's
+        // number. An encrypted file cannot be told from a damaged one; a user
+        // who cancels such a prompt twice in a row gives up, and the failure
+        // ("密码不正确，或文件已损坏") stands, so a damaged file cannot keep the
+        // prompt up forever.
+        const bool passwordProblem =
+            failure &&
+            (failure->number() == engine::msg::WrongPassword.number ||
+             (failure->number() == engine::msg::PasswordOrDamaged.number && emptyAnswers < 2));
+        if (passwordProblem) {
             try {
                 g.DbConn->Close();
             } catch (...) {
             }
             g.DbConn.reset();
             g.DbPassword = platform::services().InputBox(PasswordPrompt, PasswordTitle, QString());
+            emptyAnswers = g.DbPassword.isEmpty() ? emptyAnswers + 1 : 0;
             continue;
         }
         g.LastOpenFailure = failure;

@@ -1,6 +1,8 @@
 #include "Value.h"
 
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -21,7 +23,87 @@ Value Value::currency(std::int64_t scaled) {
 }
 
 Value Value::currencyFromDouble(double d) {
-    return currency(static_cast<std::int64_t>(std::llround(d * 10000.0)));
+    if (!currencyFits(d)) return currency(d < 0 ? INT64_MIN : INT64_MAX);
+    return currency(static_cast<std::int64_t>(std::nearbyint(d * 10000.0)));
+}
+
+bool Value::currencyFits(double d) {
+    // 2^63 / 10^4, with the rounding of the last unit left to nearbyint.
+    return std::isfinite(d) && d * 10000.0 < 9223372036854775807.0 &&
+           d * 10000.0 >= -9223372036854775808.0;
+}
+
+bool Value::parseCurrency(const std::string& raw, std::int64_t& scaled) {
+    std::size_t i = raw.find_first_not_of(" \t");
+    const std::size_t end = raw.find_last_not_of(" \t");
+    if (i == std::string::npos) return false;
+    bool neg = false;
+    if (raw[i] == '-' || raw[i] == '+') neg = raw[i++] == '-';
+    std::string digits; // all digits, the decimal point removed
+    int pointAt = -1;
+    for (; i <= end; ++i) {
+        const char c = raw[i];
+        if (c >= '0' && c <= '9')
+            digits += c;
+        else if (c == '.' && pointAt < 0)
+            pointAt = static_cast<int>(digits.size());
+        else if (c == ',' && pointAt < 0)
+            continue; // digit groups
+        else
+            break;
+    }
+    if (digits.empty()) return false;
+    int exponent = 0;
+    if (i <= end && (raw[i] == 'e' || raw[i] == 'E')) {
+        ++i;
+        bool eneg = false;
+        if (i <= end && (raw[i] == '-' || raw[i] == '+')) eneg = raw[i++] == '-';
+        if (i > end) return false;
+        int e = 0;
+        for (; i <= end && raw[i] >= '0' && raw[i] <= '9'; ++i)
+            if ((e = e * 10 + (raw[i] - '0')) > 400) return false;
+        exponent = eneg ? -e : e;
+    }
+    if (i <= end) return false;
+    // value = digits * 10^(exponent - decimals); we want value * 10^4.
+    const int decimals = pointAt < 0 ? 0 : static_cast<int>(digits.size()) - pointAt;
+    const int shift = exponent - decimals + 4;
+    std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) {
+        scaled = 0;
+        return true;
+    }
+    digits = digits.substr(first);
+    if (shift >= 0) {
+        if (static_cast<int>(digits.size()) + shift > 19) return false;
+        digits.append(static_cast<std::size_t>(shift), '0');
+        unsigned __int128 v = 0;
+        for (char c : digits)
+            v = v * 10 + static_cast<unsigned>(c - '0');
+        const unsigned __int128 limit = neg ? 9223372036854775808ull : 9223372036854775807ull;
+        if (v > limit) return false;
+        scaled = neg ? static_cast<std::int64_t>(-static_cast<__int128>(v))
+                     : static_cast<std::int64_t>(v);
+        return true;
+    }
+    // Drop -shift digits, rounding half to even.
+    const std::size_t drop = static_cast<std::size_t>(-shift);
+    std::string kept = digits.size() > drop ? digits.substr(0, digits.size() - drop) : "";
+    std::string gone = digits.size() > drop ? digits.substr(digits.size() - drop)
+                                            : std::string(drop - digits.size(), '0') + digits;
+    if (kept.size() > 19) return false;
+    unsigned __int128 v = 0;
+    for (char c : kept)
+        v = v * 10 + static_cast<unsigned>(c - '0');
+    const bool above =
+        gone[0] > '5' || (gone[0] == '5' && gone.find_first_not_of('0', 1) != std::string::npos);
+    const bool half = gone[0] == '5' && gone.find_first_not_of('0', 1) == std::string::npos;
+    if (above || (half && (v % 2) == 1)) ++v;
+    const unsigned __int128 limit = neg ? 9223372036854775808ull : 9223372036854775807ull;
+    if (v > limit) return false;
+    scaled =
+        neg ? static_cast<std::int64_t>(-static_cast<__int128>(v)) : static_cast<std::int64_t>(v);
+    return true;
 }
 
 Value Value::date(std::string canonical) {
@@ -85,7 +167,7 @@ double Value::toDouble() const {
 
 std::int64_t Value::currencyScaled() const {
     if (kind_ == Kind::Currency) return std::get<std::int64_t>(data_);
-    return static_cast<std::int64_t>(std::llround(toDouble() * 10000.0));
+    return currencyFromDouble(toDouble()).currencyScaled();
 }
 
 const std::string& Value::text() const {

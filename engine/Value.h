@@ -13,7 +13,8 @@ namespace engine {
 // Storage conventions inside the database file (SQLite):
 //   boolean  -> INTEGER -1 / 0 (Jet's True is -1)
 //   date     -> TEXT 'yyyy-MM-dd HH:mm:ss'
-//   currency -> REAL, rounded to 4 decimals
+//   currency -> INTEGER, an exact count of 1/10,000 units (files written
+//               before kept REAL amounts; those are converted when read)
 class Value {
 public:
     enum class Kind { Empty, Null, Boolean, Integer, Double, Currency, Date, Text, Bytes };
@@ -30,7 +31,14 @@ public:
     static Value null();
     // Currency in units of 1/10000.
     static Value currency(std::int64_t scaled);
+    // Rounded to 1/10,000 (half to even); callers check currencyFits first.
     static Value currencyFromDouble(double v);
+    // Whether an amount lies within Currency's range, +-922,337,203,685,477.5807.
+    static bool currencyFits(double v);
+    // Reads decimal text ("-1234567890123.4567", "1e3") exactly into 1/10,000
+    // units, rounding further decimals half to even. False when the text is
+    // not a number or lies outside Currency's range.
+    static bool parseCurrency(const std::string& text, std::int64_t& scaled);
     // A date in the canonical text form 'yyyy-MM-dd HH:mm:ss'; callers pass
     // text already in that form (see normalizeDateText).
     static Value date(std::string canonical);

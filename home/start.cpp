@@ -4,6 +4,7 @@
 #include "ProgramFiles.h"
 
 #include "dbconn/Database.h"
+#include "engine/Messages.h"
 #include "frame/MDI.h"
 #include "platform/Services.h"
 #include "platform/Twips.h"
@@ -665,7 +666,9 @@ void start::L_Click(int Index) {
 
     const QString source = templatePath(name);
     if (!QFileInfo(source).isFile()) {
-        ui.MsgBox(QStringLiteral("找不到模板文件：") + source, platform::mb::OkOnly, QString());
+        ui.MsgBox(QString::fromStdString(
+                      engine::msg::format(engine::msg::TemplateNotFound, {source.toStdString()})),
+                  platform::mb::OkOnly, QString());
         return;
     }
     const QString target = workingCopyPath();

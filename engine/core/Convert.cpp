@@ -40,8 +40,11 @@ Value fromStorage(const Value& raw, int type) {
         if (raw.kind() == Value::Kind::Text) return Value::date(raw.text());
         return raw;
     case adtype::Currency:
-        if (raw.kind() == Value::Kind::Integer || raw.kind() == Value::Kind::Double)
-            return Value::currencyFromDouble(raw.toDouble());
+        // An exact count; a REAL is an amount as older files kept it.
+        if (raw.kind() == Value::Kind::Integer) return Value::currency(raw.toInt());
+        if (raw.kind() == Value::Kind::Double)
+            return Value::currencyFits(raw.toDouble()) ? Value::currencyFromDouble(raw.toDouble())
+                                                       : raw;
         return raw;
     case adtype::Single:
     case adtype::Double:
@@ -126,20 +129,54 @@ Value toStorage(const Value& v, const ColumnMeta& column) {
         }
         return Value(static_cast<std::int64_t>(number() != 0 ? -1 : 0));
     }
-    case adtype::Single:
-    case adtype::Double:
-    case adtype::Numeric:
-        return Value(number());
-    case adtype::Currency: {
+    case adtype::Single: {
         const double d = number();
-        return Value(std::round(d * 10000.0) / 10000.0);
+        if (std::fabs(d) > 3.4028234663852886e38) msg::raise(msg::OutOfRange, {name, v.toText()});
+        return Value(d);
+    }
+    case adtype::Double:
+        return Value(number());
+    case adtype::Numeric: {
+        // Rounded to the scale; the digits before the point must fit.
+        double d = number();
+        const double p = std::pow(10.0, column.type.scale);
+        d = std::round(d * p) / p;
+        if (std::fabs(d) >= std::pow(10.0, column.type.precision - column.type.scale))
+            msg::raise(msg::OutOfRange, {name, v.toText()});
+        return Value(d);
+    }
+    case adtype::Currency: {
+        std::int64_t scaled = 0;
+        bool fits = true;
+        switch (v.kind()) {
+        case Value::Kind::Currency:
+            scaled = v.currencyScaled();
+            break;
+        case Value::Kind::Boolean:
+        case Value::Kind::Integer: {
+            const std::int64_t i = v.toInt();
+            fits = !__builtin_mul_overflow(i, std::int64_t{10000}, &scaled);
+            break;
+        }
+        case Value::Kind::Text:
+            if (Value::parseCurrency(v.text(), scaled)) break;
+            [[fallthrough]];
+        default: {
+            const double d = number(); // refuses what is not a number
+            fits = Value::currencyFits(d);
+            if (fits) scaled = Value::currencyFromDouble(d).currencyScaled();
+        }
+        }
+        if (!fits) msg::raise(msg::OutOfRange, {name, v.toText()});
+        if (column.type.legacyReal) return Value(static_cast<double>(scaled) / 10000.0);
+        return Value::currency(scaled);
     }
     case adtype::Date: {
         if (v.kind() == Value::Kind::Date) return Value(v.text());
         std::string canonical;
         if (v.kind() == Value::Kind::Text && normalizeDateText(v.text(), canonical))
             return Value(canonical);
-        return mismatch();
+        msg::raise(msg::NotADate, {name, v.toText()});
     }
     case adtype::VarBinary:
     case adtype::LongVarBinary:

@@ -9,7 +9,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
+#include <cerrno>
+#include <cstdlib>
+
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace engine {
@@ -69,41 +74,68 @@ std::shared_ptr<Database> Database::open(const std::string& path, const std::str
     const bool writable =
         access(path.c_str(), W_OK) == 0 && (perms & fs::perms::owner_write) != fs::perms::none;
     d->readOnly_ = !writable;
+    // A journal left beside the file means its last change was not finished
+    // (a crash, a killed program): SQLite rolls it back on the first read.
+    const bool uncleanClose = fs::exists(path + "-journal", ec) || fs::exists(path + "-wal", ec);
     const int flags =
         (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_FULLMUTEX;
     int rc = sqlite3_open_v2(path.c_str(), &d->db_, flags, nullptr);
-    if (rc != SQLITE_OK) msg::raise(msg::CannotOpen, {path, sqlite3_errstr(rc)});
+    if (rc != SQLITE_OK) msg::raiseWithDetail(msg::CannotOpen, {path}, sqlite3_errstr(rc));
     sqlite3_extended_result_codes(d->db_, 0);
+    // Wait for another program's transaction before calling the file locked,
+    // already for the first read.
+    sqlite3_busy_timeout(d->db_, 5000);
 
     if (kind == FileKind::Unknown) {
         // Not a plain SQLite file: it must be one encrypted with the password.
-        if (password.empty()) msg::raise(msg::WrongPassword);
+        // A wrong key and a damaged (or random) file cannot be told apart.
+        if (password.empty()) msg::raise(msg::PasswordOrDamaged, {path});
         sqlite3_key(d->db_, password.data(), static_cast<int>(password.size()));
         rc = probe(d->db_);
-        if (rc == SQLITE_NOTADB) msg::raise(msg::WrongPassword);
+        if (rc == SQLITE_NOTADB) msg::raise(msg::PasswordOrDamaged, {path});
     } else {
         // A file without password opens whatever password is given, as Jet's do.
+        // Its header says SQLite, so a failure to read it is damage.
         rc = probe(d->db_);
-        if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT) msg::raise(msg::NotADatabase, {path});
+        if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
+            msg::raiseWithDetail(msg::Corrupt, {path}, sqlite3_errmsg(d->db_));
     }
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) msg::raise(msg::DatabaseBusy, {path});
     if (rc != SQLITE_OK) sqlite::raiseFromSqlite(d->db_, rc, path);
 
-    sqlite3_busy_timeout(d->db_, 2000);
+    // After a change that was not finished, check the file before letting it
+    // be written: a damaged file opens read-only and says so. A file closed
+    // cleanly is not checked (the check reads every page).
+    if (uncleanClose && writable) {
+        std::string verdict;
+        {
+            Statement qc(d->db_, "PRAGMA quick_check(1)");
+            try {
+                if (qc.step()) verdict = qc.columnText(0);
+            } catch (const EngineError& e) {
+                verdict = e.detail();
+            }
+        }
+        if (verdict != "ok") {
+            d->damaged_ = true;
+            d->readOnly_ = true;
+        }
+    }
+
     sql::registerJetFunctions(d->db_);
+    sqlite3_set_authorizer(d->db_, &Database::authorize, d.get());
     return d;
 }
 
 void Database::create(const std::string& path, const std::string& password) {
     if (path.empty()) msg::raise(msg::EmptyPath);
     std::error_code ec;
-    if (fs::exists(path, ec)) msg::raise(msg::TableExists, {path});
+    if (fs::exists(path, ec)) msg::raise(msg::DatabaseExists, {path});
     sqlite3* db = nullptr;
     int rc =
         sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close(db);
-        msg::raise(msg::CannotOpen, {path, sqlite3_errstr(rc)});
+        msg::raiseWithDetail(msg::CannotOpen, {path}, sqlite3_errstr(rc));
     }
     if (!password.empty()) sqlite3_key(db, password.data(), static_cast<int>(password.size()));
     try {
@@ -122,6 +154,7 @@ Database::~Database() {
 
 void Database::requireWritable() const {
     if (jetFile_) msg::raise(msg::JetFileReadOnly, {path_});
+    if (damaged_) msg::raise(msg::DamagedReadOnly, {path_});
     if (readOnly_) msg::raise(msg::ReadOnlyFile, {path_});
 }
 
@@ -175,18 +208,28 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
     case sql::StatementKind::Empty:
         msg::raise(msg::Syntax, {"空语句"});
     case sql::StatementKind::Select:
-    case sql::StatementKind::BareName:
-        return openSelect(sql::translate(jet), jet, lockType);
+    case sql::StatementKind::BareName: {
+        const sql::Translation t = translate(jet);
+        rejectSqliteDialect(jet, t);
+        checkUserSql(t.sqlite);
+        return openSelect(t, jet, lockType);
+    }
     case sql::StatementKind::SelectInto: {
         requireWritable();
-        selectInto(sql::translate(jet), affected);
+        const sql::Translation t = translate(jet);
+        rejectSqliteDialect(jet, t);
+        checkUserSql(t.sqlite);
+        selectInto(t, affected);
         return Recordset();
     }
     case sql::StatementKind::Insert:
     case sql::StatementKind::Update:
     case sql::StatementKind::Delete: {
+        const sql::Translation t = translate(jet);
+        rejectSqliteDialect(jet, t);
+        checkUserSql(t.sqlite);
         requireWritable();
-        const long n = runAction(sql::translate(jet));
+        const long n = runAction(t);
         if (affected) *affected = n;
         return Recordset();
     }
@@ -204,7 +247,7 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
     }
     case sql::StatementKind::Other:
         // The translator says precisely what it cannot read (a crosstab, ...).
-        sql::translate(jet);
+        translate(jet);
         msg::raise(msg::Syntax, {jet});
     default: {
         requireWritable();
@@ -214,17 +257,149 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
     }
 }
 
+namespace {
+
+// Column kinds for the translator, read from the engine's metadata once per
+// statement. A saved query's column is known by the table column behind it.
+class SchemaOf : public sql::SchemaInfo {
+public:
+    explicit SchemaOf(sqlite3* db) : db_(db) {}
+
+    sql::ColumnKind columnKind(const std::string& table, const std::string& column) const override {
+        const TableMeta* meta = load(table);
+        if (meta) {
+            const ColumnMeta* c = meta->column(column);
+            if (!c) return sql::ColumnKind::Unknown;
+            return kindOf(*c);
+        }
+        // A saved query: the table column its result column comes from.
+        try {
+            Statement st(db_, "SELECT * FROM " + quoteName(table) + " LIMIT 0");
+            for (int i = 0; i < st.columnCount(); ++i) {
+                if (!sameName(st.columnName(i), column)) continue;
+                const std::string origin = st.originTable(i);
+                const TableMeta* m = origin.empty() ? nullptr : load(origin);
+                const ColumnMeta* c = m ? m->column(st.originColumn(i)) : nullptr;
+                return c ? kindOf(*c) : sql::ColumnKind::Other;
+            }
+        } catch (const EngineError&) {
+        }
+        return sql::ColumnKind::Unknown;
+    }
+
+    std::vector<std::pair<std::string, sql::ColumnKind>>
+    columns(const std::string& table) const override {
+        std::vector<std::pair<std::string, sql::ColumnKind>> out;
+        if (const TableMeta* meta = load(table))
+            for (const auto& c : meta->columns)
+                out.emplace_back(c.name, kindOf(c));
+        return out;
+    }
+
+private:
+    static sql::ColumnKind kindOf(const ColumnMeta& c) {
+        if (c.type.code == adtype::Currency)
+            return c.type.legacyReal ? sql::ColumnKind::Other : sql::ColumnKind::Currency;
+        if (isIntegerCode(c.type.code) && c.type.code != adtype::Boolean)
+            return sql::ColumnKind::Integer;
+        if (isFloatCode(c.type.code)) return sql::ColumnKind::Number;
+        return sql::ColumnKind::Other;
+    }
+
+    const TableMeta* load(const std::string& table) const {
+        std::string key = table;
+        std::transform(key.begin(), key.end(), key.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        auto it = cache_.find(key);
+        if (it == cache_.end()) it = cache_.emplace(key, metadata::load(db_, table)).first;
+        return it->second ? &*it->second : nullptr;
+    }
+
+    sqlite3* db_;
+    mutable std::map<std::string, std::optional<TableMeta>> cache_;
+};
+
+} // namespace
+
+sql::Translation Database::translate(const std::string& jet, bool forView) const {
+    SchemaOf schema(db_);
+    return sql::translate(jet, &schema, forView);
+}
+
+int Database::authorize(void* self, int action, const char* a, const char*, const char*,
+                        const char* inner) {
+    auto* d = static_cast<Database*>(self);
+    // The engine's own statements and its triggers are not guarded.
+    if (!d->guard_ || inner) return SQLITE_OK;
+    auto refuse = [&](const msg::Message& m, const char* name) {
+        d->refusal_ = &m;
+        d->refusedName_ = name ? name : "";
+        return SQLITE_DENY;
+    };
+    auto sqliteOwn = [](const char* t) {
+        return t && std::string(t).size() >= 7 && sameName(std::string(t).substr(0, 7), "sqlite_");
+    };
+    switch (action) {
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+        if (a && metadata::isSystemName(a)) return refuse(msg::SystemTable, a);
+        break;
+    case SQLITE_READ:
+        // SQLite's schema tables are not Jet's.
+        if (sqliteOwn(a)) return refuse(msg::UnknownTable, a);
+        break;
+    default:
+        break;
+    }
+    return SQLITE_OK;
+}
+
+void Database::rejectSqliteDialect(const std::string& jet, const sql::Translation& t) {
+    const auto tokens = sql::tokenize(jet);
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const auto& tk = tokens[i];
+        if (tk.kind == sql::TokenKind::Operator && tk.text == "||")
+            msg::raise(msg::Syntax, {"“||”不是 Jet SQL 的运算符，连接文本请用 &"});
+        if (tk.kind != sql::TokenKind::Word && tk.kind != sql::TokenKind::QuotedName) continue;
+        if (!sameName(tk.value, "rowid") && !sameName(tk.value, "oid") &&
+            !sameName(tk.value, "_rowid_"))
+            continue;
+        // SQLite's hidden row number, unless a table really has a field so named.
+        bool real = false;
+        for (const auto& name : t.tables)
+            if (auto meta = table(name); meta && meta->column(tk.value)) real = true;
+        if (!real) msg::raise(msg::UnknownField, {tk.value});
+    }
+}
+
+void Database::checkUserSql(const std::string& sqliteSql) {
+    guard_ = true;
+    refusal_ = nullptr;
+    struct Off {
+        bool& g;
+        ~Off() { g = false; }
+    } off{guard_};
+    try {
+        Statement st(db_, sqliteSql);
+    } catch (const EngineError&) {
+        if (refusal_) msg::raise(*refusal_, {refusedName_});
+        throw;
+    }
+}
+
 Recordset Database::openSelect(const sql::Translation& t, const std::string& source, int lockType) {
     const bool writable = lockType != lock::ReadOnly && !readOnly_;
     if (t.shape.singleSource) {
         if (auto meta = table(t.shape.sourceName))
-            return Recordset::fromSource(std::make_unique<KeysetSource>(shared_from_this(),
-                                                                        std::move(*meta), t.shape,
-                                                                        writable),
-                                         source, writable ? lockType : lock::ReadOnly);
+            return Recordset::fromSource(
+                std::make_unique<KeysetSource>(shared_from_this(), std::move(*meta), t.shape,
+                                               writable, t.currencyColumns),
+                source, writable ? lockType : lock::ReadOnly);
     }
-    return Recordset::fromSource(std::make_unique<QuerySource>(shared_from_this(), t.sqlite),
-                                 source, lock::ReadOnly);
+    return Recordset::fromSource(
+        std::make_unique<QuerySource>(shared_from_this(), t.sqlite, t.currencyColumns), source,
+        lock::ReadOnly);
 }
 
 long Database::runAction(const sql::Translation& t) {
@@ -247,16 +422,89 @@ void Database::compactInto(const std::string& target, const std::string& passwor
     // ATTACH cannot create a file on a connection opened without the create
     // flag, but it takes an empty existing file as a new database. A
     // genuine Jet file lives in memory, and its copy becomes a native file.
+    //
+    // All or nothing: the copy is written to a temporary file beside the
+    // target, synced, checked, and only then given the target's name. A
+    // failed or killed compaction leaves no file under that name.
     if (!jetFile_) requireWritable();
-    { std::ofstream touch(target, std::ios::binary); }
-    sqlite::exec(db_, "ATTACH DATABASE " + sqlite::quoteText(target) + " AS tk_compacted KEY " +
-                          sqlite::quoteText(password));
-    struct Detach {
-        sqlite3* db;
-        ~Detach() { sqlite3_exec(db, "DETACH DATABASE tk_compacted", nullptr, nullptr, nullptr); }
-    } detach{db_};
-    Statement st(db_, "SELECT sqlcipher_export('tk_compacted')");
-    st.run();
+    const fs::path dest(target);
+    std::string pattern =
+        (dest.has_parent_path() ? dest.parent_path() / ("." + dest.filename().string())
+                                : fs::path("." + dest.filename().string()))
+            .string() +
+        ".compact-XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) msg::raise(msg::CannotOpen, {target});
+    close(fd);
+    const std::string tmp = pattern;
+    struct Cleanup {
+        std::string path;
+        bool keep = false;
+        ~Cleanup() {
+            if (keep) return;
+            std::error_code ec;
+            fs::remove(path, ec);
+            fs::remove(path + "-journal", ec);
+        }
+    } cleanup{tmp};
+
+    {
+        sqlite::exec(db_, "ATTACH DATABASE " + sqlite::quoteText(tmp) + " AS tk_compacted KEY " +
+                              sqlite::quoteText(password));
+        struct Detach {
+            sqlite3* db;
+            ~Detach() {
+                sqlite3_exec(db, "DETACH DATABASE tk_compacted", nullptr, nullptr, nullptr);
+            }
+        } detach{db_};
+        Statement st(db_, "SELECT sqlcipher_export('tk_compacted')");
+        st.run();
+    }
+
+    // The copy must open with its password and pass the integrity check.
+    {
+        sqlite3* check = nullptr;
+        int rc = sqlite3_open_v2(tmp.c_str(), &check, SQLITE_OPEN_READONLY, nullptr);
+        std::string verdict;
+        if (rc == SQLITE_OK) {
+            if (!password.empty())
+                sqlite3_key(check, password.data(), static_cast<int>(password.size()));
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(check, "PRAGMA quick_check(1)", -1, &st, nullptr) == SQLITE_OK &&
+                sqlite3_step(st) == SQLITE_ROW) {
+                const auto* v = sqlite3_column_text(st, 0);
+                verdict = v ? reinterpret_cast<const char*>(v) : "";
+            }
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(check);
+        if (verdict != "ok") msg::raise(msg::CompactFailed, {target, "副本没有通过完整性检查"});
+    }
+    {
+        const int f = ::open(tmp.c_str(), O_RDONLY | O_CLOEXEC);
+        if (f < 0 || fsync(f) != 0) {
+            if (f >= 0) close(f);
+            msg::raise(msg::CompactFailed, {target, "无法把副本写入磁盘"});
+        }
+        close(f);
+    }
+    // link() refuses an existing target, so a file that appeared meanwhile
+    // is not replaced.
+    if (link(tmp.c_str(), target.c_str()) != 0) {
+        if (errno == EEXIST) msg::raise(msg::DestinationExists, {target});
+        std::error_code ec;
+        if (fs::exists(target, ec)) msg::raise(msg::DestinationExists, {target});
+        fs::rename(tmp, target, ec); // a file system without hard links
+        if (ec) msg::raise(msg::CompactFailed, {target, "无法把副本改为目标文件名"});
+        cleanup.keep = true;
+    }
+    // The new name reaches the disk with its directory.
+    const std::string dir = dest.has_parent_path() ? dest.parent_path().string() : ".";
+    const int d = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (d >= 0) {
+        fsync(d);
+        close(d);
+    }
 }
 
 } // namespace engine

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Messages.h"
 #include "engine/Recordset.h"
 #include "engine/schema/TableMeta.h"
 #include "engine/sql/JetSql.h"
@@ -28,6 +29,9 @@ public:
     const std::string& path() const { return path_; }
     bool readOnly() const { return readOnly_; }
     bool isJetFile() const { return jetFile_; }
+    // True when the file failed the check made after an unfinished change:
+    // it is open read-only.
+    bool damaged() const { return damaged_; }
 
     // Runs a Jet statement. Row-returning statements give an open recordset;
     // others a closed one, with the number of rows they changed.
@@ -38,6 +42,17 @@ public:
     // Throws msg::UnknownTable when absent.
     TableMeta requireTable(const std::string& name) const;
     void requireWritable() const;
+
+    // Translates a Jet statement knowing this database's columns (exact
+    // Currency). forView: the text of a saved query.
+    sql::Translation translate(const std::string& jet, bool forView = false) const;
+
+    // Prepares SQLite text translated from a user's statement once with the
+    // dialect guard on: writes to the engine's metadata tables, SQLite's own
+    // tables and the hidden rowid are refused with the engine's texts.
+    void checkUserSql(const std::string& sqliteSql);
+    // Refuses what only SQLite reads: the || operator, the hidden rowid.
+    void rejectSqliteDialect(const std::string& jet, const sql::Translation& t);
 
     // Recreates the views of saved select queries from their Jet text (after
     // a table was renamed, dropped or rebuilt). Queries whose tables are gone
@@ -62,6 +77,13 @@ private:
     sqlite3* db_ = nullptr;
     std::string path_;
     bool readOnly_ = false;
+    bool damaged_ = false;
+    // The dialect guard (see checkUserSql) and what it refused.
+    bool guard_ = false;
+    const msg::Message* refusal_ = nullptr;
+    std::string refusedName_;
+    static int authorize(void* self, int action, const char* a, const char* b, const char* db,
+                         const char* inner);
     bool jetFile_ = false; // a genuine Jet file, held as a read-only copy in memory
     int executeDepth_ = 0;
     friend class DdlRunner;

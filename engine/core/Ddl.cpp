@@ -29,6 +29,16 @@ std::string generatedKeyName(const TableMeta& meta) {
     }
 }
 
+// The engine's own tables are read-only to statements.
+void refuseSystemTable(const std::string& name) {
+    if (metadata::isSystemName(name)) msg::raise(msg::SystemTable, {name});
+}
+
+// A new table or query may not take a name the engine reserves for itself.
+void refuseReservedName(const std::string& name) {
+    if (metadata::isSystemName(name)) msg::raise(msg::ReservedName, {name});
+}
+
 void checkName(const std::string& name) {
     if (name.empty() || name.size() > 192 || name.find_first_of("[]!`.\"") != std::string::npos ||
         name.front() == ' ')
@@ -151,6 +161,7 @@ public:
 
     void operator()(const sql::CreateTable& ct) {
         checkName(ct.name);
+        refuseReservedName(ct.name);
         if (nameTaken(h_, ct.name)) msg::raise(msg::TableExists, {ct.name});
         if (ct.columns.empty()) msg::raise(msg::Syntax, {"表“" + ct.name + "”至少需要一个字段"});
         TableMeta meta;
@@ -171,10 +182,8 @@ public:
 
     void operator()(const sql::DropTable& dt) {
         auto meta = db_.table(dt.name);
-        if (!meta || metadata::isSystemName(meta->name)) {
-            if (metadata::findQuery(h_, dt.name)) msg::raise(msg::UnknownTable, {dt.name});
-            msg::raise(msg::UnknownTable, {dt.name});
-        }
+        if (!meta) msg::raise(msg::UnknownTable, {dt.name});
+        refuseSystemTable(meta->name);
         sqlite::Transaction tx(h_);
         sqlite::exec(h_, "DROP TABLE " + quoteName(meta->name));
         metadata::remove(h_, meta->name);
@@ -183,7 +192,7 @@ public:
 
     void operator()(const sql::AlterTable& at) {
         TableMeta old = db_.requireTable(at.table);
-        if (metadata::isSystemName(old.name)) msg::raise(msg::UnknownTable, {at.table});
+        refuseSystemTable(old.name);
         TableMeta meta = old;
         std::vector<ColumnSource> sources = sameColumns(old);
 
@@ -253,6 +262,7 @@ public:
 
     void operator()(const sql::CreateIndex& ci) {
         TableMeta old = db_.requireTable(ci.table);
+        refuseSystemTable(old.name);
         TableMeta meta = old;
         checkName(ci.name);
         KeyMeta k;
@@ -275,6 +285,7 @@ public:
 
     void operator()(const sql::DropIndex& di) {
         TableMeta old = db_.requireTable(di.table);
+        refuseSystemTable(old.name);
         TableMeta meta = old;
         const int k = meta.keyIndex(di.name);
         if (k < 0) msg::raise(msg::UnknownConstraint, {meta.name, di.name});
@@ -284,6 +295,7 @@ public:
 
     void operator()(const sql::CreateProcedure& cp) {
         checkName(cp.name);
+        refuseReservedName(cp.name);
         if (nameTaken(h_, cp.name)) msg::raise(msg::QueryExists, {cp.name});
         const auto kind = sql::classify(cp.body);
         const bool isSelect = kind == sql::StatementKind::Select;
@@ -294,9 +306,14 @@ public:
             msg::raise(msg::Syntax, {"CREATE VIEW 只能保存 SELECT 查询：" + cp.body});
         std::string sqliteSql;
         if (isSelect || kind == sql::StatementKind::Insert || kind == sql::StatementKind::Update ||
-            kind == sql::StatementKind::Delete || kind == sql::StatementKind::SelectInto)
-            sqliteSql = sql::translate(cp.body).sqlite; // refuses what cannot be read
-        else
+            kind == sql::StatementKind::Delete || kind == sql::StatementKind::SelectInto) {
+            // Refuses what cannot be read, and a query that uses itself.
+            const sql::Translation t = db_.translate(cp.body, true);
+            refuseSelfReference(cp.name, t.tables);
+            db_.rejectSqliteDialect(cp.body, t);
+            if (isSelect) db_.checkUserSql(t.sqlite);
+            sqliteSql = t.sqlite;
+        } else
             sql::parseDdl(cp.body);
         sqlite::Transaction tx(h_);
         metadata::ensure(h_);
@@ -319,7 +336,9 @@ public:
     // Rebuild with a renamed table or column: used by the catalogue.
     void renameTable(const std::string& from, const std::string& to) {
         TableMeta old = db_.requireTable(from);
+        refuseSystemTable(old.name);
         checkName(to);
+        refuseReservedName(to);
         if (!sameName(from, to) && nameTaken(h_, to)) msg::raise(msg::TableExists, {to});
         TableMeta meta = old;
         meta.name = to;
@@ -332,6 +351,7 @@ public:
 
     void renameColumn(const std::string& table, const std::string& from, const std::string& to) {
         TableMeta old = db_.requireTable(table);
+        refuseSystemTable(old.name);
         const int idx = old.columnIndex(from);
         if (idx < 0) msg::raise(msg::UnknownField, {from});
         checkName(to);
@@ -350,6 +370,29 @@ public:
     }
 
 private:
+    // A saved query may not read itself, directly or through other saved
+    // queries: it could never be run.
+    void refuseSelfReference(const std::string& name, const std::vector<std::string>& tables) {
+        std::vector<std::string> pending = tables, seen;
+        while (!pending.empty()) {
+            const std::string t = pending.back();
+            pending.pop_back();
+            if (sameName(t, name)) msg::raise(msg::SelfReference, {name});
+            bool known = false;
+            for (const auto& s : seen)
+                if (sameName(s, t)) known = true;
+            if (known || seen.size() > 1000) continue;
+            seen.push_back(t);
+            auto q = metadata::findQuery(h_, t);
+            if (!q) continue;
+            try {
+                for (const auto& u : sql::translate(q->jet).tables)
+                    pending.push_back(u);
+            } catch (const EngineError&) {
+            }
+        }
+    }
+
     long rowCount(const std::string& table) {
         Statement st(h_, "SELECT count(*) FROM " + quoteName(table));
         return st.step() ? static_cast<long>(st.columnInt(0)) : 0;
@@ -373,11 +416,24 @@ private:
         rebuild(old, meta, sameColumns(old));
     }
 
-    void rebuild(const TableMeta& old, const TableMeta& meta,
-                 const std::vector<ColumnSource>& sources) {
+    void rebuild(const TableMeta& old, const TableMeta& newMeta,
+                 const std::vector<ColumnSource>& newSources) {
+        // The rebuilt table keeps Currency exactly; REAL amounts of an older
+        // file are converted on the way.
+        TableMeta meta = newMeta;
+        for (auto& c : meta.columns)
+            c.type.legacyReal = false;
+        std::vector<ColumnSource> sources = newSources;
+        for (auto& s : sources)
+            if (s.oldIndex >= 0 &&
+                old.columns[static_cast<std::size_t>(s.oldIndex)].type.legacyReal)
+                s.convert = true;
         sqlite::Transaction tx(h_);
         metadata::ensure(h_);
-        const std::string tmp = "__tk_rebuild_" + meta.name;
+        // A name no table has: a user's table may be called anything.
+        std::string tmp = "__tk_rebuild_" + meta.name;
+        for (int n = 2; nameTaken(h_, tmp); ++n)
+            tmp = "__tk_rebuild_" + meta.name + "_" + std::to_string(n);
         materialize(h_, meta, tmp);
 
         bool anyConvert = false;
@@ -535,7 +591,7 @@ void Database::refreshViews() {
         if (!q.isSelect) continue;
         std::string sqliteSql;
         try {
-            sqliteSql = sql::translate(q.jet).sqlite;
+            sqliteSql = translate(q.jet, true).sqlite;
         } catch (const EngineError&) {
             continue;
         }
@@ -546,6 +602,7 @@ void Database::refreshViews() {
 
 void Database::selectInto(const sql::Translation& t, long* affected) {
     checkName(t.intoTable);
+    refuseReservedName(t.intoTable);
     if (nameTaken(db_, t.intoTable)) msg::raise(msg::TableExists, {t.intoTable});
     TableMeta meta;
     meta.name = t.intoTable;

@@ -137,7 +137,7 @@ std::shared_ptr<Database> Database::openJet(const std::string& path, const std::
     d->jetFile_ = true;
     int rc =
         sqlite3_open_v2(":memory:", &d->db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc != SQLITE_OK) msg::raise(msg::CannotOpen, {path, sqlite3_errstr(rc)});
+    if (rc != SQLITE_OK) msg::raiseWithDetail(msg::CannotOpen, {path}, sqlite3_errstr(rc));
     sql::registerJetFunctions(d->db_);
     sqlite::Transaction tx(d->db_);
     metadata::ensure(d->db_);

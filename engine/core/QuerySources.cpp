@@ -75,7 +75,8 @@ void PageCache::clear() {
 // ---- KeysetSource ----------------------------------------------------------
 
 KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
-                           const sql::SelectShape& shape, bool writable)
+                           const sql::SelectShape& shape, bool writable,
+                           const std::vector<std::string>& currencyColumns)
     : db_(std::move(db)), table_(std::move(table)), writable_(writable) {
     sqlite3* h = db_->handle();
     const std::string ref = shape.sourceRef.empty() ? quoteName(table_.name) : shape.sourceRef;
@@ -120,6 +121,8 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
             f.writable = writable_ && !c.type.autoIncrement;
         } else {
             f.type = adtype::Variant;
+            for (const auto& name : currencyColumns)
+                if (sameName(name, f.name)) f.type = adtype::Currency;
         }
         fields_.push_back(std::move(f));
     }
@@ -297,7 +300,8 @@ void KeysetSource::remove(long index) {
 
 // ---- QuerySource -----------------------------------------------------------
 
-QuerySource::QuerySource(std::shared_ptr<Database> db, std::string sqliteSql)
+QuerySource::QuerySource(std::shared_ptr<Database> db, std::string sqliteSql,
+                         const std::vector<std::string>& currencyColumns)
     : db_(std::move(db)), sql_(std::move(sqliteSql)) {
     sqlite3* h = db_->handle();
     Statement probe(h, sql_);
@@ -317,6 +321,9 @@ QuerySource::QuerySource(std::shared_ptr<Database> db, std::string sqliteSql)
                 }
             }
         }
+        if (f.type == adtype::Variant)
+            for (const auto& name : currencyColumns)
+                if (sameName(name, f.name)) f.type = adtype::Currency;
         if (f.type == adtype::Variant && hasRow) f.type = adTypeOfStorage(probe.columnValue(i));
         fields_.push_back(std::move(f));
     }

@@ -36,8 +36,9 @@ private:
 // million-row table opens at once and is read only where it is looked at.
 class KeysetSource : public RowSource {
 public:
+    // currencyColumns: computed results holding Currency counts (by name).
     KeysetSource(std::shared_ptr<Database> db, TableMeta table, const sql::SelectShape& shape,
-                 bool writable);
+                 bool writable, const std::vector<std::string>& currencyColumns = {});
     const std::vector<FieldInfo>& fields() const override { return fields_; }
     long count() const override { return static_cast<long>(keys_.size()); }
     std::vector<Value> row(long index) override;
@@ -72,7 +73,8 @@ private:
 // read a page at a time.
 class QuerySource : public RowSource {
 public:
-    QuerySource(std::shared_ptr<Database> db, std::string sqliteSql);
+    QuerySource(std::shared_ptr<Database> db, std::string sqliteSql,
+                const std::vector<std::string>& currencyColumns = {});
     const std::vector<FieldInfo>& fields() const override { return fields_; }
     long count() const override { return count_; }
     std::vector<Value> row(long index) override;

@@ -5,7 +5,6 @@
 #include "engine/Messages.h"
 #include "engine/Recordset.h"
 #include "engine/jet/JetInternal.h"
-#include "engine/jet/JetMessages.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -633,8 +632,7 @@ JetFile JetFile::open(const std::string& path, const std::string& password) {
     auto s = std::make_shared<JetState>();
     s->path = path;
     s->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (s->fd < 0)
-        engine::msg::raise(engine::msg::CannotOpen, {path, "没有读取该文件的权限或文件被占用"});
+    if (s->fd < 0) engine::msg::raise(engine::msg::CannotOpen, {path});
     s->fileSize = static_cast<std::uint64_t>(st.st_size);
 
     std::uint8_t h[0x20] = {};
@@ -644,7 +642,8 @@ JetFile JetFile::open(const std::string& path, const std::string& password) {
 
     const int version = h[0x14];
     s->layout = version == 0 ? Layout::forJet3() : Layout::forJet4(4096);
-    if (version > 0x0C) engine::msg::raise(msg::UnsupportedFormat, {path, std::to_string(version)});
+    if (version > 0x0C)
+        engine::msg::raise(engine::msg::UnsupportedFormat, {path, std::to_string(version)});
     const std::uint32_t pageSize = s->layout.pageSize;
     if (s->fileSize < 3ull * pageSize)
         corrupt(path, "文件只有 " + u32text(s->fileSize) + " 字节，不足以容纳数据库的系统页面");
@@ -666,7 +665,23 @@ JetFile JetFile::open(const std::string& path, const std::string& password) {
     }
     const std::string stored = passwordText(*s, hp);
     s->header.hasPassword = !stored.empty();
-    if (s->header.hasPassword && stored != password) engine::msg::raise(engine::msg::WrongPassword);
+    if (s->header.hasPassword && stored != password) {
+        // A damaged header decodes to a "password" of noise: say the file is
+        // damaged, not that the password is wrong, unless the stored password
+        // is plain text and the rest of the file reads.
+        bool plausible = stored.size() <= 80;
+        for (unsigned char c : stored)
+            if (c < 0x20 || c == 0x7F) plausible = false;
+        if (plausible) {
+            try {
+                loadCatalog(s);
+            } catch (const engine::EngineError&) {
+                plausible = false;
+            }
+        }
+        if (!plausible) corrupt(path, "文件头已损坏");
+        engine::msg::raise(engine::msg::WrongPassword);
+    }
 
     loadCatalog(s);
     return JetFile(std::move(s));

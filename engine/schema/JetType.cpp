@@ -217,7 +217,7 @@ JetType resolveType(const sql::TypeSpec& spec, const std::string& column) {
 }
 
 const char* sqliteAffinity(int code) {
-    if (isIntegerCode(code)) return "INTEGER";
+    if (isIntegerCode(code) || code == adtype::Currency) return "INTEGER";
     if (isFloatCode(code)) return "REAL";
     if (code == adtype::VarBinary || code == adtype::LongVarBinary) return "BLOB";
     return "TEXT";
@@ -247,12 +247,28 @@ std::string typeCheck(const JetType& t, const std::string& column) {
     case adtype::Boolean:
         return named("type", "boolean", "typeof(" + c + ")='integer'");
     case adtype::Single:
+        return named("type", "number", "typeof(" + c + ") IN ('integer','real')") + " " +
+               named("range", "single", "abs(" + c + ") <= 3.4028234663852886e38");
     case adtype::Double:
-    case adtype::Currency:
-    case adtype::Numeric:
         return named("type", "number", "typeof(" + c + ") IN ('integer','real')");
+    case adtype::Currency:
+        // An exact count of 1/10,000 units.
+        return named("type", "number", "typeof(" + c + ")='integer'");
+    case adtype::Numeric: {
+        // The value is rounded to the scale after it is stored (a trigger);
+        // what may not fit are the digits before the decimal point.
+        std::string limit = "1";
+        for (int i = 0; i < t.precision - t.scale; ++i)
+            limit += "0";
+        return named("type", "number", "typeof(" + c + ") IN ('integer','real')") + " " +
+               named("range", "numeric",
+                     "abs(round(" + c + ", " + std::to_string(t.scale) + ")) < " + limit + ".0");
+    }
     case adtype::Date:
-        return named("type", "date", "datetime(" + c + ")=" + c);
+        // A date, or text or a number that converts to one (made canonical
+        // by a trigger after it is stored).
+        return named("type", "date",
+                     "jet_isdate(" + c + ") <> 0 OR typeof(" + c + ") IN ('integer','real')");
     case adtype::VarBinary:
         return named("len", std::to_string(t.size), "length(" + c + ")<=" + std::to_string(t.size));
     default:

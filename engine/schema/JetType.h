@@ -15,6 +15,9 @@ struct JetType {
     int precision = 0;
     int scale = 0;
     bool autoIncrement = false;
+    // A Currency column of a file written before amounts were kept exactly:
+    // SQLite holds REAL amounts, not counts of 1/10,000 (read from the file).
+    bool legacyReal = false;
     long long seed = 1;
     long long increment = 1;
 };

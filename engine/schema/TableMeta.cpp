@@ -178,6 +178,18 @@ std::optional<TableMeta> load(sqlite3* db, const std::string& table) {
             if (st.columnType(10) != SQLITE_NULL) c.defaultJet = st.columnText(10);
             meta.columns.push_back(std::move(c));
         }
+        // Currency columns of older files hold REAL amounts.
+        bool anyCurrency = false;
+        for (const auto& c : meta.columns)
+            anyCurrency = anyCurrency || c.type.code == adtype::Currency;
+        if (anyCurrency) {
+            Statement info(db, "PRAGMA table_info(" + quoteName(meta.name) + ")");
+            while (info.step()) {
+                auto* c = const_cast<ColumnMeta*>(meta.column(info.columnText(1)));
+                if (c && c->type.code == adtype::Currency && sameName(info.columnText(2), "REAL"))
+                    c->type.legacyReal = true;
+            }
+        }
         Statement ks(db, "SELECT KeyName, KeyType, IsUnique, Columns, Descending, RefTable, "
                          "RefColumns FROM MSysKeys WHERE TableName=?1 ORDER BY rowid");
         ks.bindText(1, meta.name);
@@ -305,7 +317,14 @@ std::string createTableSql(const TableMeta& meta, const std::string& sqliteName)
         // Counters are filled by a trigger after the row is inserted, so they
         // cannot be NOT NULL in SQLite's eyes.
         if ((c.required || inPk) && !c.type.autoIncrement) sql += " NOT NULL";
-        if (c.defaultJet)
+        std::int64_t counts = 0;
+        if (c.defaultJet && c.type.code == adtype::Currency && !c.type.legacyReal)
+            // Currency is kept as a count of 1/10,000.
+            sql += " DEFAULT " +
+                   (Value::parseCurrency(*c.defaultJet, counts)
+                        ? std::to_string(counts)
+                        : "(jet_cscale(" + sql::translateExpression(*c.defaultJet) + "))");
+        else if (c.defaultJet)
             sql += " DEFAULT (" + sql::translateExpression(*c.defaultJet) + ")";
         else if (c.type.code == adtype::Boolean)
             sql += " DEFAULT 0";
@@ -336,6 +355,33 @@ std::vector<std::string> createIndexSql(const TableMeta& meta) {
 
 std::vector<std::string> createTriggerSql(const TableMeta& meta) {
     std::vector<std::string> out;
+    // Values stored in Jet's form whichever way they were written: every
+    // true value of a Yes/No column as -1, a date as its canonical text, a
+    // Numeric rounded to its scale.
+    for (const auto& c : meta.columns) {
+        const std::string col = quoteName(c.name);
+        std::string when, to;
+        if (c.type.code == adtype::Boolean) {
+            when = "NEW." + col + " NOT IN (0, -1)";
+            to = "-1";
+        } else if (c.type.code == adtype::Date) {
+            when = "NEW." + col + " IS NOT jet_cdate(NEW." + col + ")";
+            to = "jet_cdate(" + col + ")";
+        } else if (c.type.code == adtype::Numeric) {
+            const std::string r = "round(NEW." + col + ", " + std::to_string(c.type.scale) + ")";
+            when = "NEW." + col + " IS NOT " + r;
+            to = "round(" + col + ", " + std::to_string(c.type.scale) + ")";
+        } else {
+            continue;
+        }
+        const std::string t = quoteName(meta.name);
+        const std::string body = " FOR EACH ROW WHEN " + when + " BEGIN UPDATE " + t + " SET " +
+                                 col + " = " + to + " WHERE rowid = NEW.rowid; END";
+        out.push_back("CREATE TRIGGER " + quoteName(meta.name + "::norm::" + c.name) +
+                      " AFTER INSERT ON " + t + body);
+        out.push_back("CREATE TRIGGER " + quoteName(meta.name + "::normset::" + c.name) +
+                      " AFTER UPDATE OF " + col + " ON " + t + body);
+    }
     for (const auto& c : meta.columns) {
         if (!c.type.autoIncrement) continue;
         const std::string t = quoteName(meta.name);

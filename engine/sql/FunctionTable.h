@@ -8,7 +8,9 @@
 
 namespace engine::sql {
 
-enum class ValueType { Unknown, Number, String, Date, Bool };
+// Currency: an exact count of 1/10,000 units (how Currency columns are
+// stored); value() turns it into an amount wherever it meets anything else.
+enum class ValueType { Unknown, Number, String, Date, Bool, Currency };
 
 struct JetFunction {
     const char* jet;    // upper case, without a trailing '$'

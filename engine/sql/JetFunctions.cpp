@@ -10,6 +10,7 @@
 #include "JetText.h"
 #include "JetValues.h"
 
+#include "engine/Messages.h"
 #include "engine/sqlite/Sqlite3.h"
 
 #include <algorithm>
@@ -28,15 +29,21 @@ namespace {
 
 using values::Number;
 
-const char* const kTypeMismatch = "数据类型不匹配：函数 %s 的参数无效。";
-const char* const kBadCall = "无效的过程调用或参数：%s";
-const char* const kOverflow = "溢出：%s 的结果超出范围。";
-const char* const kDivZero = "被零除。";
+// Failures carry their catalogue number in front of the text ("11|除数为零。"),
+// which the engine reads back when the statement fails.
+struct Failure {
+    const msg::Message& message;
+    const char* detail; // what the text says after the function's name
+};
+const Failure kTypeMismatch{msg::FunctionTypeMismatch, ""};
+const Failure kBadCall{msg::BadCall, ""};
+const Failure kOverflow{msg::Overflow, " 的结果超出范围"};
+const Failure kDivZero{msg::DivisionByZero, ""};
 
-void fail(sqlite3_context* ctx, const char* pattern, const char* what) {
-    char* m = sqlite3_mprintf(pattern, what);
-    sqlite3_result_error(ctx, m, -1);
-    sqlite3_free(m);
+void fail(sqlite3_context* ctx, const Failure& f, const char* what) {
+    const std::string text = std::to_string(f.message.number) + "|" +
+                             msg::format(f.message, {std::string(what) + f.detail});
+    sqlite3_result_error(ctx, text.data(), static_cast<int>(text.size()));
 }
 
 bool isNull(sqlite3_value* v) {
@@ -99,9 +106,17 @@ std::vector<char32_t> cps(sqlite3_value* v) {
 
 // ---- operators the translator writes ------------------------------------
 
-void fnConcat(sqlite3_context* ctx, int, sqlite3_value** a) {
-    if (isNull(a[0]) && isNull(a[1])) return sqlite3_result_null(ctx);
-    resultText(ctx, values::textOf(a[0]) + values::textOf(a[1]));
+// a & b & ...: Null only when every part is Null.
+void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    bool allNull = true;
+    std::string out;
+    for (int i = 0; i < argc; ++i) {
+        if (isNull(a[i])) continue;
+        allNull = false;
+        out += values::textOf(a[i]);
+    }
+    if (allNull) return sqlite3_result_null(ctx);
+    resultText(ctx, out);
 }
 
 bool isTextValue(sqlite3_value* v) {
@@ -178,7 +193,7 @@ void fnSub(sqlite3_context* ctx, int, sqlite3_value** a) {
 void fnMod(sqlite3_context* ctx, int, sqlite3_value** a) {
     long long x, y;
     if (!intArg(ctx, a[0], x, "Mod") || !intArg(ctx, a[1], y, "Mod")) return;
-    if (y == 0) return sqlite3_result_error(ctx, kDivZero, -1);
+    if (y == 0) return fail(ctx, kDivZero, "");
     if (y == -1) return sqlite3_result_int64(ctx, 0);
     sqlite3_result_int64(ctx, x % y);
 }
@@ -186,9 +201,113 @@ void fnMod(sqlite3_context* ctx, int, sqlite3_value** a) {
 void fnIntDiv(sqlite3_context* ctx, int, sqlite3_value** a) {
     long long x, y;
     if (!intArg(ctx, a[0], x, "\\") || !intArg(ctx, a[1], y, "\\")) return;
-    if (y == 0) return sqlite3_result_error(ctx, kDivZero, -1);
+    if (y == 0) return fail(ctx, kDivZero, "");
     if (y == -1) return sqlite3_result_int64(ctx, x == LLONG_MIN ? x : -x);
     sqlite3_result_int64(ctx, x / y);
+}
+
+// ---- Currency: exact counts of 1/10,000 -----------------------------------
+
+constexpr double kCountLimit = 9223372036854775807.0;
+
+// A count from a number: whole numbers exactly, others rounded half to even.
+bool toCount(const Number& n, long long& out) {
+    if (n.isInt) return !__builtin_mul_overflow(n.i, 10000LL, &out);
+    const double d = n.d * 10000.0;
+    if (!std::isfinite(d) || d >= kCountLimit || d < -kCountLimit) return false;
+    out = static_cast<long long>(std::nearbyint(d));
+    return true;
+}
+
+// jet_cscale(x [, column]): an amount as a Currency count.
+void fnCScale(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    Number n;
+    if (!numArg(ctx, a[0], n, "CCur")) return;
+    long long c = 0;
+    if (!toCount(n, c)) {
+        if (argc > 1) {
+            const std::string text =
+                std::to_string(msg::OutOfRange.number) + "|" +
+                msg::format(msg::OutOfRange, {values::textOf(a[1]), values::textOf(a[0])});
+            return sqlite3_result_error(ctx, text.data(), static_cast<int>(text.size()));
+        }
+        return fail(ctx, kOverflow, "CCur");
+    }
+    sqlite3_result_int64(ctx, c);
+}
+
+// Reads a count; a REAL (a count that overflowed in SQLite) is refused.
+bool countArg(sqlite3_context* ctx, sqlite3_value* v, long long& out, bool& null) {
+    null = isNull(v);
+    if (null) {
+        sqlite3_result_null(ctx);
+        return false;
+    }
+    Number n;
+    bool isNullValue;
+    if (!values::toNumber(v, n, isNullValue)) {
+        fail(ctx, kTypeMismatch, "Currency");
+        return false;
+    }
+    if (n.isInt) {
+        out = n.i;
+        return true;
+    }
+    if (!(n.d < kCountLimit && n.d >= -kCountLimit)) {
+        fail(ctx, kOverflow, "货币运算");
+        return false;
+    }
+    out = static_cast<long long>(std::nearbyint(n.d));
+    return true;
+}
+
+template <bool Subtract> void fnCAdd(sqlite3_context* ctx, int, sqlite3_value** a) {
+    long long x, y, r;
+    bool null;
+    if (!countArg(ctx, a[0], x, null) || !countArg(ctx, a[1], y, null)) return;
+    const bool overflow =
+        Subtract ? __builtin_sub_overflow(x, y, &r) : __builtin_add_overflow(x, y, &r);
+    if (overflow) return fail(ctx, kOverflow, "货币运算");
+    sqlite3_result_int64(ctx, r);
+}
+
+// A count times a whole number.
+void fnCMul(sqlite3_context* ctx, int, sqlite3_value** a) {
+    long long x, r;
+    bool null;
+    Number y;
+    if (!countArg(ctx, a[0], x, null) || !numArg(ctx, a[1], y, "*")) return;
+    if (y.isInt) {
+        if (__builtin_mul_overflow(x, y.i, &r)) return fail(ctx, kOverflow, "货币运算");
+        return sqlite3_result_int64(ctx, r);
+    }
+    const double d = static_cast<double>(x) * y.d;
+    if (!(d < kCountLimit && d >= -kCountLimit)) return fail(ctx, kOverflow, "货币运算");
+    sqlite3_result_int64(ctx, static_cast<long long>(std::nearbyint(d)));
+}
+
+// Two counts multiplied: the product of the amounts, rounded half to even.
+void fnCMulC(sqlite3_context* ctx, int, sqlite3_value** a) {
+    long long x, y;
+    bool null;
+    if (!countArg(ctx, a[0], x, null) || !countArg(ctx, a[1], y, null)) return;
+    const __int128 p = static_cast<__int128>(x) * y;
+    __int128 q = p / 10000, rem = p % 10000;
+    if (rem < 0) rem = -rem;
+    if (rem > 5000 || (rem == 5000 && (q % 2 != 0))) q += p < 0 ? -1 : 1;
+    if (q > LLONG_MAX || q < LLONG_MIN) return fail(ctx, kOverflow, "货币运算");
+    sqlite3_result_int64(ctx, static_cast<long long>(q));
+}
+
+// Jet's /: never truncates (7 / 2 is 3.5), and a zero divisor is a failure,
+// not a Null.
+void fnDiv(sqlite3_context* ctx, int, sqlite3_value** a) {
+    Number x, y;
+    if (!numArg(ctx, a[0], x, "/") || !numArg(ctx, a[1], y, "/")) return;
+    if (y.asDouble() == 0) return fail(ctx, kDivZero, "");
+    const double r = x.asDouble() / y.asDouble();
+    if (!std::isfinite(r)) return fail(ctx, kOverflow, "/");
+    sqlite3_result_double(ctx, r);
 }
 
 void fnPow(sqlite3_context* ctx, int, sqlite3_value** a) {
@@ -1196,11 +1315,17 @@ struct ScalarDef {
 };
 
 const ScalarDef kScalars[] = {
-    {"jet_concat", 2, fnConcat, true},
+    {"jet_concat", -1, fnConcat, true},
     {"jet_add", 2, fnAdd, true},
     {"jet_sub", 2, fnSub, true},
     {"jet_mod", 2, fnMod, true},
     {"jet_intdiv", 2, fnIntDiv, true},
+    {"jet_div", 2, fnDiv, true},
+    {"jet_cscale", -1, fnCScale, true},
+    {"jet_cadd", 2, fnCAdd<false>, true},
+    {"jet_csub", 2, fnCAdd<true>, true},
+    {"jet_cmul", 2, fnCMul, true},
+    {"jet_cmulc", 2, fnCMulC, true},
     {"jet_pow", 2, fnPow, true},
     {"jet_like", 2, fnLike, true},
     {"jet_iif", 3, fnIIf, true},

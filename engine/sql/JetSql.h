@@ -70,17 +70,38 @@ struct SelectShape {
     std::string limit;      // "LIMIT ..." or empty (TOP n, TOP n PERCENT)
 };
 
+// What the translator may know of the database's columns, so that Currency
+// (stored as an exact count of 1/10,000 units) is computed exactly.
+enum class ColumnKind { Unknown, Integer, Currency, Number, Other }; // Number: other numbers
+
+class SchemaInfo {
+public:
+    virtual ~SchemaInfo() = default;
+    // The kind of a table's or saved query's column; Unknown when not known.
+    virtual ColumnKind columnKind(const std::string& table, const std::string& column) const = 0;
+    // A table's columns in order (for INSERT without a column list).
+    virtual std::vector<std::pair<std::string, ColumnKind>>
+    columns(const std::string& table) const = 0;
+};
+
 struct Translation {
     StatementKind kind = StatementKind::Empty;
     std::string sqlite;    // the whole statement in SQLite SQL
     SelectShape shape;     // for Select
     std::string intoTable; // SelectInto: the new table; sqlite then holds the SELECT alone
     std::vector<std::string> tables; // names of tables/queries read or written, without brackets
+    // Result columns computed as Currency (counts of 1/10,000), by name;
+    // plain table columns are known by their origin.
+    std::vector<std::string> currencyColumns;
 };
 
 // Translates SELECT, SELECT INTO, INSERT, UPDATE, DELETE and a bare name.
 // Throws EngineError (msg::Syntax) for what it cannot read.
 Translation translate(std::string_view jet);
+// The same, knowing the database's columns: Currency arithmetic stays exact,
+// values written to Currency columns are converted to counts. forView: the
+// text of a saved query, whose computed results are given as amounts.
+Translation translate(std::string_view jet, const SchemaInfo* schema, bool forView = false);
 
 // Translates one Jet expression (a DEFAULT value, a condition) to SQLite.
 std::string translateExpression(std::string_view jet);

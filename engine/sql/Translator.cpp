@@ -72,7 +72,9 @@ struct Expr {
     std::string column;    // plainColumn: the column's name
     std::string qualifier; // plainColumn: its table or alias, if written
     bool literalString = false;
-    std::string literal; // literalString: the unquoted text
+    std::string literal;    // literalString: the unquoted text
+    bool integral = false;  // a whole number: an integer literal or integer column
+    std::string numberText; // a number literal as written
 };
 
 struct Source {
@@ -90,6 +92,7 @@ struct Source {
 
 struct SelectItem {
     std::string sql;       // without alias
+    std::string amountSql; // a Currency item as an amount (where counts cannot be told)
     std::string name;      // result column name
     std::string qualifier; // plain column: its qualifier
     bool plainColumn = false;
@@ -159,6 +162,12 @@ public:
 
     void translateStatement();
     std::string expressionOnly();
+    // Column knowledge for exact Currency; see scanSources.
+    void useSchema(const SchemaInfo* schema, bool forView) {
+        schema_ = schema;
+        forView_ = forView;
+        if (schema_) scanSources();
+    }
 
 private:
     // ---- token helpers -------------------------------------------------
@@ -259,7 +268,133 @@ private:
     static std::string value(const Expr& e) {
         // Jet's True is -1; SQLite's comparisons give 1.
         if (e.type == ValueType::Bool) return "(-" + e.sql + ")";
+        if (e.type == ValueType::Currency) return "(" + e.sql + " / 10000.0)";
         return e.sql;
+    }
+    // A value as a Currency count (exact from a count or a whole number).
+    // column: the Currency column written, named when the value does not fit.
+    static std::string counts(const Expr& e, const std::string& column = {}) {
+        if (e.type == ValueType::Currency) return e.sql;
+        std::string lit;
+        if (literalCounts(e, lit)) return lit;
+        if (column.empty()) return "jet_cscale(" + value(e) + ")";
+        return "jet_cscale(" + value(e) + ", " + text::quoteString(column) + ")";
+    }
+    static Expr currency(std::string sql) { return make(std::move(sql), ValueType::Currency); }
+
+    // ---- column knowledge (exact Currency) ----------------------------------
+    const SchemaInfo* schema_ = nullptr;
+    bool forView_ = false;
+    int nested_ = 0; // inside a subquery, derived table or INSERT's SELECT
+    std::map<std::string, std::string> sourceOf_; // lower-case alias or name -> table
+    // A table read by the statement and the tokens that see it: the
+    // parentheses around its FROM (the whole statement at the top).
+    struct Scoped {
+        std::string table;
+        std::size_t from = 0, to = 0;
+    };
+    std::vector<Scoped> sources_;
+
+    // Collects the tables a statement reads and their aliases before it is
+    // read: the select list comes before its FROM.
+    void scanSources() {
+        std::vector<std::size_t> match(t_.size(), t_.size()), open;
+        for (std::size_t k = 0; k < t_.size(); ++k) {
+            if (t_[k].kind != TokenKind::Punct) continue;
+            if (t_[k].text == "(") open.push_back(k);
+            if (t_[k].text == ")" && !open.empty()) {
+                match[open.back()] = k;
+                open.pop_back();
+            }
+        }
+        open.clear();
+        bool inFrom = false;
+        auto add = [&](std::size_t k) {
+            const Token& n = t_[k];
+            if (!isName(n)) return;
+            const std::size_t from = open.empty() ? 0 : open.back();
+            sources_.push_back({n.value, from, open.empty() ? t_.size() : match[from]});
+            sourceOf_[text::toLower(n.value)] = n.value;
+            std::size_t a = k + 1;
+            if (a < t_.size() && isWord(t_[a], "AS")) ++a;
+            if (a < t_.size() && isName(t_[a]) && !isReservedWord(t_[a]))
+                sourceOf_[text::toLower(t_[a].value)] = n.value;
+        };
+        for (std::size_t k = 0; k + 1 < t_.size(); ++k) {
+            const Token& tk = t_[k];
+            if (tk.kind == TokenKind::Punct && tk.text == "(") open.push_back(k);
+            if (tk.kind == TokenKind::Punct && tk.text == ")") {
+                if (!open.empty()) open.pop_back();
+                inFrom = false;
+            }
+            if (tk.kind == TokenKind::Word) {
+                const std::string up = upperAscii(tk.text);
+                if (up == "FROM" || up == "JOIN" || up == "UPDATE" || up == "INTO") {
+                    inFrom = up != "INTO"; // INSERT INTO t names one table
+                    add(k + 1);
+                    continue;
+                }
+                if (up == "WHERE" || up == "GROUP" || up == "ORDER" || up == "HAVING" ||
+                    up == "UNION" || up == "SELECT" || up == "ON" || up == "SET")
+                    inFrom = false;
+            }
+            if (inFrom && tk.kind == TokenKind::Punct && tk.text == ",") add(k + 1);
+        }
+    }
+
+    ColumnKind kindOf(const std::string& qualifier, const std::string& column) const {
+        if (!schema_) return ColumnKind::Unknown;
+        if (!qualifier.empty()) {
+            const auto it = sourceOf_.find(text::toLower(qualifier));
+            return it == sourceOf_.end() ? ColumnKind::Unknown
+                                         : schema_->columnKind(it->second, column);
+        }
+        // Unqualified: the one kind the tables in view agree on.
+        const std::size_t at = p_ > 0 ? p_ - 1 : 0;
+        ColumnKind found = ColumnKind::Unknown;
+        for (const auto& src : sources_) {
+            if (at < src.from || at > src.to) continue;
+            const ColumnKind k = schema_->columnKind(src.table, column);
+            if (k == ColumnKind::Unknown) continue;
+            if (found != ColumnKind::Unknown && found != k) return ColumnKind::Unknown;
+            found = k;
+        }
+        return found;
+    }
+
+    void typeColumn(Expr& e) const {
+        const ColumnKind k = kindOf(e.qualifier, e.column);
+        if (k == ColumnKind::Currency) e.type = ValueType::Currency;
+        if (k == ColumnKind::Integer) {
+            e.type = ValueType::Number;
+            e.integral = true;
+        }
+        if (k == ColumnKind::Number) e.type = ValueType::Number;
+    }
+
+    // A number literal as a Currency count, when it is one exactly.
+    static bool literalCounts(const Expr& e, std::string& out) {
+        const bool negative = !e.numberText.empty() && e.numberText[0] == '-';
+        const std::string s = negative ? e.numberText.substr(1) : e.numberText;
+        if (s.empty() || s.find_first_not_of("0123456789.") != std::string::npos ||
+            s.find('.') != s.rfind('.'))
+            return false;
+        const auto dot = s.find('.');
+        std::string whole = dot == std::string::npos ? s : s.substr(0, dot);
+        std::string frac = dot == std::string::npos ? "" : s.substr(dot + 1);
+        while (!frac.empty() && frac.back() == '0')
+            frac.pop_back();
+        if (frac.size() > 4) return false;
+        frac.append(4 - frac.size(), '0');
+        std::string digits = whole + frac;
+        const auto nz = digits.find_first_not_of('0');
+        digits = nz == std::string::npos ? "0" : digits.substr(nz);
+        // Beyond Currency's range it is no count (and the conversion says so).
+        const std::string limit = negative ? "9223372036854775808" : "9223372036854775807";
+        if (digits.size() > limit.size() || (digits.size() == limit.size() && digits > limit))
+            return false;
+        out = (negative && digits != "0" ? "-" : "") + digits;
+        return true;
     }
     static std::string truth(const Expr& e) {
         if (e.type == ValueType::Bool) return e.sql;
@@ -322,24 +457,57 @@ Expr Parser::parseXor() {
     return l;
 }
 
+// Long chains of one operator (a thousand ORs, hundreds of &) are written so
+// that neither SQLite's parser stack nor its expression depth grows with
+// their length: an associative operator as a balanced tree of parentheses,
+// the others as flat text or as one call of a helper taking many arguments.
+namespace {
+
+std::string balanced(const std::vector<std::string>& terms, const std::string& op, std::size_t lo,
+                     std::size_t hi) {
+    if (hi - lo == 1) return terms[lo];
+    const std::size_t mid = lo + (hi - lo) / 2;
+    return "(" + balanced(terms, op, lo, mid) + op + balanced(terms, op, mid, hi) + ")";
+}
+
+// fn(a1, ..., an) for a function that takes the terms in any grouping,
+// in calls of at most 100 arguments.
+std::string chunkedCall(const std::string& fn, std::vector<std::string> terms) {
+    while (terms.size() > 1) {
+        std::vector<std::string> calls;
+        for (std::size_t i = 0; i < terms.size(); i += 100) {
+            std::string call = fn + "(";
+            for (std::size_t k = i; k < std::min(i + 100, terms.size()); ++k)
+                call += (k > i ? ", " : "") + terms[k];
+            calls.push_back(call + ")");
+        }
+        terms = std::move(calls);
+    }
+    return terms.front();
+}
+
+} // namespace
+
 Expr Parser::parseOr() {
     Expr l = parseAnd();
+    if (!peekWord("OR")) return l;
+    std::vector<std::string> terms{l.sql};
     while (acceptWord("OR")) {
         countOperator();
-        Expr r = parseAnd();
-        l = make("(" + l.sql + " OR " + r.sql + ")", ValueType::Bool);
+        terms.push_back(parseAnd().sql);
     }
-    return l;
+    return make(balanced(terms, " OR ", 0, terms.size()), ValueType::Bool);
 }
 
 Expr Parser::parseAnd() {
     Expr l = parseNot();
+    if (!peekWord("AND")) return l;
+    std::vector<std::string> terms{l.sql};
     while (acceptWord("AND")) {
         countOperator();
-        Expr r = parseNot();
-        l = make("(" + l.sql + " AND " + r.sql + ")", ValueType::Bool);
+        terms.push_back(parseNot().sql);
     }
-    return l;
+    return make(balanced(terms, " AND ", 0, terms.size()), ValueType::Bool);
 }
 
 Expr Parser::parseNot() {
@@ -392,7 +560,16 @@ Expr Parser::parseComparison() {
             std::string op = next().text;
             if (op == "!=") op = "<>";
             Expr r = parseConcat();
-            l = make("(" + value(l) + " " + op + " " + value(r) + ")", ValueType::Bool);
+            // Currency compares by its exact count where the other side is one.
+            std::string lit;
+            if (l.type == ValueType::Currency && r.type == ValueType::Currency)
+                l = make("(" + l.sql + " " + op + " " + r.sql + ")", ValueType::Bool);
+            else if (l.type == ValueType::Currency && literalCounts(r, lit))
+                l = make("(" + l.sql + " " + op + " " + lit + ")", ValueType::Bool);
+            else if (r.type == ValueType::Currency && literalCounts(l, lit))
+                l = make("(" + lit + " " + op + " " + r.sql + ")", ValueType::Bool);
+            else
+                l = make("(" + value(l) + " " + op + " " + value(r) + ")", ValueType::Bool);
             continue;
         }
         bool negated = false;
@@ -459,31 +636,50 @@ Expr Parser::parseComparison() {
 
 Expr Parser::parseConcat() {
     Expr l = parseAdditive();
+    if (!peekOp("&") && !peekOp("||")) return l;
+    // Jet: Null & "a" is "a"; only all Nulls give Null.
+    std::vector<std::string> terms{value(l)};
     while (peekOp("&") || peekOp("||")) {
         countOperator();
         next();
-        Expr r = parseAdditive();
-        // Jet: Null & "a" is "a"; only Null & Null is Null.
-        l = make("jet_concat(" + value(l) + ", " + value(r) + ")", ValueType::String);
+        terms.push_back(value(parseAdditive()));
     }
-    return l;
+    return make(chunkedCall("jet_concat", std::move(terms)), ValueType::String);
 }
 
 Expr Parser::parseAdditive() {
     Expr l = parseMod();
+    bool flat = false; // l.sql is an unparenthesized chain of + and -
     while (peekOp("+") || peekOp("-")) {
         countOperator();
         const bool plus = next().text == "+";
         Expr r = parseMod();
+        // Currency with Currency or a whole number stays an exact Currency.
+        const bool lc = l.type == ValueType::Currency, rc = r.type == ValueType::Currency;
+        if ((lc && (rc || r.integral)) || (rc && l.integral)) {
+            if (flat) l.sql = "(" + l.sql + ")";
+            flat = false;
+            l = currency(std::string(plus ? "jet_cadd(" : "jet_csub(") + counts(l) + ", " +
+                         counts(r) + ")");
+            continue;
+        }
         if (l.type == ValueType::Number && r.type == ValueType::Number) {
-            l = make("(" + l.sql + (plus ? " + " : " - ") + r.sql + ")", ValueType::Number);
+            // Flat text, parenthesized once at the end: SQLite's parser reads
+            // a + b - c without nesting.
+            const bool whole = l.integral && r.integral;
+            l = make(l.sql + (plus ? " + " : " - ") + r.sql, ValueType::Number);
+            l.integral = whole;
+            flat = true;
         } else {
             // Jet adds to dates and joins two texts with +; SQLite only adds
             // numbers, so the mixed cases go to a helper.
+            if (flat) l.sql = "(" + l.sql + ")";
+            flat = false;
             l = make((plus ? "jet_add(" : "jet_sub(") + value(l) + ", " + value(r) + ")",
                      ValueType::Unknown);
         }
     }
+    if (flat) l.sql = "(" + l.sql + ")";
     return l;
 }
 
@@ -514,10 +710,15 @@ Expr Parser::parseMul() {
         countOperator();
         const bool mul = next().text == "*";
         Expr r = parseUnary();
-        if (mul)
+        const bool lc = l.type == ValueType::Currency, rc = r.type == ValueType::Currency;
+        if (mul && lc && rc)
+            l = currency("jet_cmulc(" + l.sql + ", " + r.sql + ")");
+        else if (mul && ((lc && r.integral) || (rc && l.integral)))
+            l = currency("jet_cmul(" + (lc ? l.sql : r.sql) + ", " + value(lc ? r : l) + ")");
+        else if (mul)
             l = make("(" + value(l) + " * " + value(r) + ")", ValueType::Number);
-        else // Jet's / never truncates: 7 / 2 is 3.5.
-            l = make("(CAST(" + value(l) + " AS REAL) / " + value(r) + ")", ValueType::Number);
+        else // Jet's / never truncates (7 / 2 is 3.5) and fails on a zero divisor.
+            l = make("jet_div(" + value(l) + ", " + value(r) + ")", ValueType::Number);
     }
     return l;
 }
@@ -527,8 +728,12 @@ Expr Parser::parseUnary() {
     if (peekOp("-")) {
         next();
         Expr e = parseUnary();
-        return make("(- " + value(e) + ")",
-                    e.type == ValueType::Number ? ValueType::Number : ValueType::Unknown);
+        if (e.type == ValueType::Currency) return currency("(- " + e.sql + ")");
+        Expr n = make("(- " + value(e) + ")",
+                      e.type == ValueType::Number ? ValueType::Number : ValueType::Unknown);
+        n.integral = e.integral;
+        if (!e.numberText.empty() && e.numberText[0] != '-') n.numberText = "-" + e.numberText;
+        return n;
     }
     if (peekOp("+")) {
         next();
@@ -572,6 +777,7 @@ Expr Parser::parseNameRef() {
             e.plainColumn = true;
             e.column = col;
             e.qualifier = first.value;
+            typeColumn(e);
             return e;
         }
         next();
@@ -580,6 +786,7 @@ Expr Parser::parseNameRef() {
     e.sql = columnName(first.value);
     e.plainColumn = true;
     e.column = first.value;
+    typeColumn(e);
     return e;
 }
 
@@ -588,6 +795,8 @@ Expr Parser::parsePrimary() {
     switch (tk.kind) {
     case TokenKind::Number: {
         Expr e = make(next().value, ValueType::Number);
+        e.numberText = e.sql;
+        e.integral = !e.sql.empty() && e.sql.find_first_not_of("0123456789") == std::string::npos;
         return e;
     }
     case TokenKind::String: {
@@ -689,6 +898,18 @@ Expr Parser::parseFunction(const std::string& name) {
     if (n < f->minArgs || n > f->maxArgs || (up == "SWITCH" && n % 2 != 0))
         syntaxError("函数“" + name + "”的参数个数不正确");
 
+    // Currency stays exact through these.
+    if (n == 1 && args[0].type == ValueType::Currency) {
+        if (up == "SUM" || up == "MIN" || up == "MAX")
+            return currency(std::string(f->sqlite) + "(" + distinct + args[0].sql + ")");
+        if (up == "FIRST" || up == "LAST")
+            return currency(std::string(f->sqlite) + "(" + args[0].sql + ")");
+        if (up == "AVG")
+            return currency("CAST(round(avg(" + distinct + args[0].sql + ")) AS INTEGER)");
+        if (up == "CCUR") return args[0];
+        if (up == "ABS") return currency("abs(" + args[0].sql + ")");
+    }
+    if (up == "CCUR" && n == 1 && schema_) return currency("jet_cscale(" + value(args[0]) + ")");
     if (up == "IIF") {
         const ValueType t = args[1].type == args[2].type ? args[1].type : ValueType::Unknown;
         return make("(CASE WHEN " + args[0].sql + " THEN " + value(args[1]) + " ELSE " +
@@ -861,7 +1082,9 @@ std::string Parser::parseFromList(SelectCore& core) {
 std::string Parser::subquery() {
     DepthGuard guard(depth_);
     ctx_.push_back(Context{});
+    ++nested_;
     SelectStatement st = parseSelectStatement();
+    --nested_;
     ctx_.pop_back();
     for (auto& c : st.cores)
         if (!c.into.empty()) syntaxError("子查询中不能使用 INTO");
@@ -920,6 +1143,10 @@ SelectCore Parser::parseSelectCore() {
         } else {
             Expr e = expr();
             item.sql = value(e);
+            if (e.type == ValueType::Currency) {
+                item.amountSql = item.sql;
+                item.sql = e.sql;
+            }
             if (acceptWord("AS")) {
                 if (!isName(peek()) && peek().kind != TokenKind::String) expected("别名");
                 item.name = next().value;
@@ -939,6 +1166,15 @@ SelectCore Parser::parseSelectCore() {
         core.items.push_back(std::move(item));
         if (!acceptPunct(",")) break;
     }
+    // Counts of 1/10,000 leave only the statement itself, whose reader knows
+    // them; a subquery, a saved query's view or an INSERT's SELECT gets amounts.
+    if (nested_ > 0 || forView_)
+        for (auto& item : core.items)
+            if (!item.amountSql.empty()) {
+                item.sql = item.amountSql;
+                item.amountSql.clear();
+                item.explicitAlias = true; // a plain column keeps its name
+            }
     // Two plain columns of the same name get their table's name, as Jet names
     // them ("A.ID", "B.ID").
     std::vector<bool> duplicate(core.items.size(), false);
@@ -1093,6 +1329,17 @@ std::string Parser::selectSql(SelectStatement& st, bool withOrder) {
 
 void Parser::translateSelect() {
     SelectStatement st = parseSelectStatement();
+    for (auto& core : st.cores)
+        for (auto& item : core.items) {
+            if (item.amountSql.empty()) continue;
+            if (st.cores.size() > 1) { // the parts of a UNION must agree
+                item.sql = item.amountSql;
+                item.amountSql.clear();
+                item.explicitAlias = true;
+            } else if (!item.plainColumn) {
+                out_.currencyColumns.push_back(item.name);
+            }
+        }
     for (std::size_t i = 1; i < st.cores.size(); ++i)
         if (!st.cores[i].into.empty()) syntaxError("INTO 只能写在第一个 SELECT 中");
     SelectCore& first = st.cores[0];
@@ -1140,12 +1387,24 @@ void Parser::translateInsert() {
     addTable(table);
     if (peekWord("IN")) syntaxError("不支持引用外部数据库（IN）");
     std::string sql = "INSERT INTO " + text::quoteName(table);
+    // The kind of each column written, in order, for exact Currency.
+    std::vector<ColumnKind> targets;
+    std::vector<std::string> targetNames;
+    if (schema_ && !(peekPunct("(") && !peekWord("SELECT", 1)))
+        for (const auto& c : schema_->columns(table)) {
+            targetNames.push_back(c.first);
+            targets.push_back(c.second);
+        }
     if (peekPunct("(") && !peekWord("SELECT", 1)) {
         next();
         std::string cols;
         for (;;) {
             std::string col = expectName("字段名");
             if (acceptPunct(".") || acceptPunct("!")) col = expectName("字段名");
+            if (schema_) {
+                targetNames.push_back(col);
+                targets.push_back(schema_->columnKind(table, col));
+            }
             if (!cols.empty()) cols += ", ";
             cols += text::quoteName(col);
             if (!acceptPunct(",")) break;
@@ -1158,10 +1417,12 @@ void Parser::translateInsert() {
         for (;;) {
             expectPunct("(");
             std::string vals;
-            for (;;) {
+            for (std::size_t k = 0;; ++k) {
                 Expr e = expr();
                 if (!vals.empty()) vals += ", ";
-                vals += value(e);
+                const bool toCurrency = k < targets.size() && targets[k] == ColumnKind::Currency;
+                vals +=
+                    toCurrency ? counts(e, k < targetNames.size() ? targetNames[k] : "") : value(e);
                 if (!acceptPunct(",")) break;
             }
             expectPunct(")");
@@ -1172,8 +1433,22 @@ void Parser::translateInsert() {
         sql += " VALUES " + rows;
     } else if (peekWord("SELECT") || peekPunct("(") || peekWord("TABLE")) {
         ctx_.push_back(Context{});
+        ++nested_;
         SelectStatement st = parseSelectStatement();
+        --nested_;
         ctx_.pop_back();
+        // Amounts written to Currency columns become counts.
+        if (schema_ && st.cores.size() == 1) {
+            auto& items = st.cores[0].items;
+            bool star = false;
+            for (const auto& it : items)
+                star = star || it.star;
+            if (!star)
+                for (std::size_t i = 0; i < items.size() && i < targets.size(); ++i)
+                    if (targets[i] == ColumnKind::Currency)
+                        items[i].sql = "jet_cscale(" + items[i].sql + ", " +
+                                       text::quoteString(targetNames[i]) + ")";
+        }
         sql += " " + selectSql(st);
     } else {
         expected("VALUES 或 SELECT");
@@ -1282,7 +1557,9 @@ void Parser::translateUpdate() {
         if (!peekOp("=")) expected("“=”");
         next();
         Expr e = expr();
-        sets.emplace_back(col, value(e));
+        const bool toCurrency =
+            schema_ && schema_->columnKind(targetName, col) == ColumnKind::Currency;
+        sets.emplace_back(col, toCurrency ? counts(e, col) : value(e));
         if (!acceptPunct(",")) break;
     }
     std::string where;
@@ -1442,8 +1719,13 @@ StatementKind classify(std::string_view jet) {
 }
 
 Translation translate(std::string_view jet) {
+    return translate(jet, nullptr);
+}
+
+Translation translate(std::string_view jet, const SchemaInfo* schema, bool forView) {
     Translation out;
     Parser parser(tokenize(jet), out);
+    parser.useSchema(schema, forView);
     parser.translateStatement();
     return out;
 }

@@ -26,87 +26,148 @@ std::string columnPart(const std::string& qualified) {
 
 void raiseFromSqlite(sqlite3* db, int rc, std::string_view context) {
     const std::string text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-    const int primary = rc & 0xff;
-    std::string detail = text;
+    // The extended code says precisely what happened; the English text only
+    // names the table or column involved and stays in the detail.
+    int code = rc;
+    if (db && (sqlite3_extended_errcode(db) & 0xff) == (rc & 0xff))
+        code = sqlite3_extended_errcode(db);
+    const int primary = code & 0xff;
+    std::string detail = text + " [" + std::to_string(code) + "]";
     if (!context.empty()) detail += "（" + std::string(context) + "）";
+    // The file involved, for the texts that name it.
+    std::string file(context);
+    if (file.empty() && db) {
+        const char* f = sqlite3_db_filename(db, "main");
+        file = f && *f ? f : "数据库文件";
+    }
+    auto fail = [&](const msg::Message& m, std::initializer_list<std::string> args = {}) {
+        msg::raiseWithDetail(m, args, detail);
+    };
 
+    // The engine's own functions and triggers fail with a catalogue message
+    // as their text: "<number>|<text>".
+    if (primary == SQLITE_ERROR || primary == SQLITE_CONSTRAINT) {
+        const auto bar = text.find('|');
+        if (bar != std::string::npos && bar > 0 && bar < 6 &&
+            text.find_first_not_of("0123456789") == bar)
+            throw EngineError(std::stoi(text.substr(0, bar)), text.substr(bar + 1), detail);
+    }
+
+    switch (primary) {
+    case SQLITE_CONSTRAINT:
+        switch (code) {
+        case SQLITE_CONSTRAINT_NOTNULL:
+            fail(msg::Required, {columnPart(afterPrefix(text, "failed: "))});
+        case SQLITE_CONSTRAINT_UNIQUE:
+        case SQLITE_CONSTRAINT_PRIMARYKEY:
+            fail(msg::Duplicate);
+        case SQLITE_CONSTRAINT_CHECK: {
+            // Our own checks are named "jet:<kind>:<argument>:<column>".
+            const std::string check = afterPrefix(text, "failed: ");
+            if (check.rfind("jet:", 0) == 0) {
+                const auto k1 = check.find(':', 4);
+                const auto k2 = k1 == std::string::npos ? k1 : check.find(':', k1 + 1);
+                if (k2 != std::string::npos) {
+                    const std::string kind = check.substr(4, k1 - 4);
+                    const std::string arg = check.substr(k1 + 1, k2 - k1 - 1);
+                    const std::string column = check.substr(k2 + 1);
+                    if (kind == "len") fail(msg::TooLong, {column, arg});
+                    if (kind == "range") fail(msg::OutOfRange, {column, "输入的值"});
+                    if (kind == "type" && arg == "date") fail(msg::NotADate, {column, "输入的值"});
+                    fail(msg::TypeMismatch, {column, "输入的值"});
+                }
+            }
+            fail(msg::Constraint, {check});
+        }
+        default:
+            break;
+        }
+        fail(msg::Constraint, {""});
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        fail(msg::DatabaseBusy);
+    case SQLITE_READONLY:
+        if (code == SQLITE_READONLY_ROLLBACK || code == SQLITE_READONLY_RECOVERY)
+            fail(msg::HotJournalReadOnly, {file});
+        fail(msg::ReadOnlyFile, {file});
+    case SQLITE_CORRUPT:
+        fail(msg::Corrupt, {file});
+    case SQLITE_NOTADB:
+        fail(msg::NotADatabase, {file});
+    case SQLITE_FULL:
+        fail(msg::DiskFull);
+    case SQLITE_NOMEM:
+        fail(msg::OutOfMemory);
+    case SQLITE_IOERR:
+        if (code == SQLITE_IOERR_NOMEM) fail(msg::OutOfMemory);
+        fail(msg::IoError);
+    case SQLITE_CANTOPEN:
+        fail(msg::CannotOpen, {file});
+    case SQLITE_TOOBIG:
+        fail(msg::TooBig);
+    case SQLITE_INTERRUPT:
+        fail(msg::Interrupted);
+    case SQLITE_ERROR:
+        break;
+    default:
+        fail(msg::EngineFailure, {std::to_string(code)});
+    }
+
+    // SQLITE_ERROR has no finer codes: the names involved are read from the
+    // text, and whatever is not recognised gets a general Chinese text.
     if (auto name = afterPrefix(text, "no such table: "); !name.empty()) {
         auto dot = name.find('.');
         if (dot != std::string::npos && name.compare(0, dot, "main") == 0)
             name = name.substr(dot + 1);
-        msg::raise(msg::UnknownTable, {name});
+        fail(msg::UnknownTable, {name});
     }
     if (auto name = afterPrefix(text, "no such column: "); !name.empty())
-        msg::raise(msg::UnknownField, {name});
-    if (auto name = afterPrefix(text, "NOT NULL constraint failed: "); !name.empty())
-        msg::raise(msg::Required, {columnPart(name)});
-    if (text.find("UNIQUE constraint failed") != std::string::npos ||
-        text.find("PRIMARY KEY must be unique") != std::string::npos)
-        msg::raise(msg::Duplicate);
-    if (auto check = afterPrefix(text, "CHECK constraint failed: "); !check.empty()) {
-        // Our own checks are named "jet:<kind>:<argument>:<column>".
-        if (check.rfind("jet:", 0) == 0) {
-            const auto k1 = check.find(':', 4);
-            const auto k2 = k1 == std::string::npos ? k1 : check.find(':', k1 + 1);
-            if (k2 != std::string::npos) {
-                const std::string kind = check.substr(4, k1 - 4);
-                const std::string arg = check.substr(k1 + 1, k2 - k1 - 1);
-                const std::string column = check.substr(k2 + 1);
-                if (kind == "len") msg::raise(msg::TooLong, {column, arg});
-                if (kind == "range") msg::raise(msg::OutOfRange, {column, "输入的值"});
-                msg::raise(msg::TypeMismatch, {column, "输入的值"});
-            }
-        }
-        msg::raise(msg::Constraint, {check});
-    }
-    // The usual SQLite complaints, said in Chinese with the names involved.
+        fail(msg::UnknownField, {name});
     if (auto name = afterPrefix(text, "has no column named "); !name.empty())
-        msg::raise(msg::UnknownField, {name});
+        fail(msg::UnknownField, {name});
+    if (auto name = afterPrefix(text, "duplicate column name: "); !name.empty())
+        fail(msg::FieldExists, {name});
+    if (text.find(" already exists") != std::string::npos) {
+        std::string name = afterPrefix(text, "table ");
+        if (name.empty()) name = afterPrefix(text, "index ");
+        if (name.empty()) name = afterPrefix(text, "view ");
+        name = name.substr(0, name.find(" already exists"));
+        fail(msg::TableExists, {name});
+    }
     if (auto name = afterPrefix(text, "ambiguous column name: "); !name.empty())
-        msg::raise(msg::Syntax, {"字段名“" + name + "”不明确，请在前面加上表名"});
+        fail(msg::Syntax, {"字段名“" + name + "”不明确，请在前面加上表名"});
     if (text.find("values for") != std::string::npos ||
         text.find("values were supplied") != std::string::npos)
-        msg::raise(msg::Syntax, {"插入的值的个数与字段的个数不同"});
+        fail(msg::Syntax, {"插入的值的个数与字段的个数不同"});
     if (auto name = afterPrefix(text, "no such function: "); !name.empty())
-        msg::raise(msg::Syntax, {"未知的函数“" + name + "”"});
+        fail(msg::Syntax, {"未知的函数“" + name + "”"});
     if (auto name = afterPrefix(text, "wrong number of arguments to function "); !name.empty())
-        msg::raise(msg::Syntax, {"函数“" + name.substr(0, name.find('(')) + "”的参数个数不对"});
+        fail(msg::Syntax, {"函数“" + name.substr(0, name.find('(')) + "”的参数个数不对"});
     if (text.find("misuse of aggregate") != std::string::npos)
-        msg::raise(msg::Syntax, {"汇总函数（Count、Sum 等）用在了不允许的位置：" + text});
+        fail(msg::Syntax, {"汇总函数（Count、Sum 等）用在了不允许的位置"});
     if (text.find("SELECTs to the left and right") != std::string::npos)
-        msg::raise(msg::Syntax, {"UNION 两边查询的字段个数不同"});
+        fail(msg::Syntax, {"UNION 两边查询的字段个数不同"});
+    if (text.find("too many terms in compound SELECT") != std::string::npos)
+        fail(msg::TooComplex, {"UNION 连接的查询太多"});
+    if (text.find("tables in a join") != std::string::npos)
+        fail(msg::TooComplex, {"一个查询中联接的表太多"});
+    if (text.find("parser stack overflow") != std::string::npos ||
+        text.find("Expression tree is too large") != std::string::npos ||
+        text.find("too many") != std::string::npos)
+        fail(msg::TooComplex, {"表达式太长或嵌套太深"});
+    if (text.find("unsupported file format") != std::string::npos ||
+        text.find("malformed database schema") != std::string::npos)
+        fail(msg::Corrupt, {file});
     if (text.rfind("near \"", 0) == 0) {
         const auto end = text.find('"', 6);
         if (end != std::string::npos)
-            msg::raise(msg::Syntax, {"在“" + text.substr(6, end - 6) + "”附近"});
+            fail(msg::Syntax, {"在“" + text.substr(6, end - 6) + "”附近"});
     }
     if (text.find("datatype mismatch") != std::string::npos)
-        msg::raise(msg::TypeMismatch, {"", "输入的值"});
-    if (text.find("syntax error") != std::string::npos || text.find("near \"") == 0 ||
-        text.find("incomplete input") != std::string::npos ||
-        text.find("unrecognized token") != std::string::npos ||
-        text.find("wrong number of arguments") != std::string::npos ||
-        text.find("no such function") != std::string::npos ||
-        text.find("misuse of aggregate") != std::string::npos ||
-        text.find("ambiguous column") != std::string::npos ||
-        text.find("SELECTs to the left and right") != std::string::npos)
-        msg::raise(msg::Syntax, {detail});
-    switch (primary) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        msg::raise(msg::DatabaseBusy, {detail});
-    case SQLITE_READONLY:
-        msg::raise(msg::ReadOnlyFile, {detail});
-    case SQLITE_CORRUPT:
-        msg::raise(msg::Corrupt, {detail});
-    case SQLITE_NOTADB:
-        msg::raise(msg::NotADatabase, {detail});
-    case SQLITE_CONSTRAINT:
-        msg::raise(msg::Constraint, {detail});
-    default:
-        break;
-    }
-    msg::raise(msg::EngineFailure, {detail});
+        fail(msg::TypeMismatch, {"", "输入的值"});
+    if (text.find("incomplete input") != std::string::npos) fail(msg::Syntax, {"语句不完整"});
+    if (text.find("unrecognized token") != std::string::npos) fail(msg::Syntax, {"无法识别的符号"});
+    fail(msg::Syntax, {"这条语句无法执行"});
 }
 
 std::string quoteName(std::string_view name) {
@@ -171,8 +232,10 @@ void Statement::bind(int index, const Value& v) {
         sqlite3_bind_int64(stmt_, index, v.toInt());
         break;
     case Value::Kind::Double:
-    case Value::Kind::Currency:
         sqlite3_bind_double(stmt_, index, v.toDouble());
+        break;
+    case Value::Kind::Currency: // stored as its exact count of 1/10,000
+        sqlite3_bind_int64(stmt_, index, v.currencyScaled());
         break;
     case Value::Kind::Date:
     case Value::Kind::Text:

@@ -1,6 +1,9 @@
 #include "dbconn/TestDb.h"
 
+#include "engine/Messages.h"
 #include "engine/Recordset.h"
+
+#include <QFile>
 
 using dbconn::globals;
 using platform::ProgramEnded;
@@ -104,6 +107,36 @@ TEST_F(Connection, OtherFailuresDoNotPromptAndReachTheCatalogueCaller) {
     dbconn::OpenConnection();
     EXPECT_FALSE(isOpen());
     EXPECT_TRUE(services->inputs.empty());
+}
+
+// The loop decides by the failure's number, not by words in its text: a
+// missing file whose path says 密码 is no password problem, and a file of
+// noise (which an encrypted file cannot be told from) lets the user give up.
+TEST_F(Connection, OnlyPasswordFailuresPromptAndNoiseCanBeLeft) {
+    globals().DbPath = file("密码.mdb");
+    dbconn::OpenConnection();
+    EXPECT_FALSE(isOpen());
+    EXPECT_TRUE(services->inputs.empty());
+    ASSERT_TRUE(globals().LastOpenFailure);
+    EXPECT_EQ(globals().LastOpenFailure->number(), engine::msg::FileNotFound.number);
+
+    {
+        QFile noise(file("noise.mdb"));
+        ASSERT_TRUE(noise.open(QIODevice::WriteOnly));
+        QByteArray bytes(4096, '\0');
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<char>((i * 7919 + 13) % 251);
+        noise.write(bytes);
+    }
+    globals().DbPath = file("noise.mdb");
+    globals().DbPassword.clear();
+    services->inputAnswers = {QStringLiteral("guess"), QString(), QString(),
+                              QStringLiteral("unused")};
+    dbconn::OpenConnection();
+    EXPECT_FALSE(isOpen());
+    EXPECT_EQ(services->inputs.size(), 3u);
+    ASSERT_TRUE(globals().LastOpenFailure);
+    EXPECT_EQ(globals().LastOpenFailure->number(), engine::msg::PasswordOrDamaged.number);
 }
 
 // Characters that end or quote a connection-string value, in the password

@@ -3,6 +3,7 @@
 #include "Script.h"
 
 #include "engine/Connection.h"
+#include "engine/sqlite/Sqlite3.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,19 @@ Result runTool(const std::vector<std::string>& args, const std::string& input = 
     ::waitpid(pid, &status, 0);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+// Writes what the engine never stores itself: a blob and text that is not
+// UTF-8, through SQLite directly.
+void rawBlobAndBadText(const std::string& file) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "UPDATE b SET bin = x'00ff10' WHERE id = 1;"
+                           "UPDATE b SET t = CAST(x'61fe62' AS TEXT) WHERE id = 2;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
 }
 
 class TabelkoSqlTest : public ::testing::Test {
@@ -178,4 +192,55 @@ TEST(TabelkoSqlParts, SplittingAndWidths) {
     EXPECT_EQ(tools::splitStatements("select 'it''s; ok'"),
               (std::vector<std::string>{"select 'it''s; ok'"}));
     EXPECT_EQ(tools::displayWidth("ab张三"), 6u);
+}
+
+// Any file name opens exactly that file: the path is quoted in the
+// connection string.
+TEST_F(TabelkoSqlTest, FileNamesAreTakenLiterally) {
+    for (const std::string name : {"p.mdb;Data Source=other.mdb", "semi;colon.mdb",
+                                   "\"quoted\".mdb", " lead.mdb", "it's.mdb"}) {
+        const std::string f = (dir_ / name).string();
+        auto made = runTool({"--new", f, "create table t (a long)", "insert into t values (7)"});
+        EXPECT_EQ(made.status, 0) << name << ": " << made.err;
+        EXPECT_TRUE(std::filesystem::exists(f)) << name;
+        auto read = runTool({f, "select a from t"});
+        EXPECT_EQ(read.out, "a\n7\n") << name << ": " << read.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "other.mdb"));
+}
+
+TEST_F(TabelkoSqlTest, NewCreatesAndRefusesAnExistingFile) {
+    const std::string f = (dir_ / "新.mdb").string();
+    EXPECT_EQ(runTool({"--new", "-p", "k;1", f}).status, 0);
+    EXPECT_EQ(runTool({f, "select 1"}).status, 1); // encrypted: needs the password
+    EXPECT_EQ(runTool({"-p", "k;1", f, "--tables"}).status, 0);
+    const auto before = std::filesystem::file_size(f);
+    auto again = runTool({"--new", f});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("已存在"), std::string::npos) << again.err;
+    EXPECT_EQ(std::filesystem::file_size(f), before);
+}
+
+// JSON stays valid UTF-8 JSON: bad bytes replaced, binary as hex, and a
+// statement failing midway prints its failure, not half a document.
+TEST_F(TabelkoSqlTest, JsonIsAlwaysWholeAndValid) {
+    engine::Connection c;
+    c.Open("Data Source=" + file_);
+    c.Execute("CREATE TABLE b (id LONG, t MEMO, bin LONGBINARY)");
+    c.Execute("INSERT INTO b (id, t) VALUES (1, 'ok')");
+    c.Execute("INSERT INTO b (id, t) VALUES (2, 'ok')");
+    c.Execute("INSERT INTO b (id, t) VALUES (3, 'ok')");
+    c.Close();
+    rawBlobAndBadText(file_);
+
+    auto json = runTool({"--format", "json", file_, "select id, t, bin from b order by id"});
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"0x00ff10\""), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("a\\ufffdb"), std::string::npos) << json.out;
+    EXPECT_EQ(json.out.find('\xFE'), std::string::npos);
+
+    auto failing = runTool({"--format", "json", file_, "select 6 / (id - 3) as x from b"});
+    EXPECT_EQ(failing.status, 1);
+    EXPECT_EQ(failing.out, "");
+    EXPECT_NE(failing.err.find("除数为零"), std::string::npos) << failing.err;
 }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <sstream>
 #include <vector>
 
 namespace tools {
@@ -65,6 +68,15 @@ std::string jsonValue(const engine::Value& v) {
         return v.toText();
     case K::Double:
         return std::isfinite(v.toDouble()) ? v.toText() : jsonString(v.toText());
+    case K::Bytes: { // binary data as hexadecimal text
+        static const char* digits = "0123456789abcdef";
+        std::string hex = "0x";
+        for (std::uint8_t b : v.bytes()) {
+            hex += digits[b >> 4];
+            hex += digits[b & 15];
+        }
+        return jsonString(hex);
+    }
     default:
         return jsonString(v.toText());
     }
@@ -81,7 +93,23 @@ std::size_t displayWidth(const std::string& text) {
 
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            // Whole UTF-8 sequences pass; a stray byte becomes U+FFFD, so the
+            // document stays valid UTF-8.
+            const std::size_t len = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+            bool ok = len > 0 && i + len <= text.size();
+            for (std::size_t k = 1; ok && k < len; ++k)
+                ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+            if (ok) {
+                out.append(text, i, len);
+                i += len - 1;
+            } else {
+                out += "\\ufffd";
+            }
+            continue;
+        }
         switch (c) {
         case '"':
             out += "\\\"";
@@ -126,17 +154,22 @@ void writeRows(std::ostream& out, engine::Recordset& rs, Format format) {
             out << '\n';
         }
         break;
-    case Format::Json:
-        out << '[';
+    case Format::Json: {
+        // The whole document is built first: a row that fails to read leaves
+        // nothing half-written on the output.
+        std::ostringstream doc;
+        doc << '[';
         for (long r = 0; r < rows; ++r) {
-            out << (r ? ",\n " : "\n ") << '{';
+            doc << (r ? ",\n " : "\n ") << '{';
             for (int f = 0; f < n; ++f)
-                out << (f ? ", " : "") << jsonString(fields[static_cast<std::size_t>(f)].name)
+                doc << (f ? ", " : "") << jsonString(fields[static_cast<std::size_t>(f)].name)
                     << ": " << jsonValue(rs.valueAt(r, f));
-            out << '}';
+            doc << '}';
         }
-        out << (rows ? "\n]\n" : "]\n");
+        doc << (rows ? "\n]\n" : "]\n");
+        out << doc.str();
         break;
+    }
     case Format::Table: {
         // Two passes: widths first, then the rows. The recordset reads its
         // pages again on the second pass rather than holding every row.

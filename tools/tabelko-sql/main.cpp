@@ -7,6 +7,7 @@
 #include "engine/Connection.h"
 #include "engine/ConnectionString.h"
 #include "engine/EngineError.h"
+#include "engine/Messages.h"
 
 #include <termios.h>
 #include <unistd.h>
@@ -20,7 +21,8 @@
 namespace {
 
 const char* const Usage =
-    "用法：tabelko-sql [-p 密码 | -P] [--format tsv|table|json] [--continue] 文件 [SQL ...]\n"
+    "用法：tabelko-sql [-p 密码 | -P] [--new] [--format tsv|table|json] [--continue] 文件 "
+    "[SQL ...]\n"
     "      tabelko-sql [-p 密码 | -P] 文件 --tables\n"
     "      tabelko-sql [-p 密码 | -P] 文件 --describe 表名\n"
     "\n"
@@ -29,6 +31,7 @@ const char* const Usage =
     "  --format 格式      "
     "查询结果的格式：tsv（默认，制表符分隔，带标题行）、table（对齐的列）、json\n"
     "  --continue         脚本中的语句失败后继续执行后面的语句\n"
+    "  --new              新建数据库文件（文件不能已存在；给出密码时加密）\n"
     "  --tables           列出表和查询（名称与类型）\n"
     "  --describe 表名    列出表的字段：名称、类型、类型代码、大小、必填、自动编号，以及主键\n"
     "\n"
@@ -42,6 +45,7 @@ struct Options {
     bool askPassword = false;
     tools::Format format = tools::Format::Tsv;
     bool keepGoing = false;
+    bool create = false;
     bool tables = false;
     std::optional<std::string> describe;
     std::vector<std::string> statements;
@@ -80,6 +84,8 @@ Options parse(int argc, char** argv) {
                 usageError("未知的格式“" + f + "”");
         } else if (a == "--continue") {
             o.keepGoing = true;
+        } else if (a == "--new") {
+            o.create = true;
         } else if (a == "--tables") {
             o.tables = true;
         } else if (a == "--describe") {
@@ -131,7 +137,7 @@ void describe(engine::Connection& c, const std::string& table) {
     engine::Catalog cat;
     cat.SetActiveConnection(c);
     const auto* found = cat.Tables().find(table);
-    if (!found) throw engine::EngineError(3078, "找不到表“" + table + "”。");
+    if (!found) engine::msg::raise(engine::msg::UnknownTable, {table});
     auto& t = cat.Tables()[table];
     std::cout << "字段\t类型\t类型代码\t大小\t必填\t自动编号\n";
     for (auto& col : t.Columns()) {
@@ -177,7 +183,10 @@ int main(int argc, char** argv) {
     engine::Connection c;
     c.CursorLocation = 3;
     try {
-        c.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + o.file +
+        if (o.create) engine::Connection::CreateDatabase(o.file, password);
+        // The path is quoted: any file name opens exactly that file.
+        c.Open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+               engine::ConnectionString::quoteValue(o.file) +
                ";Persist Security Info=True;Jet OLEDB:Database Password=" +
                engine::ConnectionString::quoteValue(password) + ";");
         if (o.tables) {
