@@ -248,6 +248,10 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.column() >= static_cast<int>(fields_.size())) return {};
     const ColumnKind kind = columnKind(index.column());
     const int row = index.row();
+    const bool readsValue = role == Qt::DisplayRole || role == Qt::EditRole ||
+                            role == Qt::CheckStateRole || role == Qt::ToolTipRole ||
+                            role == Qt::ForegroundRole || role == Qt::TextAlignmentRole;
+    if (!readsValue) return {};
     if (row < count_ && open() && !(row == pendingRow_ && pending_.count(index.column()))) {
         const RowRead& read = readRow(row);
         if (!read.error.isEmpty()) {

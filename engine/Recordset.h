@@ -78,8 +78,11 @@ private:
 // references do: a grid bound to a recordset sees it close when its owner
 // closes it.
 //
-// The set of rows is fixed when it opens; values are read lazily in pages and
-// only a bounded number of pages is cached. Rows of a single-table result are
+// The set of rows of a single-table result is fixed when it opens (with
+// option::AsyncFetch, its first page then, the rest when its keys are read);
+// other results fix their count at open and read their rows by position (see
+// QuerySource). Values are read lazily in pages and only a bounded number of
+// pages is cached. Rows of a single-table result are
 // written back by row key under optimistic locking; other results are
 // read-only and say so when edited.
 class Recordset {

@@ -116,6 +116,16 @@ private:
 
 // Any other result (joins, aggregates, unions, saved queries): read-only,
 // read a page at a time.
+//
+// What stays fixed for the recordset's life is its fields and its count,
+// both taken at open. The rows themselves are not held: a page (100 rows) is
+// read when first needed by running the statement again with LIMIT/OFFSET,
+// and the most recently used pages are kept. A kept page reads the same until
+// it is evicted; a page read later shows the tables as they are then, so when
+// they change while the recordset is open, rows may repeat or be missed
+// across pages, and rows past the end of a result that shrank read as nulls.
+// Results with a single source table are keysets (KeysetSource) and have none
+// of this.
 class QuerySource : public RowSource {
 public:
     QuerySource(std::shared_ptr<Database> db, std::string sqliteSql);
