@@ -233,7 +233,7 @@ void Form1::Timer1_Timer() {
     ignoreFailures([&] { selectStoredRow(); });
     StatusBar1->setSimpleText(rowStatusText());
     ignoreFailures([&] {
-        const long shared = dbconn::globals().SharedRs.RecordCount();
+        const long shared = dbconn::globals().SharedRs.expectedCount();
         // The interval only ever grows: 33333, then 9999, then 59999.
         if (shared > 1000 && Timer1->interval() != LongInterval)
             Timer1->setInterval(MediumInterval);

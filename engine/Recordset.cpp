@@ -270,6 +270,13 @@ bool Recordset::keysetComplete() const {
     return !k || k->keysComplete();
 }
 
+long Recordset::expectedCount() const {
+    d->requireOpen();
+    if (const auto* k = dynamic_cast<const KeysetSource*>(d->source.get()))
+        return k->expectedCount();
+    return d->count();
+}
+
 std::shared_ptr<KeysetBuild> Recordset::keysetBuild() const {
     d->requireOpen();
     if (auto* k = dynamic_cast<KeysetSource*>(d->source.get())) return k->keysetBuild();

@@ -140,6 +140,9 @@ public:
     // RecordCount(), moving and any row past those wait for the whole set.
     long readyCount() const;
     bool keysetComplete() const;
+    // The number of rows, counted without building the keyset (a plain
+    // count, taken once); RecordCount() once complete.
+    long expectedCount() const;
     // The build of the remaining keys, to run on another thread; null when
     // there is nothing left to read.
     std::shared_ptr<KeysetBuild> keysetBuild() const;

@@ -124,6 +124,7 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
                   shape.selectList + " " + tail + ")";
         keys = std::make_unique<Statement>(h, keySql_);
     }
+    if (deferred) countSql_ = "SELECT count(*) " + shape.fromClause;
     if (!deferred) {
         while (keys->step())
             keys_.push_back(keys->columnInt(0));
@@ -206,6 +207,22 @@ bool KeysetSource::adoptKeyset(KeysetBuild& build, bool* firstPageMoved) {
     const bool moved = takeKeys(build.takeKeys());
     if (firstPageMoved) *firstPageMoved = moved;
     return true;
+}
+
+long KeysetSource::expectedCount() const {
+    if (complete_) return static_cast<long>(keys_.size());
+    if (expected_ < 0) {
+        std::unique_ptr<Statement> st;
+        try {
+            st = std::make_unique<Statement>(db_->handle(), countSql_);
+        } catch (const EngineError&) {
+            // A condition naming a column alias counts through the full select.
+            st = std::make_unique<Statement>(db_->handle(),
+                                             "SELECT count(*) FROM (" + keySql_ + ")");
+        }
+        expected_ = st->step() ? static_cast<long>(st->columnInt(0)) : 0;
+    }
+    return expected_;
 }
 
 bool KeysetSource::completeKeys() const {

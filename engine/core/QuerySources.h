@@ -71,6 +71,8 @@ public:
     // Rows readable without building the rest of the keyset.
     long readyCount() const { return static_cast<long>(keys_.size()); }
     bool keysComplete() const { return complete_; }
+    // The number of rows, counted (once) without reading the keys.
+    long expectedCount() const;
     // The build of the remaining keys, or null when they are all known.
     std::shared_ptr<KeysetBuild> keysetBuild();
     // Takes the keys of a finished build of this source. False when the
@@ -107,6 +109,8 @@ private:
     mutable std::vector<std::int64_t> keys_;
     mutable bool complete_ = true;
     std::string keySql_;
+    std::string countSql_;
+    mutable long expected_ = -1;
     std::shared_ptr<KeysetBuild> build_;
     std::string pageSql_;
     std::unique_ptr<sqlite::Statement> pageStmt_;
