@@ -172,6 +172,8 @@ int DataGrid::Col() const {
 }
 
 bool DataGrid::setRow(int row) {
+    // A row past the first ones shown waits for the rest of the result.
+    if (row >= model_->rowCount()) model_->completeKeyset();
     if (row < 0 || row >= model_->rowCount() || model_->columnCount() == 0) return false;
     const int column = std::max(0, Col());
     const QModelIndex i = model_->index(row, column);

@@ -98,6 +98,13 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     QAbstractItemModel* model = DataGrid1->model();
     connect(model, &QAbstractItemModel::rowsInserted, this, [this] { refreshRowStatus(); });
     connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { refreshRowStatus(); });
+    // A row that cannot be read is said once in the status bar, its cells
+    // show the failure.
+    connect(DataGrid1->recordsetModel(), &RecordsetModel::readFailed, this,
+            [this](const QString& message) {
+                if (!databaseClosed_)
+                    StatusBar1->setSimpleText(QStringLiteral("读取数据失败：") + message);
+            });
     Form_Resize();
 }
 
@@ -147,7 +154,9 @@ void Form1::rs10(const QString& sql10) {
         if (!rs1) rs1.emplace();
         const auto& conn = dbconn::globals().DbConn;
         if (!conn) return; // no connection: the grid stays empty
-        rs1->Open(sql10.toStdString(), *conn, engine::cursor::Keyset, engine::lock::Optimistic, -1);
+        // The first rows show at once; the rest of a large result follows.
+        rs1->Open(sql10.toStdString(), *conn, engine::cursor::Keyset, engine::lock::Optimistic,
+                  engine::option::AsyncFetch);
         if (rs1->State() != 0) DataGrid1->setDataSource(*rs1);
     });
 }
@@ -224,7 +233,7 @@ void Form1::Timer1_Timer() {
     ignoreFailures([&] { selectStoredRow(); });
     StatusBar1->setSimpleText(rowStatusText());
     ignoreFailures([&] {
-        const long shared = dbconn::globals().SharedRs.RecordCount();
+        const long shared = dbconn::globals().SharedRs.expectedCount();
         // The interval only ever grows: 33333, then 9999, then 59999.
         if (shared > 1000 && Timer1->interval() != LongInterval)
             Timer1->setInterval(MediumInterval);

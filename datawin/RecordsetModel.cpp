@@ -1,6 +1,11 @@
 #include "RecordsetModel.h"
 
+#include "KeysetLoader.h"
+
 #include "engine/Messages.h"
+
+#include <QBrush>
+#include <QMetaObject>
 
 #include <algorithm>
 #include <exception>
@@ -44,30 +49,51 @@ ColumnKind columnKindOf(int adType) {
     }
 }
 
-RecordsetModel::RecordsetModel(QObject* parent) : QAbstractTableModel(parent) {}
+RecordsetModel::RecordsetModel(QObject* parent)
+    : QAbstractTableModel(parent), loader_(new KeysetLoader(this)) {
+    connect(loader_, &KeysetLoader::finished, this,
+            [this](const std::shared_ptr<engine::KeysetBuild>& build) { keysetBuilt(build); });
+}
 
 void RecordsetModel::readShape() {
-    forgetShownRows();
+    forgetRead();
+    failureReported_ = false;
     count_ = 0;
+    complete_ = true;
     fields_.clear();
     if (!open()) return;
     try {
-        count_ = rs_->RecordCount();
+        count_ = rs_->readyCount();
+        complete_ = rs_->keysetComplete();
         fields_ = rs_->fieldInfo();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         count_ = 0;
+        complete_ = true;
         fields_.clear();
+        reportFailure(qtext(e.what()));
+    }
+}
+
+void RecordsetModel::startLoading() {
+    if (complete_ || !open() || loader_->running()) return;
+    try {
+        loader_->start(rs_->keysetBuild());
+    } catch (const std::exception& e) {
+        reportFailure(qtext(e.what()));
     }
 }
 
 void RecordsetModel::setRecordset(std::optional<engine::Recordset> rs) {
+    loader_->stop();
     beginResetModel();
     rs_ = std::move(rs);
     pendingRow_ = -1;
     pending_.clear();
+    seen_.clear();
     error_.clear();
     readShape();
     endResetModel();
+    startLoading();
 }
 
 void RecordsetModel::reload() {
@@ -78,6 +104,82 @@ void RecordsetModel::reload() {
         pending_.clear();
     }
     endResetModel();
+    startLoading();
+}
+
+void RecordsetModel::keysetBuilt(const std::shared_ptr<engine::KeysetBuild>& build) {
+    if (complete_ || !open()) return;
+    try {
+        bool moved = false;
+        if (rs_->adoptKeyset(*build, &moved)) {
+            showCompleteKeyset(moved);
+            return;
+        }
+        if (!build->error().empty()) {
+            // The rows shown stay; the rest is read when it is asked for.
+            reportFailure(qtext(build->error()));
+            return;
+        }
+    } catch (const std::exception& e) {
+        reportFailure(qtext(e.what()));
+        return;
+    }
+    // A build that did not count (the recordset read its keys meanwhile).
+    completeKeyset();
+}
+
+void RecordsetModel::completeKeyset() {
+    if (complete_ || !open()) return;
+    loader_->stop();
+    try {
+        const bool moved = rs_->completeKeyset();
+        showCompleteKeyset(moved);
+    } catch (const std::exception& e) {
+        reportFailure(qtext(e.what()));
+    }
+}
+
+void RecordsetModel::showCompleteKeyset(bool firstRowsMoved) {
+    forgetRead();
+    const long full = rs_->RecordCount();
+    if (firstRowsMoved || full < count_) {
+        // The table changed between the first rows and the rest: show it anew.
+        beginResetModel();
+        count_ = full;
+        complete_ = true;
+        if (pendingRow_ >= count_) {
+            pendingRow_ = -1;
+            pending_.clear();
+        }
+        endResetModel();
+    } else {
+        // The rest of the records, and the empty row for a new one after them.
+        const int first = static_cast<int>(count_);
+        const bool line = allowAddNew_ && updatable();
+        const int last = static_cast<int>(full) + (line ? 1 : 0) - 1;
+        if (last >= first) beginInsertRows(QModelIndex(), first, last);
+        count_ = full;
+        complete_ = true;
+        if (last >= first) endInsertRows();
+    }
+    emit keysetCompleted();
+}
+
+bool RecordsetModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && !complete_ && open();
+}
+
+void RecordsetModel::fetchMore(const QModelIndex& parent) {
+    if (!parent.isValid()) completeKeyset();
+}
+
+void RecordsetModel::reportFailure(const QString& message) const {
+    if (failureReported_) return;
+    failureReported_ = true;
+    // Often found while painting: the status bar hears of it afterwards.
+    auto* self = const_cast<RecordsetModel*>(this);
+    QMetaObject::invokeMethod(
+        self, [self, message] { emit self->readFailed(message); }, Qt::QueuedConnection);
 }
 
 void RecordsetModel::setEditing(bool update, bool addNew, bool remove) {
@@ -92,7 +194,8 @@ void RecordsetModel::setEditing(bool update, bool addNew, bool remove) {
 }
 
 bool RecordsetModel::hasNewRowLine() const {
-    return allowAddNew_ && updatable();
+    // New records go after the last one, which is known once the keyset is.
+    return allowAddNew_ && complete_ && updatable();
 }
 
 ColumnKind RecordsetModel::columnKind(int column) const {
@@ -115,28 +218,21 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const {
     return static_cast<int>(fields_.size());
 }
 
-const std::vector<Value>& RecordsetModel::shownRow(int row) const {
-    if (auto it = shown_.find(row); it != shown_.end()) return it->second;
-    std::vector<Value> values;
-    values.reserve(fields_.size());
+const RecordsetModel::RowRead& RecordsetModel::readRow(int row) const {
+    if (memo_.row == row) return memo_;
+    memo_.row = row;
+    memo_.error.clear();
     try {
-        for (int c = 0; c < static_cast<int>(fields_.size()); ++c)
-            values.push_back(rs_->valueAt(row, c));
-    } catch (const std::exception&) {
-        // Closed by its owner, or the row went away: nothing to show.
-        values.assign(fields_.size(), Value::null());
+        memo_.values = rs_->rowValues(row);
+        memo_.values.resize(fields_.size(), Value::null());
+    } catch (const std::exception& e) {
+        memo_.values.assign(fields_.size(), Value::null());
+        memo_.error = qtext(e.what());
+        if (memo_.error.isEmpty()) memo_.error = QStringLiteral("无法读取该行");
+        reportFailure(QStringLiteral("第 ") + QString::number(row + 1) +
+                      QStringLiteral(" 行读取失败：") + memo_.error);
     }
-    if (shownOrder_.size() >= MaxShownRows) {
-        shown_.erase(shownOrder_.front());
-        shownOrder_.pop_front();
-    }
-    shownOrder_.push_back(row);
-    return shown_.emplace(row, std::move(values)).first->second;
-}
-
-void RecordsetModel::forgetShownRows() const {
-    shown_.clear();
-    shownOrder_.clear();
+    return memo_;
 }
 
 Value RecordsetModel::cellValue(int row, int column) const {
@@ -145,12 +241,34 @@ Value RecordsetModel::cellValue(int row, int column) const {
     }
     if (row >= count_ || !open() || column < 0 || column >= static_cast<int>(fields_.size()))
         return Value::null();
-    return shownRow(row)[static_cast<std::size_t>(column)];
+    return readRow(row).values[static_cast<std::size_t>(column)];
 }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.column() >= static_cast<int>(fields_.size())) return {};
     const ColumnKind kind = columnKind(index.column());
+    const int row = index.row();
+    const bool readsValue = role == Qt::DisplayRole || role == Qt::EditRole ||
+                            role == Qt::CheckStateRole || role == Qt::ToolTipRole ||
+                            role == Qt::ForegroundRole || role == Qt::TextAlignmentRole;
+    if (!readsValue) return {};
+    if (row < count_ && open() && !(row == pendingRow_ && pending_.count(index.column()))) {
+        const RowRead& read = readRow(row);
+        if (!read.error.isEmpty()) {
+            switch (role) {
+            case Qt::DisplayRole:
+                return ReadFailedText;
+            case Qt::ToolTipRole:
+                return read.error;
+            case Qt::ForegroundRole:
+                return QBrush(Qt::red);
+            case Qt::TextAlignmentRole:
+                return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+            default:
+                return {};
+            }
+        }
+    }
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole: {
@@ -227,9 +345,13 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     // entered, so a different pending row here has been refused and kept.
     if (pendingRow_ >= 0 && pendingRow_ != row) return false;
 
+    // A row that could not be read is not edited over blindly.
+    if (pendingRow_ < 0 && row < count_ && !readRow(row).error.isEmpty()) return false;
+
     const Value v = valueFromEdit(value, kind);
     // Re-typing what the row holds is not a change.
     if (pendingRow_ < 0 && row < count_ && v == cellValue(row, index.column())) return true;
+    if (pendingRow_ < 0) seen_ = row < count_ ? readRow(row).values : std::vector<Value>();
     pendingRow_ = row;
     pending_[index.column()] = v;
     emit dataChanged(index, index);
@@ -249,7 +371,7 @@ bool RecordsetModel::commitPending() {
     try {
         if (row >= count_) {
             rs_->appendRow(changes);
-            shown_.erase(row);
+            forgetRead();
             pendingRow_ = -1;
             pending_.clear();
             // The new record takes the empty row's place; a fresh empty row
@@ -263,13 +385,13 @@ bool RecordsetModel::commitPending() {
         } else {
             // The row must still hold what the user saw when typing began;
             // the engine checks the same against what it last read.
-            const std::vector<Value> seen = shownRow(row);
-            for (int c = 0; c < static_cast<int>(fields_.size()); ++c)
-                if (!(rs_->valueAt(row, c) == seen[static_cast<std::size_t>(c)]))
-                    engine::msg::raise(engine::msg::RowChanged);
+            const std::vector<Value> now = rs_->rowValues(row);
+            for (std::size_t c = 0; c < now.size() && c < seen_.size(); ++c)
+                if (!(now[c] == seen_[c])) engine::msg::raise(engine::msg::RowChanged);
             rs_->updateRow(row, changes);
-            shown_.erase(row); // read back as written
+            forgetRead(); // read back as written
             pendingRow_ = -1;
+            seen_.clear();
             pending_.clear();
             emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
         }
@@ -279,7 +401,8 @@ bool RecordsetModel::commitPending() {
         // Changed underneath: show the row as it is now around what the user
         // typed; leaving it again, after the warning, writes the typed values.
         if (e.number() == engine::msg::RowChanged.number) {
-            shown_.erase(row);
+            forgetRead();
+            seen_ = readRow(row).values;
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
         }
         return false;
@@ -294,12 +417,15 @@ void RecordsetModel::discardPending() {
     const int row = pendingRow_;
     pendingRow_ = -1;
     pending_.clear();
+    seen_.clear();
     if (row < rowCount()) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 bool RecordsetModel::deleteRecords(QList<int> rows) {
     error_.clear();
     if (!open()) return true;
+    // Deleting moves the rows after it, which must all be known.
+    completeKeyset();
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     for (int row : rows) {
@@ -311,14 +437,7 @@ bool RecordsetModel::deleteRecords(QList<int> rows) {
             error_ = qtext(e.what());
             return false;
         }
-        // Rows below move up by one, and so do their shown values.
-        std::unordered_map<long, std::vector<Value>> moved;
-        for (auto& [r, values] : shown_)
-            if (r != row) moved.emplace(r > row ? r - 1 : r, std::move(values));
-        shown_ = std::move(moved);
-        shownOrder_.clear();
-        for (const auto& entry : shown_)
-            shownOrder_.push_back(entry.first);
+        forgetRead();
         beginRemoveRows(QModelIndex(), row, row);
         --count_;
         if (pendingRow_ > row) --pendingRow_;

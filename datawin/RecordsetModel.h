@@ -6,12 +6,12 @@
 #include <QAbstractTableModel>
 #include <QString>
 
-#include <deque>
 #include <map>
 #include <optional>
-#include <unordered_map>
 
 namespace datawin {
+
+class KeysetLoader;
 
 // How a column is shown and edited in the grid.
 enum class ColumnKind { Text, Memo, Number, Boolean, Date, Binary };
@@ -20,13 +20,19 @@ ColumnKind columnKindOf(int adType);
 
 // Shown in place of a binary value, which has no text form.
 inline const QString BinaryPlaceholder = QStringLiteral("（二进制数据）");
+// Shown in the cells of a row that could not be read.
+inline const QString ReadFailedText = QStringLiteral("#读取失败");
 
 // A table model over a keyset recordset.
 //
-// The recordset knows its row count when it opens and reads values a page at
-// a time, so the model reports every row at once and asks for values only
-// when the view paints them: a million-row result opens immediately and
-// scrolls anywhere without being read whole.
+// Values are read a row at a time when the view paints them, each row read
+// and converted once per paint (the engine keeps the pages). A recordset
+// opened with engine::option::AsyncFetch knows only its first rows at first:
+// the model shows those, builds the remaining keys on a worker thread, and
+// adds the other rows when the build is done; anything that needs them
+// sooner (scrolling to the end, a jump to a later row, a deletion) waits for
+// them instead. A row that cannot be read shows as a failure in its cells and
+// once through readFailed(), never as an empty row that looks like nulls.
 //
 // Editing follows the grid's record model: values typed into a row are kept
 // as the row's pending edit and written to the database when the row is
@@ -52,8 +58,14 @@ public:
     // the recordset itself allows.
     void setEditing(bool update, bool addNew, bool remove);
 
-    // Records of the bound recordset (without the empty row for new records).
+    // Records of the bound recordset (without the empty row for new records);
+    // only the first rows until the keyset is complete.
     long recordCount() const { return count_; }
+    bool keysetComplete() const { return complete_; }
+    // Waits for the remaining rows of the bound recordset and shows them.
+    void completeKeyset();
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
     bool hasNewRowLine() const;
     bool isNewRowLine(int row) const { return hasNewRowLine() && row == count_; }
 
@@ -83,26 +95,44 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
+signals:
+    // A row (or the rest of the keyset) could not be read; sent once per
+    // result, with the engine's reason.
+    void readFailed(const QString& message);
+    // The remaining rows were added.
+    void keysetCompleted();
+
 private:
     bool open() const { return rs_ && rs_->State() != 0; }
     bool updatable() const { return open() && rs_->Updatable(); }
     engine::Value cellValue(int row, int column) const;
-    const std::vector<engine::Value>& shownRow(int row) const;
-    void forgetShownRows() const;
+    // The row as read now: from a one-row memo while the view paints it.
+    struct RowRead {
+        long row = -1;
+        std::vector<engine::Value> values;
+        QString error; // non-empty when the row could not be read
+    };
+    const RowRead& readRow(int row) const;
+    void forgetRead() const { memo_.row = -1; }
+    void reportFailure(const QString& message) const;
     void readShape();
+    void startLoading();
+    void keysetBuilt(const std::shared_ptr<engine::KeysetBuild>& build);
+    void showCompleteKeyset(bool firstRowsMoved);
 
     std::optional<engine::Recordset> rs_;
     long count_ = 0;
+    bool complete_ = true;
     std::vector<engine::FieldInfo> fields_;
     bool allowUpdate_ = false, allowAddNew_ = false, allowDelete_ = false;
     int pendingRow_ = -1;
     std::map<int, engine::Value> pending_;
-    // Rows as they were first shown, kept until the rows change: the view
-    // paints from them, and a row's changes are written only when the
-    // database still holds what the user saw.
-    mutable std::unordered_map<long, std::vector<engine::Value>> shown_;
-    mutable std::deque<long> shownOrder_;
-    static constexpr std::size_t MaxShownRows = 2000;
+    // The pending row's values as the user saw them when typing began: its
+    // changes are written only when the database still holds them.
+    std::vector<engine::Value> seen_;
+    mutable RowRead memo_;
+    mutable bool failureReported_ = false;
+    KeysetLoader* loader_;
     QString error_;
 };
 

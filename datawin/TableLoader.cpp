@@ -96,11 +96,13 @@ void ShowTable(const QString& source, int slot) {
                            {std::to_string(slot), std::to_string(LastTableSlot)});
 
     if (!g.DbConn) engine::msg::raise(engine::msg::ConnectionClosed);
+    // The shared result reads its keys only when something needs them all;
+    // the status counts its rows with a plain count.
     g.SharedRs.Open(source.toStdString(), *g.DbConn, engine::cursor::Keyset,
-                    engine::lock::Optimistic, -1);
+                    engine::lock::Optimistic, engine::option::AsyncFetch);
     // An action statement was carried out and left nothing to count; this
     // raises the failure before any window is touched.
-    const long count = g.SharedRs.RecordCount();
+    const long count = g.SharedRs.expectedCount();
 
     if (slot == 0) {
         Form1* form = defaultForm1(); // a first use loads it, with F still unset

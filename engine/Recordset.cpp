@@ -1,12 +1,15 @@
 #include "Recordset.h"
 
 #include "Connection.h"
+#include "KeysetBuild.h"
 #include "Messages.h"
 #include "core/Database.h"
+#include "core/QuerySources.h"
 #include "core/RowSource.h"
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace engine {
 
@@ -69,16 +72,19 @@ Recordset Recordset::fromSource(std::unique_ptr<RowSource> source, std::string s
     rs.d->source = std::move(source);
     rs.d->sourceText = std::move(sourceText);
     rs.d->lockType = lockType;
-    rs.d->position = rs.d->count() > 0 ? 0 : 0;
+    rs.d->position = 0;
     return rs;
 }
 
 void Recordset::Open(const std::string& source, const Connection& connection, int /*cursorType*/,
-                     int lockType, int /*options*/) {
+                     int lockType, int options) {
     if (d->open()) msg::raise(msg::BadArgument, {"记录集已打开"});
     auto db = connection.database();
     if (!db) msg::raise(msg::ConnectionClosed);
+    std::optional<AsyncFetchScope> async;
+    if (options != option::Unspecified && (options & option::AsyncFetch)) async.emplace();
     Recordset result = db->execute(source, lockType, nullptr);
+    async.reset();
     // An action statement is carried out and leaves this recordset closed.
     if (!result.d->open()) return;
     d->source = std::move(result.d->source);
@@ -242,6 +248,53 @@ Value Recordset::valueAt(long row, int column) const {
         msg::raise(msg::FieldNotFound, {std::to_string(column)});
     if (row < 0 || row >= d->count()) msg::raise(msg::NoCurrentRecord);
     return d->source->row(row)[static_cast<std::size_t>(column)];
+}
+
+std::vector<Value> Recordset::rowValues(long row) const {
+    d->requireOpen();
+    if (row < 0 || row >= readyCount()) {
+        if (row < 0 || row >= d->count()) msg::raise(msg::NoCurrentRecord);
+    }
+    return d->source->row(row);
+}
+
+long Recordset::readyCount() const {
+    d->requireOpen();
+    if (const auto* k = dynamic_cast<const KeysetSource*>(d->source.get())) return k->readyCount();
+    return d->count();
+}
+
+bool Recordset::keysetComplete() const {
+    d->requireOpen();
+    const auto* k = dynamic_cast<const KeysetSource*>(d->source.get());
+    return !k || k->keysComplete();
+}
+
+long Recordset::expectedCount() const {
+    d->requireOpen();
+    if (const auto* k = dynamic_cast<const KeysetSource*>(d->source.get()))
+        return k->expectedCount();
+    return d->count();
+}
+
+std::shared_ptr<KeysetBuild> Recordset::keysetBuild() const {
+    d->requireOpen();
+    if (auto* k = dynamic_cast<KeysetSource*>(d->source.get())) return k->keysetBuild();
+    return nullptr;
+}
+
+bool Recordset::adoptKeyset(KeysetBuild& build, bool* firstRowsMoved) {
+    if (firstRowsMoved) *firstRowsMoved = false;
+    if (!d->open()) return false;
+    if (auto* k = dynamic_cast<KeysetSource*>(d->source.get()))
+        return k->adoptKeyset(build, firstRowsMoved);
+    return false;
+}
+
+bool Recordset::completeKeyset() {
+    d->requireOpen();
+    if (auto* k = dynamic_cast<KeysetSource*>(d->source.get())) return k->completeKeys();
+    return false;
 }
 
 bool Recordset::rowDeleted(long row) const {

@@ -9,6 +9,7 @@
 namespace engine {
 
 class Connection;
+class KeysetBuild;
 class RowSource;
 
 // ADO's DataTypeEnum codes the engine reports.
@@ -24,6 +25,11 @@ inline constexpr int ForwardOnly = 0, Keyset = 1, Dynamic = 2, Static = 3;
 }
 namespace lock {
 inline constexpr int ReadOnly = 1, Pessimistic = 2, Optimistic = 3, BatchOptimistic = 4;
+}
+// Open options (ExecuteOptionEnum). AsyncFetch: a keyset result reads its
+// first page at open and leaves the rest of its keys to keysetBuild().
+namespace option {
+inline constexpr int Unspecified = -1, AsyncFetch = 0x20;
 }
 
 struct FieldInfo {
@@ -72,8 +78,11 @@ private:
 // references do: a grid bound to a recordset sees it close when its owner
 // closes it.
 //
-// The set of rows is fixed when it opens; values are read lazily in pages and
-// only a bounded number of pages is cached. Rows of a single-table result are
+// The set of rows of a single-table result is fixed when it opens (with
+// option::AsyncFetch, its first page then, the rest when its keys are read);
+// other results fix their count at open and read their rows by position (see
+// QuerySource). Values are read lazily in pages and only a bounded number of
+// pages is cached. Rows of a single-table result are
 // written back by row key under optimistic locking; other results are
 // read-only and say so when edited.
 class Recordset {
@@ -121,7 +130,28 @@ public:
     // deleted through this recordset reads as empty values.
     const std::vector<FieldInfo>& fieldInfo() const;
     Value valueAt(long row, int column) const;
+    // The whole row, read and converted once (what a grid paints).
+    std::vector<Value> rowValues(long row) const;
     bool rowDeleted(long row) const;
+
+    // Opened with option::AsyncFetch, a keyset result knows only its first
+    // rows until the rest of its keys are read. readyCount() is how many
+    // rows can be read without waiting (RecordCount() once complete);
+    // RecordCount(), moving and any row past those wait for the whole set.
+    long readyCount() const;
+    bool keysetComplete() const;
+    // The number of rows, counted without building the keyset (a plain
+    // count, taken once); RecordCount() once complete.
+    long expectedCount() const;
+    // The build of the remaining keys, to run on another thread; null when
+    // there is nothing left to read.
+    std::shared_ptr<KeysetBuild> keysetBuild() const;
+    // Takes the keys of a finished build. False when the build is stale (of
+    // an earlier result, cancelled, failed, or the keys were read meanwhile).
+    // `firstRowsMoved` tells whether the rows already shown changed places.
+    bool adoptKeyset(KeysetBuild& build, bool* firstRowsMoved = nullptr);
+    // Reads the remaining keys now; returns whether the first rows moved.
+    bool completeKeyset();
     // Writes one row's edited values by key (grid editing); throws on refusal
     // and leaves the row as it was.
     void updateRow(long row, const std::vector<std::pair<int, Value>>& changes);

@@ -74,27 +74,63 @@ void PageCache::clear() {
 
 // ---- KeysetSource ----------------------------------------------------------
 
+namespace {
+
+thread_local bool t_asyncFetch = false;
+
+// The result's order with ties broken by rowid, in the direction of the
+// last sort term so that an index serving the order still serves it.
+std::string orderWithTiebreak(const std::string& orderBy, const std::string& ref) {
+    const std::string key = ref + ".rowid";
+    if (orderBy.empty()) return "ORDER BY " + key;
+    std::string end = orderBy.substr(orderBy.size() >= 5 ? orderBy.size() - 5 : 0);
+    std::transform(end.begin(), end.end(), end.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return orderBy + ", " + key + (end == " desc" ? " DESC" : "");
+}
+
+} // namespace
+
+AsyncFetchScope::AsyncFetchScope() : was_(t_asyncFetch) {
+    t_asyncFetch = true;
+}
+AsyncFetchScope::~AsyncFetchScope() {
+    t_asyncFetch = was_;
+}
+bool AsyncFetchScope::active() {
+    return t_asyncFetch;
+}
+
 KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
                            const sql::SelectShape& shape, bool writable,
                            const std::vector<std::string>& currencyColumns)
     : db_(std::move(db)), table_(std::move(table)), writable_(writable) {
     sqlite3* h = db_->handle();
     const std::string ref = shape.sourceRef.empty() ? quoteName(table_.name) : shape.sourceRef;
-    const std::string tail = shape.fromClause + (shape.orderBy.empty() ? "" : " " + shape.orderBy) +
+    // Deferring the keys needs a connection another thread may share; a TOP
+    // result is read whole as before.
+    const bool deferred = t_asyncFetch && shape.limit.empty() && sqlite3_db_mutex(h) != nullptr;
+    const std::string order = deferred ? orderWithTiebreak(shape.orderBy, ref) : shape.orderBy;
+    const std::string tail = shape.fromClause + (order.empty() ? "" : " " + order) +
                              (shape.limit.empty() ? "" : " " + shape.limit);
 
     // The keys, in the result's order. When ORDER BY names a column alias of
     // the select list, the keys are taken through the full select instead.
     std::unique_ptr<Statement> keys;
     try {
-        keys = std::make_unique<Statement>(h, "SELECT " + ref + ".rowid " + tail);
+        keySql_ = "SELECT " + ref + ".rowid " + tail;
+        keys = std::make_unique<Statement>(h, keySql_);
     } catch (const EngineError&) {
-        keys = std::make_unique<Statement>(h, "SELECT \"__tk_key\" FROM (SELECT " + ref +
-                                                  ".rowid AS \"__tk_key\", " + shape.selectList +
-                                                  " " + tail + ")");
+        keySql_ = "SELECT \"__tk_key\" FROM (SELECT " + ref + ".rowid AS \"__tk_key\", " +
+                  shape.selectList + " " + tail + ")";
+        keys = std::make_unique<Statement>(h, keySql_);
     }
-    while (keys->step())
-        keys_.push_back(keys->columnInt(0));
+    if (deferred) countSql_ = "SELECT count(*) " + shape.fromClause;
+    if (!deferred) {
+        while (keys->step())
+            keys_.push_back(keys->columnInt(0));
+    }
+    keys.reset();
 
     // One statement reads a page of rows by key.
     std::string from = quoteName(table_.name);
@@ -126,12 +162,87 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
         }
         fields_.push_back(std::move(f));
     }
+    if (deferred)
+        readFirstPage("SELECT " + ref + ".rowid, " + shape.selectList + " " + shape.fromClause +
+                      " " + order + " LIMIT " + std::to_string(PageCache::PageRows));
+}
+
+KeysetSource::~KeysetSource() {
+    if (build_) build_->cancel();
+}
+
+void KeysetSource::readFirstPage(const std::string& sql) {
+    Statement st(db_->handle(), sql);
+    const int n = st.columnCount();
+    PageCache::Page rows;
+    while (st.step()) {
+        keys_.push_back(st.columnInt(0));
+        std::vector<Value> raw;
+        raw.reserve(static_cast<std::size_t>(n));
+        raw.emplace_back(true); // present
+        for (int i = 1; i < n; ++i)
+            raw.push_back(st.columnValue(i));
+        rows.push_back(std::move(raw));
+    }
+    // A result shorter than a page is complete already.
+    complete_ = static_cast<long>(rows.size()) < PageCache::PageRows;
+    cache_.put(0, std::move(rows));
+}
+
+bool KeysetSource::takeKeys(std::vector<std::int64_t> keys) const {
+    bool moved = keys.size() < keys_.size();
+    for (std::size_t i = 0; !moved && i < keys_.size(); ++i)
+        moved = keys[i] != keys_[i];
+    if (moved) cache_.clear();
+    keys_ = std::move(keys);
+    complete_ = true;
+    return moved;
+}
+
+std::shared_ptr<KeysetBuild> KeysetSource::keysetBuild() {
+    if (complete_) return nullptr;
+    if (!build_) build_ = std::make_shared<KeysetBuild>(db_, keySql_);
+    return build_;
+}
+
+bool KeysetSource::adoptKeyset(KeysetBuild& build, bool* firstPageMoved) {
+    if (complete_ || &build != build_.get() || !build.complete()) return false;
+    const bool moved = takeKeys(build.takeKeys());
+    if (firstPageMoved) *firstPageMoved = moved;
+    return true;
+}
+
+long KeysetSource::expectedCount() const {
+    if (complete_) return static_cast<long>(keys_.size());
+    if (expected_ < 0) {
+        std::unique_ptr<Statement> st;
+        try {
+            st = std::make_unique<Statement>(db_->handle(), countSql_);
+        } catch (const EngineError&) {
+            // A condition naming a column alias counts through the full select.
+            st = std::make_unique<Statement>(db_->handle(),
+                                             "SELECT count(*) FROM (" + keySql_ + ")");
+        }
+        expected_ = st->step() ? static_cast<long>(st->columnInt(0)) : 0;
+    }
+    return expected_;
+}
+
+bool KeysetSource::completeKeys() const {
+    if (complete_) return false;
+    // A build still running gives way; its result is stale from now on.
+    if (build_) build_->cancel();
+    Statement st(db_->handle(), keySql_);
+    std::vector<std::int64_t> keys;
+    while (st.step())
+        keys.push_back(st.columnInt(0));
+    return takeKeys(std::move(keys));
 }
 
 const PageCache::Page& KeysetSource::page(long pageNo) {
     if (const auto* p = cache_.find(pageNo)) return *p;
     const long first = pageNo * PageCache::PageRows;
-    const long last = std::min<long>(first + PageCache::PageRows, count());
+    const long last = std::min<long>(first + PageCache::PageRows, readyCount());
     pageStmt_->reset();
     for (long i = first; i < last; ++i)
         pageStmt_->bindInt(static_cast<int>(i - first + 1), keys_[static_cast<std::size_t>(i)]);
@@ -162,7 +273,9 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
 }
 
 std::vector<Value> KeysetSource::rawRow(long index) {
-    if (index < 0 || index >= count()) msg::raise(msg::NoCurrentRecord);
+    // A row past the keys known so far waits for the rest of them.
+    if (index < 0 || index >= (index < readyCount() ? readyCount() : count()))
+        msg::raise(msg::NoCurrentRecord);
     const auto& p = page(index / PageCache::PageRows);
     return p[static_cast<std::size_t>(index % PageCache::PageRows)];
 }
@@ -251,6 +364,7 @@ void KeysetSource::refreshRow(long index) {
 long KeysetSource::append(const std::vector<std::pair<int, Value>>& values) {
     if (!writable_) refuseWrite();
     db_->requireWritable();
+    completeKeys(); // the new key goes after all others
     std::vector<bool> given(table_.columns.size(), false);
     std::string names, marks;
     std::vector<Value> binds;
