@@ -8,6 +8,7 @@
 #include "dbconn/Database.h"
 #include "home/ProgramFiles.h"
 #include "home/start.h"
+#include "platform/PrintArea.h"
 
 #include <QApplication>
 #include <QDir>
@@ -202,22 +203,10 @@ QString exportTextPath() {
 }
 
 bool printVisibleAreaToPdf(QWidget& widget, const QString& path) {
-    const QRect visible = widget.visibleRegion().boundingRect();
-    const QPixmap picture = widget.grab(visible.isEmpty() ? widget.rect() : visible);
-    if (picture.isNull()) return false;
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    QPainter painter;
-    if (!painter.begin(&printer)) return false;
-    const QRect page = painter.viewport();
-    QSize size = picture.size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    painter.setViewport(page.x(), page.y(), size.width(), size.height());
-    painter.setWindow(picture.rect());
-    painter.drawPixmap(0, 0, picture);
-    return painter.end();
+    return platform::printVisibleArea(widget, printer);
 }
 
 bool exportWithProgress(const engine::Recordset& rs, const QString& path,

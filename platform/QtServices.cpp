@@ -1,5 +1,7 @@
 #include "QtServices.h"
 
+#include "platform/PrintArea.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -101,21 +103,8 @@ bool QtServices::ChooseFont(QFont& font) {
 
 bool QtServices::PrintVisibleArea(QWidget& widget) {
     if (QPrinterInfo::defaultPrinter().isNull()) return false;
-    const QRect visible = widget.visibleRegion().boundingRect();
-    const QPixmap picture = widget.grab(visible.isEmpty() ? widget.rect() : visible);
-    if (picture.isNull()) return false;
-
     QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    QPainter painter;
-    if (!painter.begin(&printer)) return false;
-    const QRect page = painter.viewport();
-    QSize size = picture.size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    painter.setViewport(page.x(), page.y(), size.width(), size.height());
-    painter.setWindow(picture.rect());
-    painter.drawPixmap(0, 0, picture);
-    return painter.end();
+    return printVisibleArea(widget, printer);
 }
 
 std::pair<QString, QString> splitCommand(const QString& commandLine) {

@@ -20,6 +20,7 @@ void RowSource::update(long, const std::vector<std::pair<int, Value>>&) {
 }
 long RowSource::append(const std::vector<std::pair<int, Value>>&) {
     refuseWrite();
+    return -1; // not reached: refuseWrite throws
 }
 void RowSource::remove(long) {
     refuseWrite();

@@ -40,9 +40,14 @@ void raiseFromSqlite(sqlite3* db, int rc, std::string_view context) {
         const char* f = sqlite3_db_filename(db, "main");
         file = f && *f ? f : "数据库文件";
     }
-    auto fail = [&](const msg::Message& m, std::initializer_list<std::string> args = {}) {
-        msg::raiseWithDetail(m, args, detail);
-    };
+    // Every branch below ends in `fail`, which never returns.
+    struct Fail {
+        const std::string& detail;
+        [[noreturn]] void operator()(const msg::Message& m,
+                                     std::initializer_list<std::string> args = {}) const {
+            msg::raiseWithDetail(m, args, detail);
+        }
+    } const fail{detail};
 
     // The engine's own functions and triggers fail with a catalogue message
     // as their text: "<number>|<text>".
