@@ -5,6 +5,7 @@
 
 #include "JetFunctions.h"
 
+#include "JetCollation.h"
 #include "JetDate.h"
 #include "JetFormat.h"
 #include "JetText.h"
@@ -209,12 +210,15 @@ struct PatternItem {
     std::vector<std::pair<char32_t, char32_t>> ranges;
 };
 
-std::vector<PatternItem> compilePattern(const std::vector<char32_t>& p) {
+// ansiOnly (ALIKE): only % and _ are wildcards; *, ? and # are letters.
+std::vector<PatternItem> compilePattern(const std::vector<char32_t>& p, bool ansiOnly = false) {
     std::vector<PatternItem> out;
     for (std::size_t i = 0; i < p.size(); ++i) {
         const char32_t c = p[i];
         PatternItem it;
-        if (c == '*' || c == '%') {
+        if (ansiOnly && (c == '*' || c == '?' || c == '#')) {
+            it.ch = c;
+        } else if (c == '*' || c == '%') {
             if (!out.empty() && out.back().kind == PatternItem::Any) continue;
             it.kind = PatternItem::Any;
         } else if (c == '?' || c == '_') {
@@ -307,7 +311,7 @@ bool likeMatch(const std::vector<PatternItem>& pat, const std::vector<char32_t>&
     return j == pat.size();
 }
 
-void fnLike(sqlite3_context* ctx, int, sqlite3_value** a) {
+template <bool AnsiOnly> void fnLike(sqlite3_context* ctx, int, sqlite3_value** a) {
     if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
     struct Cached {
         std::string source;
@@ -316,12 +320,12 @@ void fnLike(sqlite3_context* ctx, int, sqlite3_value** a) {
     auto* cached = static_cast<Cached*>(sqlite3_get_auxdata(ctx, 1));
     const std::string pattern = values::textOf(a[1]);
     if (!cached || cached->source != pattern) {
-        cached = new Cached{pattern, compilePattern(text::toCodePoints(pattern))};
+        cached = new Cached{pattern, compilePattern(text::toCodePoints(pattern), AnsiOnly)};
         sqlite3_set_auxdata(ctx, 1, cached, [](void* p) { delete static_cast<Cached*>(p); });
         cached = static_cast<Cached*>(sqlite3_get_auxdata(ctx, 1));
         if (!cached) {
             // SQLite could not keep it: compile for this row only.
-            const auto items = compilePattern(text::toCodePoints(pattern));
+            const auto items = compilePattern(text::toCodePoints(pattern), AnsiOnly);
             return sqlite3_result_int(ctx, likeMatch(items, cps(a[0])) ? -1 : 0);
         }
     }
@@ -572,7 +576,7 @@ void fnStrComp(sqlite3_context* ctx, int argc, sqlite3_value** a) {
     const std::string x = values::textOf(a[0]), y = values::textOf(a[1]);
     int r;
     if (textCompare) {
-        r = text::compareNoCase(x, y);
+        r = collation::compare(x, y);
     } else {
         const auto cx = text::toCodePoints(x), cy = text::toCodePoints(y);
         r = cx < cy ? -1 : (cy < cx ? 1 : 0);
@@ -1202,7 +1206,8 @@ const ScalarDef kScalars[] = {
     {"jet_mod", 2, fnMod, true},
     {"jet_intdiv", 2, fnIntDiv, true},
     {"jet_pow", 2, fnPow, true},
-    {"jet_like", 2, fnLike, true},
+    {"jet_like", 2, fnLike<false>, true},
+    {"jet_alike", 2, fnLike<true>, true},
     {"jet_iif", 3, fnIIf, true},
     {"jet_nz", -1, fnNz, true},
     {"jet_isnull", 1, fnIsNull, true},
@@ -1274,27 +1279,9 @@ const ScalarDef kScalars[] = {
 // ---- collation ---------------------------------------------------------------
 
 int jetTextCompare(void*, int na, const void* pa, int nb, const void* pb) {
-    const std::string_view a(static_cast<const char*>(pa), static_cast<std::size_t>(na));
-    const std::string_view b(static_cast<const char*>(pb), static_cast<std::size_t>(nb));
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const auto x = static_cast<unsigned char>(a[i]);
-        const auto y = static_cast<unsigned char>(b[j]);
-        char32_t cx, cy;
-        if (x < 0x80 && y < 0x80) { // the common case, without decoding
-            cx = (x >= 'A' && x <= 'Z') ? x + 32 : x;
-            cy = (y >= 'A' && y <= 'Z') ? y + 32 : y;
-            ++i;
-            ++j;
-        } else {
-            cx = text::lower(text::decode(a, i));
-            cy = text::lower(text::decode(b, j));
-        }
-        if (cx != cy) return cx < cy ? -1 : 1;
-    }
-    if (i < a.size()) return 1;
-    if (j < b.size()) return -1;
-    return 0;
+    return collation::compare(
+        std::string_view(static_cast<const char*>(pa), static_cast<std::size_t>(na)),
+        std::string_view(static_cast<const char*>(pb), static_cast<std::size_t>(nb)));
 }
 
 } // namespace

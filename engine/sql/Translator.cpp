@@ -65,6 +65,12 @@ std::string columnName(std::string_view name) {
     return text::quoteName(name);
 }
 
+// A column named outside any aggregate function, for the GROUP BY check
+// and DISTINCTROW.
+struct ColumnRef {
+    std::string qualifier, column;
+};
+
 struct Expr {
     std::string sql;
     ValueType type = ValueType::Unknown;
@@ -89,7 +95,9 @@ struct Source {
 };
 
 struct SelectItem {
-    std::string sql;       // without alias
+    std::string sql;    // without alias
+    std::string rawSql; // sql before a collation was added
+    std::vector<ColumnRef> refs;
     std::string name;      // result column name
     std::string qualifier; // plain column: its qualifier
     bool plainColumn = false;
@@ -108,6 +116,9 @@ struct SelectCore {
     std::vector<std::unique_ptr<Source>> fromList;
     std::string fromSql; // "FROM ..." or empty
     std::string where, groupBy, having;
+    std::vector<Expr> groupTerms;
+    std::vector<ColumnRef> havingRefs;
+    bool distinctRow = false;
     bool aggregate = false;
     bool swappedRight = false;
 };
@@ -116,12 +127,28 @@ struct SelectStatement {
     std::vector<SelectCore> cores;
     std::vector<std::string> unionOps; // "UNION" / "UNION ALL", between cores
     std::string orderBy;               // "ORDER BY ..." or empty
+    struct OrderTerm {
+        std::string sql;
+        bool desc = false;
+    };
+    std::vector<OrderTerm> orderTerms;
 };
 
 struct Context {
     bool aggregate = false;
     int exprCounter = 1000;
+    int aggregateDepth = 0;      // inside the arguments of an aggregate function
+    std::vector<ColumnRef> refs; // columns named outside aggregates
 };
+
+// Text compared as Jet compares it: without regard to case, in the
+// collation's order. Columns of text carry it already; expressions (a
+// function's result, a literal) get it written on.
+constexpr const char* kCollate = " COLLATE JETTEXT";
+
+bool textLike(const Expr& e) {
+    return !e.plainColumn && (e.type == ValueType::String || e.type == ValueType::Unknown);
+}
 
 // Nesting deeper than this is refused instead of exhausting the stack.
 constexpr int kMaxDepth = 600;
@@ -223,6 +250,12 @@ private:
     // One SELECT without ORDER BY and LIMIT.
     static std::string coreSql(const SelectCore& c);
     std::string subquery(); // after '(' and at SELECT; consumes up to before ')'
+    // The text of Access's derived table "[SELECT ...]. AS T", translated.
+    std::string bracketedSelect(const std::string& jet);
+    // TOP n as a LIMIT: with ORDER BY, every row tied with the n-th as well.
+    std::string limitOf(const SelectCore& c, const SelectStatement& st) const;
+    void checkGrouping(const SelectCore& c, const SelectStatement* st) const;
+    void applyDistinctRow(SelectCore& c);
     void translateSelect();
     void translateInsert();
     void translateUpdate();
@@ -244,6 +277,8 @@ private:
     Expr parseAnd();
     Expr parseNot();
     Expr parseComparison();
+    static std::string quantified(const Expr& l, const std::string& op, bool all,
+                                  const std::string& sub);
     Expr parseConcat();
     Expr parseAdditive();
     Expr parseMod();
@@ -255,6 +290,9 @@ private:
     Expr parseFunction(const std::string& name);
     Expr parseNameRef();
     std::string qualifiedName(const std::string& qualifier, const std::string& column);
+    void noteRef(const Expr& e) {
+        if (ctx_.back().aggregateDepth == 0) ctx_.back().refs.push_back({e.qualifier, e.column});
+    }
 
     static std::string value(const Expr& e) {
         // Jet's True is -1; SQLite's comparisons give 1.
@@ -381,6 +419,33 @@ bool likePatternForSqlite(const std::string& jet, std::string& out) {
 
 } // namespace
 
+// x op ALL (subquery) and x op ANY / SOME (subquery), through the
+// subquery's least and greatest values. ALL over no rows is true, ANY over
+// no rows false.
+std::string Parser::quantified(const Expr& l, const std::string& op, bool all,
+                               const std::string& sub) {
+    const std::string x = value(l);
+    const std::string collate = textLike(l) ? kCollate : "";
+    auto extreme = [&](const char* fn) {
+        return "(WITH \"__q\"(\"__v\") AS (" + sub + ") SELECT " + fn + "(\"__v\") FROM \"__q\")";
+    };
+    auto cmp = [&](const std::string& o, const char* fn) {
+        return "(" + x + " " + o + " " + extreme(fn) + collate + ")";
+    };
+    const std::string none = "NOT EXISTS (" + sub + ")";
+    if (all) {
+        if (op == "<>") return "(" + x + " NOT IN (" + sub + "))";
+        if (op == "=")
+            return "(" + none + " OR (" + cmp("=", "min") + " AND " + cmp("=", "max") + "))";
+        const bool greater = op[0] == '>';
+        return "(" + none + " OR " + cmp(op, greater ? "max" : "min") + ")";
+    }
+    if (op == "=") return "(" + x + " IN (" + sub + "))";
+    if (op == "<>") return "(" + cmp("<>", "min") + " OR " + cmp("<>", "max") + ")";
+    const bool greater = op[0] == '>';
+    return cmp(op, greater ? "min" : "max");
+}
+
 Expr Parser::parseComparison() {
     Expr l = parseConcat();
     for (;;) {
@@ -391,17 +456,39 @@ Expr Parser::parseComparison() {
             countOperator();
             std::string op = next().text;
             if (op == "!=") op = "<>";
+            if ((peekWord("ALL") || peekWord("ANY") || peekWord("SOME")) && peekPunct("(", 1) &&
+                peekWord("SELECT", 2)) {
+                const bool all = peekWord("ALL");
+                next();
+                next();
+                const std::string sub = subquery();
+                expectPunct(")");
+                l = make(quantified(l, op, all, sub), ValueType::Bool);
+                continue;
+            }
             Expr r = parseConcat();
-            l = make("(" + value(l) + " " + op + " " + value(r) + ")", ValueType::Bool);
+            const std::string collate = textLike(l) && textLike(r) ? kCollate : "";
+            l = make("(" + value(l) + " " + op + " " + value(r) + collate + ")", ValueType::Bool);
             continue;
         }
         bool negated = false;
         std::size_t save = p_;
-        if (peekWord("NOT") &&
-            (peekWord("LIKE", 1) || peekWord("BETWEEN", 1) || peekWord("IN", 1))) {
+        if (peekWord("NOT") && (peekWord("LIKE", 1) || peekWord("ALIKE", 1) ||
+                                peekWord("BETWEEN", 1) || peekWord("IN", 1))) {
             next();
             negated = true;
         }
+        if (acceptWord("ALIKE")) {
+            // ANSI wildcards (% and _) whatever the mode; * and ? are letters.
+            countOperator();
+            Expr r = parseConcat();
+            std::string sql = "jet_alike(" + value(l) + ", " + value(r) + ")";
+            if (negated) sql = "(NOT " + sql + ")";
+            l = make(sql, ValueType::Number);
+            continue;
+        }
+        // The left side of BETWEEN and IN compares as text does.
+        const std::string lhs = textLike(l) ? "(" + value(l) + ")" + kCollate : value(l);
         if (acceptWord("LIKE")) {
             countOperator();
             Expr r = parseConcat();
@@ -420,7 +507,7 @@ Expr Parser::parseComparison() {
             Expr a = parseConcat();
             expectWord("AND");
             Expr b = parseConcat();
-            l = make("(" + value(l) + (negated ? " NOT" : "") + " BETWEEN " + value(a) + " AND " +
+            l = make("(" + lhs + (negated ? " NOT" : "") + " BETWEEN " + value(a) + " AND " +
                          value(b) + ")",
                      ValueType::Bool);
             continue;
@@ -440,8 +527,7 @@ Expr Parser::parseComparison() {
                 }
             }
             expectPunct(")");
-            l = make("(" + value(l) + (negated ? " NOT IN (" : " IN (") + list + "))",
-                     ValueType::Bool);
+            l = make("(" + lhs + (negated ? " NOT IN (" : " IN (") + list + "))", ValueType::Bool);
             continue;
         }
         p_ = save;
@@ -572,6 +658,7 @@ Expr Parser::parseNameRef() {
             e.plainColumn = true;
             e.column = col;
             e.qualifier = first.value;
+            noteRef(e);
             return e;
         }
         next();
@@ -580,6 +667,7 @@ Expr Parser::parseNameRef() {
     e.sql = columnName(first.value);
     e.plainColumn = true;
     e.column = first.value;
+    noteRef(e);
     return e;
 }
 
@@ -678,14 +766,19 @@ Expr Parser::parseFunction(const std::string& name) {
     if (f->aggregate && acceptWord("DISTINCT")) distinct = "DISTINCT ";
 
     std::vector<Expr> args;
+    if (f->aggregate) ++ctx_.back().aggregateDepth;
     if (!peekPunct(")")) {
         for (;;) {
             args.push_back(expr());
             if (!acceptPunct(",")) break;
         }
     }
+    if (f->aggregate) --ctx_.back().aggregateDepth;
     expectPunct(")");
     const int n = static_cast<int>(args.size());
+    // Min and Max of a text expression follow the text order too.
+    if ((up == "MIN" || up == "MAX") && n == 1 && textLike(args[0]))
+        args[0].sql = "(" + args[0].sql + ")" + kCollate;
     if (n < f->minArgs || n > f->maxArgs || (up == "SWITCH" && n % 2 != 0))
         syntaxError("函数“" + name + "”的参数个数不正确");
 
@@ -724,9 +817,38 @@ Expr Parser::parseFunction(const std::string& name) {
 
 // ---- FROM ----------------------------------------------------------------
 
+namespace {
+
+bool startsWithSelect(const std::string& s) {
+    std::size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    if (s.size() < i + 7) return false;
+    return upperAscii(s.substr(i, 6)) == "SELECT" &&
+           std::isspace(static_cast<unsigned char>(s[i + 6]));
+}
+
+} // namespace
+
+std::string Parser::bracketedSelect(const std::string& jet) {
+    DepthGuard guard(depth_);
+    Parser inner(tokenize(jet), out_);
+    inner.depth_ = depth_;
+    inner.subqueryCounter_ = subqueryCounter_ + 500;
+    std::string sql = inner.subquery();
+    if (!inner.atEnd()) syntaxError("子查询末尾有多余的内容：" + inner.near());
+    return sql;
+}
+
 std::unique_ptr<Source> Parser::parseSourcePrimary() {
     auto s = std::make_unique<Source>();
-    if (acceptPunct("(")) {
+    if (peek().kind == TokenKind::QuotedName && peekPunct(".", 1) &&
+        startsWithSelect(peek().value)) {
+        // Access 97 and 2000 save a derived table as "[SELECT ...]. AS T".
+        s->kind = Source::Kind::Subquery;
+        s->sql = bracketedSelect(next().value);
+        next();
+    } else if (acceptPunct("(")) {
         if (peekWord("SELECT")) {
             s->kind = Source::Kind::Subquery;
             s->sql = subquery();
@@ -890,7 +1012,9 @@ SelectCore Parser::parseSelectCore() {
     for (;;) {
         if (acceptWord("DISTINCT")) {
             core.distinct = true;
-        } else if (acceptWord("DISTINCTROW") || acceptWord("ALL")) {
+        } else if (acceptWord("DISTINCTROW")) {
+            core.distinctRow = true;
+        } else if (acceptWord("ALL")) {
         } else if (acceptWord("TOP")) {
             if (peek().kind != TokenKind::Number) expected("TOP 之后的数字");
             core.hasTop = true;
@@ -913,13 +1037,21 @@ SelectCore Parser::parseSelectCore() {
             std::string q = next().value;
             next();
             next();
+            item.qualifier = q;
             const auto it = qualifierRewrite_.find(text::toLower(q));
             if (it != qualifierRewrite_.end()) q = it->second;
             item.sql = text::quoteName(q) + ".*";
             item.star = true;
         } else {
+            ctx_.back().refs.clear();
             Expr e = expr();
             item.sql = value(e);
+            item.rawSql = item.sql;
+            item.refs = std::move(ctx_.back().refs);
+            ctx_.back().refs.clear();
+            // A text expression keeps Jet's comparison in DISTINCT, UNION and
+            // in queries that read this one.
+            if (textLike(e)) item.sql = "(" + item.sql + ")" + kCollate;
             if (acceptWord("AS")) {
                 if (!isName(peek()) && peek().kind != TokenKind::String) expected("别名");
                 item.name = next().value;
@@ -966,12 +1098,21 @@ SelectCore Parser::parseSelectCore() {
         for (;;) {
             Expr e = expr();
             if (!core.groupBy.empty()) core.groupBy += ", ";
-            core.groupBy += value(e);
+            core.groupBy += textLike(e) ? "(" + value(e) + ")" + kCollate : value(e);
+            e.sql = value(e);
+            core.groupTerms.push_back(std::move(e));
             if (!acceptPunct(",")) break;
         }
     }
-    if (acceptWord("HAVING")) core.having = expr().sql;
+    if (acceptWord("HAVING")) {
+        ctx_.back().refs.clear();
+        core.having = expr().sql;
+        core.havingRefs = std::move(ctx_.back().refs);
+        ctx_.back().refs.clear();
+    }
     core.aggregate = ctx_.back().aggregate;
+    checkGrouping(core, nullptr);
+    applyDistinctRow(core);
 
     // SELECT * over a RIGHT JOIN written as LEFT JOIN must keep Jet's column
     // order: the sources in the order they were written.
@@ -1020,19 +1161,42 @@ SelectStatement Parser::parseSelectStatement() {
         expectWord("BY");
         std::string order;
         ctx_.back().aggregate = false;
+        ctx_.back().refs.clear();
         for (;;) {
             Expr e = expr();
             std::string term = value(e);
             if (st.cores.size() > 1 && e.plainColumn) term = columnName(e.column);
-            if (acceptWord("DESC"))
+            if (textLike(e)) term = "(" + term + ")" + kCollate;
+            // A TOP query compares the ordering values again to find ties;
+            // there a name of the select list stands for its expression.
+            SelectStatement::OrderTerm ot;
+            ot.sql = term;
+            if (st.cores.size() == 1 && e.plainColumn && e.qualifier.empty()) {
+                for (const auto& item : st.cores[0].items)
+                    if (item.explicitAlias && !item.star && text::equalsNoCase(item.name, e.column))
+                        ot.sql = item.sql;
+            }
+            if (acceptWord("DESC")) {
                 term += " DESC";
-            else if (acceptWord("ASC"))
+                ot.desc = true;
+            } else if (acceptWord("ASC")) {
                 term += " ASC";
+            }
+            st.orderTerms.push_back(std::move(ot));
             if (!order.empty()) order += ", ";
             order += term;
             if (!acceptPunct(",")) break;
         }
-        if (ctx_.back().aggregate && st.cores.size() == 1) st.cores[0].aggregate = true;
+        std::vector<ColumnRef> orderRefs = std::move(ctx_.back().refs);
+        ctx_.back().refs.clear();
+        if (st.cores.size() == 1) {
+            SelectCore& c = st.cores[0];
+            if (ctx_.back().aggregate) c.aggregate = true;
+            if (c.aggregate || !c.groupTerms.empty()) {
+                c.havingRefs.insert(c.havingRefs.end(), orderRefs.begin(), orderRefs.end());
+                checkGrouping(c, &st);
+            }
+        }
         st.orderBy = "ORDER BY " + order;
     }
     if (acceptWord("WITH")) {
@@ -1059,22 +1223,154 @@ std::string Parser::coreSql(const SelectCore& c) {
 
 namespace {
 
-std::string limitFor(const std::string& top, bool percent, const std::string& rowsSql) {
-    if (!percent) return "LIMIT " + top;
+// The number of rows TOP n or TOP n PERCENT asks for, as an SQL expression.
+std::string topCount(const std::string& top, bool percent, const std::string& rowsSql) {
+    if (!percent) return top;
     // Jet rounds a percentage of rows up.
     const std::string x = "(COUNT(*) * " + top + " / 100.0)";
-    return "LIMIT (SELECT CAST(" + x + " AS INTEGER) + (" + x + " > CAST(" + x +
-           " AS INTEGER)) FROM (" + rowsSql + "))";
+    return "(SELECT CAST(" + x + " AS INTEGER) + (" + x + " > CAST(" + x + " AS INTEGER)) FROM (" +
+           rowsSql + "))";
+}
+
+bool sameRef(const ColumnRef& a, const std::string& qualifier, const std::string& column) {
+    return text::equalsNoCase(a.column, column) &&
+           (a.qualifier.empty() || qualifier.empty() || text::equalsNoCase(a.qualifier, qualifier));
+}
+
+std::string refText(const ColumnRef& r) {
+    return r.qualifier.empty() ? r.column : r.qualifier + "." + r.column;
 }
 
 } // namespace
+
+// Jet refuses a query that groups or aggregates and names a column that is
+// neither grouped nor inside an aggregate function: there is no one value
+// of it for a group, and SQLite would silently pick any.
+void Parser::checkGrouping(const SelectCore& c, const SelectStatement*) const {
+    if (!c.aggregate && c.groupTerms.empty()) return;
+    auto grouped = [&](const ColumnRef& r) {
+        for (const auto& g : c.groupTerms)
+            if (g.plainColumn && sameRef(r, g.qualifier, g.column)) return true;
+        return false;
+    };
+    for (const auto& item : c.items) {
+        if (item.star) msg::raise(msg::GroupOnStar);
+        bool whole = false;
+        for (const auto& g : c.groupTerms) {
+            if (g.sql == item.rawSql) whole = true;
+            // GROUP BY naming the item's alias (SQLite reads it so).
+            if (g.plainColumn && g.qualifier.empty() && item.explicitAlias &&
+                text::equalsNoCase(g.column, item.name))
+                whole = true;
+        }
+        if (whole) continue;
+        for (const auto& r : item.refs)
+            if (!grouped(r)) msg::raise(msg::NotInAggregate, {refText(r)});
+    }
+    for (const auto& r : c.havingRefs) {
+        if (grouped(r)) continue;
+        bool alias = false;
+        for (const auto& item : c.items)
+            if (r.qualifier.empty() && !item.star && text::equalsNoCase(item.name, r.column))
+                alias = true;
+        if (!alias) msg::raise(msg::NotInAggregate, {refText(r)});
+    }
+}
+
+// DISTINCTROW gives one row per distinct set of records of the tables whose
+// fields are selected, not one per row of the join: a customer with ten
+// orders comes once when only customer fields are selected. Written as a
+// grouping on those tables' row ids. When the select list names all the
+// tables, or names a field without its table (which the query alone cannot
+// place), the rows are those of the join, as before.
+void Parser::applyDistinctRow(SelectCore& c) {
+    if (!c.distinctRow || c.distinct || c.aggregate || !c.groupTerms.empty()) return;
+    std::vector<const Source*> leaves;
+    for (const auto& s : c.fromList)
+        collectRefs(*s, leaves);
+    if (leaves.size() < 2) return;
+    std::vector<const Source*> chosen;
+    auto choose = [&](const std::string& qualifier) {
+        if (qualifier.empty()) return false;
+        const Source* found = nullptr;
+        for (const Source* l : leaves)
+            if (!l->alias.empty() ? text::equalsNoCase(l->alias, qualifier)
+                                  : text::equalsNoCase(l->name, qualifier))
+                found = l;
+        if (!found || found->kind != Source::Kind::Table) return false;
+        if (std::find(chosen.begin(), chosen.end(), found) == chosen.end()) chosen.push_back(found);
+        return true;
+    };
+    for (const auto& item : c.items) {
+        if (item.star) {
+            // "*" or "T.*"
+            const std::string& q = item.qualifier;
+            if (!choose(q)) return;
+            continue;
+        }
+        for (const auto& r : item.refs)
+            if (!choose(r.qualifier)) return;
+    }
+    if (chosen.empty() || chosen.size() == leaves.size()) return;
+    std::string group;
+    for (const Source* l : chosen)
+        group += (group.empty() ? "" : ", ") + l->ref() + ".rowid";
+    c.groupBy = group;
+}
+
+// Jet's TOP n with ORDER BY gives every row tied with the n-th on the
+// ordering values (TOP 3 over 1, 2, 5, 5, 5, 7 is five rows). The limit is
+// the number of rows that sort at or before the n-th row.
+std::string Parser::limitOf(const SelectCore& c, const SelectStatement& st) const {
+    if (!c.hasTop) return {};
+    const std::string n = topCount(c.top, c.topPercent, coreSql(c));
+    if (st.orderTerms.empty() || st.cores.size() != 1) return "LIMIT " + n;
+    SelectCore keys;
+    keys.distinct = c.distinct;
+    if (c.distinct) keys.items = c.items;
+    std::string order;
+    for (std::size_t i = 0; i < st.orderTerms.size(); ++i) {
+        SelectItem k;
+        k.sql = st.orderTerms[i].sql;
+        k.name = "__k" + std::to_string(i);
+        k.explicitAlias = true;
+        keys.items.push_back(std::move(k));
+        order += std::string(i ? ", " : "") + text::quoteName("__k" + std::to_string(i)) +
+                 (st.orderTerms[i].desc ? " DESC" : "");
+    }
+    keys.fromSql = c.fromSql;
+    keys.where = c.where;
+    keys.groupBy = c.groupBy;
+    keys.having = c.having;
+    const std::string keysSql = coreSql(keys);
+    // Row a sorts at or before row b.
+    std::string atOrBefore;
+    for (std::size_t k = st.orderTerms.size(); k-- > 0;) {
+        const std::string name = text::quoteName("__k" + std::to_string(k));
+        const std::string a = "\"__a\"." + name, b = "\"__b\"." + name;
+        const std::string before =
+            st.orderTerms[k].desc
+                ? "(" + b + " IS NULL AND " + a + " IS NOT NULL OR " + a + " > " + b + ")"
+                : "(" + a + " IS NULL AND " + b + " IS NOT NULL OR " + a + " < " + b + ")";
+        const std::string equal = "(" + a + " IS " + b + ")";
+        atOrBefore = atOrBefore.empty()
+                         ? "(" + before + " OR " + equal + ")"
+                         : "(" + before + " OR (" + equal + " AND " + atOrBefore + "))";
+    }
+    const std::string nth = keysSql + " ORDER BY " + order + " LIMIT 1 OFFSET (" + n + ") - 1";
+    const std::string upTo = "(SELECT count(*) FROM (" + keysSql + ") AS \"__a\", (" + nth +
+                             ") AS \"__b\" WHERE " + atOrBefore + ")";
+    return "LIMIT (SELECT CASE WHEN (" + n + ") < 1 THEN 0 ELSE max((" + n + "), " + upTo +
+           ") END)";
+}
 
 std::string Parser::selectSql(SelectStatement& st, bool withOrder) {
     if (st.cores.size() == 1) {
         SelectCore& c = st.cores[0];
         std::string sql = coreSql(c);
         if (withOrder && !st.orderBy.empty()) sql += " " + st.orderBy;
-        if (c.hasTop) sql += " " + limitFor(c.top, c.topPercent, coreSql(c));
+        static const SelectStatement unordered;
+        if (c.hasTop) sql += " " + limitOf(c, withOrder ? st : unordered);
         return sql;
     }
     std::string sql;
@@ -1082,8 +1378,8 @@ std::string Parser::selectSql(SelectStatement& st, bool withOrder) {
         SelectCore& c = st.cores[i];
         std::string member = coreSql(c);
         if (c.hasTop)
-            member =
-                "SELECT * FROM (" + member + " " + limitFor(c.top, c.topPercent, coreSql(c)) + ")";
+            member = "SELECT * FROM (" + member + " LIMIT " +
+                     topCount(c.top, c.topPercent, coreSql(c)) + ")";
         if (i) sql += " " + st.unionOps[i - 1] + " ";
         sql += member;
     }
@@ -1114,7 +1410,7 @@ void Parser::translateSelect() {
         if (!first.where.empty()) sh.fromClause += " WHERE " + first.where;
         if (!first.groupBy.empty()) sh.fromClause += " GROUP BY " + first.groupBy;
         if (!first.having.empty()) sh.fromClause += " HAVING " + first.having;
-        if (first.hasTop) sh.limit = limitFor(first.top, first.topPercent, coreSql(first));
+        if (first.hasTop) sh.limit = limitOf(first, st);
         if (first.fromList.size() == 1 && !first.distinct && first.groupBy.empty() &&
             first.having.empty() && !first.aggregate) {
             const Source& s = unwrap(*first.fromList[0]);
