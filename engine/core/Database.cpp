@@ -2,6 +2,7 @@
 
 #include "QuerySources.h"
 #include "engine/Messages.h"
+#include "engine/sql/JetCollation.h"
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"
 
@@ -91,6 +92,7 @@ std::shared_ptr<Database> Database::open(const std::string& path, const std::str
 
     sqlite3_busy_timeout(d->db_, 2000);
     sql::registerJetFunctions(d->db_);
+    sql::collation::reorderTextIndexes(d->db_);
     return d;
 }
 
