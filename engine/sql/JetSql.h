@@ -4,6 +4,7 @@
 // Jet queries to SQLite SQL, and parsing of Jet DDL into plain structures.
 // Pure text work: nothing here touches a database.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,10 +71,41 @@ struct SelectShape {
     std::string limit;      // "LIMIT ..." or empty (TOP n, TOP n PERCENT)
 };
 
+// A value the query asks for when it runs: declared with PARAMETERS, or a
+// name that is no field of its tables (a form reference
+// "Forms!Orders!OrderID" always is one).
+struct QueryParameter {
+    std::string name;     // as shown when asking for it
+    std::string typeWord; // the declared type ("DateTime", "Text"); empty when undeclared
+};
+
+// What a statement needs from the database it runs on; all optional.
+struct TranslateOptions {
+    // Values given for parameters, by name (compared without case). Each is
+    // converted to the declared type; an undeclared parameter is text.
+    std::vector<std::pair<std::string, std::string>> parameterValues;
+    // Names that turned out to be no field: parameters as well. Either
+    // "name" or "table.name" as written.
+    std::vector<std::string> undeclared;
+    // The Jet text of a saved query that is not kept as a view (a parameter
+    // or crosstab query), read in its place; nullopt for anything else.
+    std::function<std::optional<std::string>(const std::string& name)> savedQuery;
+    // Runs a SELECT (SQLite SQL) of one column named "__pivot" and gives
+    // each row's value as an SQLite literal (quote()) and as text: the
+    // columns of a crosstab without IN.
+    std::function<std::vector<std::pair<std::string, std::string>>(const std::string& sqlite)>
+        distinctValues;
+    // Parameters without a value are listed in Translation::missing (and
+    // read as Null) instead of failing.
+    bool listMissing = false;
+};
+
 struct Translation {
     StatementKind kind = StatementKind::Empty;
-    std::string sqlite;    // the whole statement in SQLite SQL
-    SelectShape shape;     // for Select
+    std::vector<QueryParameter> parameters; // every parameter the statement reads
+    std::vector<QueryParameter> missing;    // listMissing: those without a value
+    std::string sqlite;                     // the whole statement in SQLite SQL
+    SelectShape shape;                      // for Select
     std::string intoTable; // SelectInto: the new table; sqlite then holds the SELECT alone
     std::vector<std::string> tables; // names of tables/queries read or written, without brackets
 };
@@ -81,6 +113,13 @@ struct Translation {
 // Translates SELECT, SELECT INTO, INSERT, UPDATE, DELETE and a bare name.
 // Throws EngineError (msg::Syntax) for what it cannot read.
 Translation translate(std::string_view jet);
+// The same with parameters, saved queries read in place and crosstabs.
+// Throws msg::ParameterMissing for a parameter without a value.
+Translation translate(std::string_view jet, const TranslateOptions& options);
+
+// The kind of a saved query from its text, as Access names it ("选择查询",
+// "交叉表查询", "更新查询", ...; "选择查询（带参数）" with PARAMETERS).
+std::string queryKindOf(std::string_view jet);
 
 // Translates one Jet expression (a DEFAULT value, a condition) to SQLite.
 std::string translateExpression(std::string_view jet);

@@ -5,14 +5,18 @@
 // that gives Jet's result.
 
 #include "FunctionTable.h"
+#include "JetDate.h"
+#include "JetFormat.h"
 #include "JetSql.h"
 #include "JetText.h"
+#include "JetValues.h"
 #include "SqlInternal.h"
 
 #include "engine/Messages.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <set>
@@ -177,7 +181,8 @@ private:
 
 class Parser {
 public:
-    Parser(std::vector<Token> tokens, Translation& out) : t_(std::move(tokens)), out_(out) {
+    Parser(std::vector<Token> tokens, Translation& out, const TranslateOptions* options = nullptr)
+        : t_(std::move(tokens)), out_(out), opt_(options ? options : &noOptions()) {
         // A trailing ';' (or several) ends the statement as in Jet.
         while (t_.size() >= 2 && t_[t_.size() - 2].kind == TokenKind::Punct &&
                t_[t_.size() - 2].text == ";")
@@ -186,6 +191,9 @@ public:
 
     void translateStatement();
     std::string expressionOnly();
+
+    // Nesting of saved queries read in place, across parsers.
+    int inlineDepth_ = 0;
 
 private:
     // ---- token helpers -------------------------------------------------
@@ -310,9 +318,31 @@ private:
         return e;
     }
 
+    static const TranslateOptions& noOptions() {
+        static const TranslateOptions none;
+        return none;
+    }
+
+    // ---- parameters, saved queries, crosstabs ----------------------------
+    struct Declared {
+        QueryParameter parameter;
+        std::string key; // the name's parts joined by "!", for matching
+    };
+    void parseParameters();
+    std::optional<Expr> parameterRef(const std::vector<std::string>& parts,
+                                     const std::string& shown);
+    Expr parameterValue(const QueryParameter& p, const std::string& value) const;
+    std::string inlineSaved(const std::string& name, const std::string& jet);
+    std::string crosstabSql();
+
     std::vector<Token> t_;
     std::size_t p_ = 0;
     Translation& out_;
+    const TranslateOptions* opt_;
+    std::vector<Declared> declared_;
+    // While a crosstab's value is written for one column: the condition
+    // that picks that column's rows inside every aggregate.
+    std::string pivotFilter_;
     std::vector<Context> ctx_{Context{}};
     // Qualifiers written in the Jet text that must be written otherwise
     // (the alias of an UPDATE or DELETE target, which SQLite 3.15 cannot
@@ -648,27 +678,256 @@ std::string Parser::qualifiedName(const std::string& qualifier, const std::strin
 
 Expr Parser::parseNameRef() {
     const Token first = next();
-    Expr e;
-    if (peekPunct(".") || peekPunct("!")) {
-        const Token& after = peek(1);
-        if (after.kind == TokenKind::Word || after.kind == TokenKind::QuotedName) {
-            next();
-            const std::string col = next().value;
-            e.sql = qualifiedName(first.value, col);
-            e.plainColumn = true;
-            e.column = col;
-            e.qualifier = first.value;
-            noteRef(e);
-            return e;
-        }
+    std::vector<std::string> parts{first.value};
+    std::string shown = first.value;
+    while ((peekPunct(".") || peekPunct("!")) &&
+           (peek(1).kind == TokenKind::Word || peek(1).kind == TokenKind::QuotedName)) {
+        shown += next().text;
+        parts.push_back(next().value);
+        shown += parts.back();
+    }
+    if (parts.size() == 1 && (peekPunct(".") || peekPunct("!"))) {
         next();
         expected("字段名");
     }
-    e.sql = columnName(first.value);
+    if (auto param = parameterRef(parts, shown)) return *param;
+    if (parts.size() > 2) expected("表名.字段名");
+    Expr e;
     e.plainColumn = true;
-    e.column = first.value;
+    if (parts.size() == 2) {
+        e.sql = qualifiedName(parts[0], parts[1]);
+        e.column = parts[1];
+        e.qualifier = parts[0];
+    } else {
+        e.sql = columnName(first.value);
+        e.column = first.value;
+    }
     noteRef(e);
     return e;
+}
+
+namespace {
+
+std::string nameKey(const std::vector<std::string>& parts) {
+    std::string key;
+    for (const auto& p : parts)
+        key += (key.empty() ? "" : "!") + text::toLower(p);
+    return key;
+}
+
+enum class ParamType { Text, Integer, Number, Date, Bool };
+
+ParamType paramType(const std::string& typeWord) {
+    std::string w;
+    for (char c : typeWord) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) break;
+        w += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    for (const char* t : {"BYTE", "SHORT", "LONG", "INTEGER", "INT", "SMALLINT", "COUNTER",
+                          "AUTOINCREMENT", "INTEGER1", "INTEGER2", "INTEGER4", "TINYINT"})
+        if (w == t) return ParamType::Integer;
+    for (const char* t :
+         {"CURRENCY", "MONEY", "IEEESINGLE", "IEEEDOUBLE", "SINGLE", "DOUBLE", "FLOAT", "FLOAT4",
+          "FLOAT8", "REAL", "NUMERIC", "DECIMAL", "NUMBER", "VALUE"})
+        if (w == t) return ParamType::Number;
+    for (const char* t : {"DATETIME", "DATE", "TIME", "TIMESTAMP"})
+        if (w == t) return ParamType::Date;
+    for (const char* t : {"BIT", "YESNO", "BOOLEAN", "LOGICAL", "LOGICAL1"})
+        if (w == t) return ParamType::Bool;
+    return ParamType::Text;
+}
+
+} // namespace
+
+void Parser::parseParameters() {
+    expectWord("PARAMETERS");
+    for (;;) {
+        if (!isName(peek())) expected("参数名");
+        std::vector<std::string> parts{next().value};
+        std::string shown = parts.back();
+        while ((peekPunct("!") || peekPunct(".")) &&
+               (peek(1).kind == TokenKind::Word || peek(1).kind == TokenKind::QuotedName)) {
+            shown += next().text;
+            parts.push_back(next().value);
+            shown += parts.back();
+        }
+        std::string type;
+        int depth = 0;
+        while (!atEnd() && (depth > 0 || (!peekPunct(",") && !peekPunct(";")))) {
+            if (peekPunct("(")) ++depth;
+            if (peekPunct(")")) --depth;
+            type += (type.empty() ? "" : " ") + next().text;
+        }
+        if (type.empty()) expected("参数“" + shown + "”的数据类型");
+        declared_.push_back({{shown, type}, nameKey(parts)});
+        if (!acceptPunct(",")) break;
+    }
+    expectPunct(";");
+}
+
+std::optional<Expr> Parser::parameterRef(const std::vector<std::string>& parts,
+                                         const std::string& shown) {
+    const std::string key = nameKey(parts);
+    const Declared* decl = nullptr;
+    for (const auto& d : declared_)
+        if (d.key == key) decl = &d;
+    bool isParam = decl != nullptr || parts.size() > 2;
+    if (!isParam) {
+        const std::string written = parts.size() == 2 ? parts[0] + "." + parts[1] : parts[0];
+        for (const auto& u : opt_->undeclared)
+            if (text::equalsNoCase(u, written)) isParam = true;
+    }
+    if (!isParam) return std::nullopt;
+    const QueryParameter p = decl ? decl->parameter : QueryParameter{shown, ""};
+    bool known = false;
+    for (const auto& q : out_.parameters)
+        known = known || text::equalsNoCase(q.name, p.name);
+    if (!known) out_.parameters.push_back(p);
+    for (const auto& [name, value] : opt_->parameterValues)
+        if (text::equalsNoCase(name, p.name)) return parameterValue(p, value);
+    if (!opt_->listMissing) msg::raise(msg::ParameterMissing, {p.name});
+    known = false;
+    for (const auto& q : out_.missing)
+        known = known || text::equalsNoCase(q.name, p.name);
+    if (!known) out_.missing.push_back(p);
+    return make("NULL", ValueType::Unknown);
+}
+
+// A parameter's value as a literal of its declared type.
+Expr Parser::parameterValue(const QueryParameter& p, const std::string& v) const {
+    auto bad = [&](const char* kind) { msg::raise(msg::BadParameterValue, {p.name, v, kind}); };
+    switch (paramType(p.typeWord)) {
+    case ParamType::Integer:
+    case ParamType::Number: {
+        values::Number n;
+        if (!values::parseNumber(v, n)) bad("数字");
+        if (paramType(p.typeWord) == ParamType::Integer && !n.isInt) {
+            const double r = values::roundHalfEven(n.d, 0);
+            if (!(r > -9.2e18 && r < 9.2e18)) bad("整数");
+            return make(std::to_string(static_cast<long long>(r)), ValueType::Number);
+        }
+        if (n.isInt) return make(std::to_string(n.i), ValueType::Number);
+        if (!std::isfinite(n.d)) bad("数字");
+        return make(values::formatNumber(n.d), ValueType::Number);
+    }
+    case ParamType::Date: {
+        date::DateTime dt;
+        if (!date::parse(v, dt) || !date::validRange(dt)) bad("日期/时间");
+        return make(text::quoteString(date::canonical(dt)), ValueType::Date);
+    }
+    case ParamType::Bool: {
+        const std::string l = text::toLower(v);
+        if (l == "true" || l == "yes" || l == "on" || l == "是" || l == "-1" || l == "1")
+            return make("-1", ValueType::Number);
+        if (l == "false" || l == "no" || l == "off" || l == "否" || l == "0")
+            return make("0", ValueType::Number);
+        bad("是/否");
+        break;
+    }
+    case ParamType::Text:
+        break;
+    }
+    Expr e = make(text::quoteString(v), ValueType::String);
+    e.literalString = true;
+    e.literal = v;
+    return e;
+}
+
+// A saved query that is no view, read where its name stands.
+std::string Parser::inlineSaved(const std::string& name, const std::string& jet) {
+    DepthGuard guard(depth_);
+    if (inlineDepth_ > 16) syntaxError("查询“" + name + "”引用自身或嵌套过深");
+    const StatementKind kind = classify(jet);
+    if (kind != StatementKind::Select) msg::raise(msg::NotRowReturning, {name});
+    Parser inner(tokenize(jet), out_, opt_);
+    inner.depth_ = depth_;
+    inner.inlineDepth_ = inlineDepth_ + 1;
+    inner.subqueryCounter_ = subqueryCounter_ + 700;
+    if (inner.peekWord("PARAMETERS")) inner.parseParameters();
+    std::string sql;
+    if (inner.peekWord("TRANSFORM")) {
+        sql = inner.crosstabSql();
+    } else {
+        inner.ctx_.push_back(Context{});
+        SelectStatement st = inner.parseSelectStatement();
+        sql = inner.selectSql(st);
+    }
+    if (!inner.atEnd()) syntaxError("查询“" + name + "”末尾有多余的内容：" + inner.near());
+    return sql;
+}
+
+// TRANSFORM aggregate SELECT ... GROUP BY ... [ORDER BY ...] PIVOT expr
+// [IN (values)]: one column per pivot value, in the order IN gives or
+// sorted, each the aggregate over that value's rows (Null where none).
+std::string Parser::crosstabSql() {
+    expectWord("TRANSFORM");
+    const std::size_t aggregateAt = p_;
+    ctx_.push_back(Context{});
+    expr();
+    ctx_.pop_back();
+    // Access names the value ("AS CountOfcol2"); the columns take the
+    // pivot values' names instead.
+    if (acceptWord("AS")) expectName("别名");
+    ctx_.push_back(Context{});
+    SelectStatement st = parseSelectStatement();
+    ctx_.pop_back();
+    if (st.cores.size() != 1 || !st.cores[0].into.empty())
+        syntaxError("交叉表查询只能有一个不带 INTO 的 SELECT");
+    SelectCore& core = st.cores[0];
+    expectWord("PIVOT");
+    ctx_.push_back(Context{});
+    const Expr pivot = parseConcat(); // IN after it lists the columns
+    ctx_.pop_back();
+    const std::string pivotSql = "(" + value(pivot) + ")";
+    const std::string collate = textLike(pivot) ? kCollate : "";
+    std::vector<std::pair<std::string, std::string>> columns; // literal, heading
+    if (acceptWord("IN")) {
+        expectPunct("(");
+        for (;;) {
+            const Token tk = peek();
+            Expr v = expr();
+            std::string heading = tk.kind == TokenKind::String ? tk.value : tk.text;
+            if (tk.kind == TokenKind::Date) {
+                date::DateTime dt;
+                if (date::parse(tk.value, dt)) heading = format::dateText(dt);
+            }
+            columns.emplace_back(value(v), heading);
+            if (!acceptPunct(",")) break;
+        }
+        expectPunct(")");
+    } else {
+        if (!opt_->distinctValues) syntaxError("交叉表查询的列标题要在数据库上才能确定");
+        std::string q = "SELECT DISTINCT " + pivotSql + collate + " AS \"__pivot\" " + core.fromSql;
+        if (!core.where.empty()) q += " WHERE " + core.where;
+        q += " ORDER BY 1";
+        for (auto& [literal, heading] : opt_->distinctValues(q)) {
+            if (values::looksLikeStoredDate(heading)) {
+                date::DateTime dt;
+                if (date::parse(heading, dt)) heading = format::dateText(dt);
+            }
+            columns.emplace_back(literal, literal == "NULL" ? "<>" : heading);
+        }
+    }
+    const std::size_t resume = p_;
+    for (const auto& [literal, heading] : columns) {
+        const std::string filter = literal == "NULL"
+                                       ? "(" + pivotSql + " IS NULL)"
+                                       : "(" + pivotSql + " = " + literal + collate + ")";
+        pivotFilter_ = filter;
+        p_ = aggregateAt;
+        ctx_.push_back(Context{});
+        const Expr cell = expr();
+        ctx_.pop_back();
+        pivotFilter_.clear();
+        SelectItem item;
+        item.sql = "(CASE WHEN count(CASE WHEN " + filter + " THEN 1 END) > 0 THEN " + value(cell) +
+                   " END)";
+        item.name = heading;
+        item.explicitAlias = true;
+        core.items.push_back(std::move(item));
+    }
+    p_ = resume;
+    return selectSql(st);
 }
 
 Expr Parser::parsePrimary() {
@@ -760,6 +1019,8 @@ Expr Parser::parseFunction(const std::string& name) {
     if (up == "COUNT" && peekOp("*")) {
         next();
         expectPunct(")");
+        if (!pivotFilter_.empty())
+            return make("count(CASE WHEN " + pivotFilter_ + " THEN 1 END)", ValueType::Number);
         return make("count(*)", ValueType::Number);
     }
     std::string distinct;
@@ -776,6 +1037,8 @@ Expr Parser::parseFunction(const std::string& name) {
     if (f->aggregate) --ctx_.back().aggregateDepth;
     expectPunct(")");
     const int n = static_cast<int>(args.size());
+    if (f->aggregate && !pivotFilter_.empty() && n == 1)
+        args[0].sql = "(CASE WHEN " + pivotFilter_ + " THEN " + value(args[0]) + " END)";
     // Min and Max of a text expression follow the text order too.
     if ((up == "MIN" || up == "MAX") && n == 1 && textLike(args[0]))
         args[0].sql = "(" + args[0].sql + ")" + kCollate;
@@ -865,6 +1128,13 @@ std::unique_ptr<Source> Parser::parseSourcePrimary() {
         s->name = next().value;
         if (s->name.empty()) msg::raise(msg::BadName, {""});
         addTable(s->name);
+        if (opt_->savedQuery) {
+            if (auto jet = opt_->savedQuery(s->name)) {
+                s->kind = Source::Kind::Subquery;
+                s->sql = inlineSaved(s->name, *jet);
+                s->alias = s->name;
+            }
+        }
         if (peekWord("IN") && peek(1).kind == TokenKind::String)
             syntaxError("不支持引用外部数据库（IN '" + peek(1).value + "'）");
     }
@@ -1649,10 +1919,23 @@ void Parser::translateStatement() {
         out_.kind = StatementKind::Empty;
         return;
     }
+    if (peekWord("PARAMETERS")) parseParameters();
     const Token& first = peek();
     if (isName(first) && peek(1).kind == TokenKind::End) {
         const std::string name = first.value;
         if (name.empty()) msg::raise(msg::BadName, {""});
+        if (opt_->savedQuery) {
+            if (auto jet = opt_->savedQuery(name)) {
+                // A saved query that is no view: its own text runs.
+                if (inlineDepth_ > 16) syntaxError("查询“" + name + "”引用自身或嵌套过深");
+                if (classify(*jet) != StatementKind::Select)
+                    msg::raise(msg::NotRowReturning, {name});
+                Parser inner(tokenize(*jet), out_, opt_);
+                inner.inlineDepth_ = inlineDepth_ + 1;
+                inner.translateStatement();
+                return;
+            }
+        }
         next();
         addTable(name);
         out_.kind = StatementKind::BareName;
@@ -1673,9 +1956,11 @@ void Parser::translateStatement() {
     } else if (peekWord("DELETE")) {
         translateDelete();
     } else if (peekWord("TRANSFORM")) {
-        syntaxError("不支持交叉表查询（TRANSFORM ... PIVOT）");
-    } else if (peekWord("PARAMETERS")) {
-        syntaxError("不支持参数声明（PARAMETERS）");
+        const std::string sql = crosstabSql();
+        out_.kind = StatementKind::Select;
+        out_.sqlite = sql;
+        out_.shape.selectList = "*";
+        out_.shape.fromClause = "FROM (" + sql + ")";
     } else {
         syntaxError("无法识别的语句：“" + first.text + "”");
     }
@@ -1692,6 +1977,14 @@ std::string Parser::expressionOnly() {
 
 StatementKind classify(std::string_view jet) {
     std::vector<Token> t = tokenizeImpl(jet, true);
+    if (!t.empty() && isWord(t[0], "PARAMETERS")) {
+        // The statement after the declarations.
+        for (std::size_t i = 1; i + 1 < t.size(); ++i)
+            if (t[i].kind == TokenKind::Punct && t[i].text == ";")
+                return classify(jet.substr(t[i].offset + 1));
+        return StatementKind::Other;
+    }
+    if (!t.empty() && isWord(t[0], "TRANSFORM")) return StatementKind::Select;
     while (t.size() >= 2 && t[t.size() - 2].kind == TokenKind::Punct && t[t.size() - 2].text == ";")
         t.erase(t.end() - 2);
     std::size_t k = 0;
@@ -1742,6 +2035,59 @@ Translation translate(std::string_view jet) {
     Parser parser(tokenize(jet), out);
     parser.translateStatement();
     return out;
+}
+
+Translation translate(std::string_view jet, const TranslateOptions& options) {
+    Translation out;
+    Parser parser(tokenize(jet), out, &options);
+    parser.translateStatement();
+    return out;
+}
+
+std::string queryKindOf(std::string_view jet) {
+    const std::vector<Token> t = tokenizeImpl(jet, true);
+    const bool parameters = !t.empty() && isWord(t[0], "PARAMETERS");
+    std::size_t k = 0;
+    if (parameters)
+        while (k + 1 < t.size() && !(t[k].kind == TokenKind::Punct && t[k].text == ";"))
+            ++k;
+    if (parameters && k + 1 < t.size()) ++k;
+    std::string kind;
+    if (isWord(t[k], "TRANSFORM")) {
+        kind = "交叉表查询";
+    } else {
+        switch (classify(jet)) {
+        case StatementKind::Select: {
+            bool isUnion = false;
+            for (const auto& tk : t)
+                isUnion = isUnion || isWord(tk, "UNION");
+            kind = isUnion ? "联合查询" : "选择查询";
+            break;
+        }
+        case StatementKind::SelectInto:
+            kind = "生成表查询";
+            break;
+        case StatementKind::Insert:
+            kind = "追加查询";
+            break;
+        case StatementKind::Update:
+            kind = "更新查询";
+            break;
+        case StatementKind::Delete:
+            kind = "删除查询";
+            break;
+        case StatementKind::CreateTable:
+        case StatementKind::AlterTable:
+        case StatementKind::DropTable:
+        case StatementKind::CreateIndex:
+        case StatementKind::DropIndex:
+            kind = "数据定义查询";
+            break;
+        default:
+            kind = "未知查询";
+        }
+    }
+    return parameters ? kind + "（带参数）" : kind;
 }
 
 std::string translateExpression(std::string_view jet) {

@@ -294,7 +294,8 @@ TEST(Classify, NamesEveryStatementKind) {
     EXPECT_EQ(classify("[Order Details];"), StatementKind::BareName);
     EXPECT_EQ(classify("Big(存储过程)"), StatementKind::Other);
     EXPECT_EQ(classify("TRANSFORM Sum(a) SELECT b FROM T GROUP BY b PIVOT c"),
-              StatementKind::Other);
+              StatementKind::Select);
+    EXPECT_EQ(classify("PARAMETERS [a] Long; UPDATE T SET b = [a]"), StatementKind::Update);
     // A malformed statement still has a kind, so its error comes from translate.
     EXPECT_EQ(classify("select 'abc from T"), StatementKind::Select);
 }
