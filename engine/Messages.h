@@ -38,6 +38,9 @@ inline constexpr Message UnknownField{3061, "字段“%1”不存在，或参数
 inline constexpr Message NotInAggregate{
     3122, "您的查询不包含作为聚合函数一部分的特定表达式“%1”。"};
 inline constexpr Message GroupOnStar{3120, "不能对使用“*”选定的字段分组。"};
+// Parameter queries: a parameter without a value, a value of the wrong kind.
+inline constexpr Message ParameterMissing{3061, "参数不足：缺少参数“%1”的值。"};
+inline constexpr Message BadParameterValue{3464, "参数“%1”的值“%2”无法转换为%3。"};
 inline constexpr Message EngineFailure{3000, "数据库引擎错误：%1"};
 inline constexpr Message NotRowReturning{3065, "该语句不返回记录：%1"};
 inline constexpr Message DatabaseBusy{3260, "数据库正被其他程序锁定，暂时无法使用：%1"};
