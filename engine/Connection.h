@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace engine {
 
@@ -35,6 +37,15 @@ public:
     Recordset OpenSchema(int schema);
 
     std::string DataSource() const;
+
+    // Parameter queries. A value given for a parameter (by its name as
+    // MissingParameters lists it) is kept while the connection is open, so a
+    // query run again finds it; ClearParameters forgets them all.
+    void SetParameter(const std::string& name, const std::string& value);
+    void ClearParameters();
+    // The parameters a statement asks for that have no value yet: each
+    // name with its declared type ("DateTime", ...; empty when undeclared).
+    std::vector<std::pair<std::string, std::string>> MissingParameters(const std::string& sql);
 
     // Creates a new, empty database file (SQLCipher-encrypted when password
     // is not empty). Refuses an existing path. Throws EngineError.

@@ -178,17 +178,17 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
         msg::raise(msg::Syntax, {"空语句"});
     case sql::StatementKind::Select:
     case sql::StatementKind::BareName:
-        return openSelect(sql::translate(jet), jet, lockType);
+        return openSelect(translateHere(jet), jet, lockType);
     case sql::StatementKind::SelectInto: {
         requireWritable();
-        selectInto(sql::translate(jet), affected);
+        selectInto(translateHere(jet), affected);
         return Recordset();
     }
     case sql::StatementKind::Insert:
     case sql::StatementKind::Update:
     case sql::StatementKind::Delete: {
         requireWritable();
-        const long n = runAction(sql::translate(jet));
+        const long n = runAction(translateHere(jet));
         if (affected) *affected = n;
         return Recordset();
     }
@@ -214,6 +214,58 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
         return Recordset();
     }
     }
+}
+
+sql::Translation Database::translateHere(const std::string& jet, bool listMissing) {
+    sql::TranslateOptions o;
+    o.parameterValues = parameterValues_;
+    o.listMissing = listMissing;
+    o.savedQuery = [this](const std::string& name) -> std::optional<std::string> {
+        Statement st(db_, "SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name = "
+                          "?1 COLLATE NOCASE");
+        st.bindText(1, name);
+        if (st.step()) return std::nullopt;
+        if (auto q = metadata::findQuery(db_, name)) return q->jet;
+        return std::nullopt;
+    };
+    o.distinctValues = [this](const std::string& sql) {
+        std::vector<std::pair<std::string, std::string>> out;
+        Statement st(db_, "SELECT quote(\"__pivot\"), \"__pivot\" FROM (" + sql + ")");
+        while (st.step())
+            out.emplace_back(st.columnText(0), st.columnText(1));
+        return out;
+    };
+    // A name SQLite finds to be no column is a parameter, as in Jet.
+    for (int round = 0;; ++round) {
+        sql::Translation t = sql::translate(jet, o);
+        sqlite3_stmt* probe = nullptr;
+        const int rc = sqlite3_prepare_v2(db_, t.sqlite.c_str(), -1, &probe, nullptr);
+        const std::string err = rc == SQLITE_OK ? std::string() : sqlite3_errmsg(db_);
+        sqlite3_finalize(probe);
+        const std::string prefix = "no such column: ";
+        if (rc == SQLITE_OK || round >= 32 || err.rfind(prefix, 0) != 0) return t;
+        const std::string name = err.substr(prefix.size());
+        for (const auto& u : o.undeclared)
+            if (u == name) return t;
+        o.undeclared.push_back(name);
+    }
+}
+
+void Database::setParameter(const std::string& name, const std::string& value) {
+    for (auto& [n, v] : parameterValues_)
+        if (n == name) {
+            v = value;
+            return;
+        }
+    parameterValues_.emplace_back(name, value);
+}
+
+void Database::clearParameters() {
+    parameterValues_.clear();
+}
+
+std::vector<sql::QueryParameter> Database::missingParameters(const std::string& jet) {
+    return translateHere(jet, true).missing;
 }
 
 Recordset Database::openSelect(const sql::Translation& t, const std::string& source, int lockType) {

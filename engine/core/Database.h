@@ -51,10 +51,21 @@ public:
     // Writes a compacted copy to target, encrypted with password (plain when empty).
     void compactInto(const std::string& target, const std::string& password);
 
+    // Parameter queries: values by parameter name, kept while the database
+    // is open so that a query run again finds them.
+    void setParameter(const std::string& name, const std::string& value);
+    void clearParameters();
+    // The parameters a statement asks for that have no value yet.
+    std::vector<sql::QueryParameter> missingParameters(const std::string& jet);
+
 private:
     Database() = default;
     static std::shared_ptr<Database> openJet(const std::string& path, const std::string& password);
     Recordset openSelect(const sql::Translation& t, const std::string& source, int lockType);
+    // Translates with this database's saved queries, crosstab columns and
+    // parameter values; a name that is no field becomes a parameter.
+    sql::Translation translateHere(const std::string& jet, bool listMissing = false);
+    std::vector<std::pair<std::string, std::string>> parameterValues_;
     long runAction(const sql::Translation& t);
     void runDdl(const sql::DdlStatement& ddl, long* affected);
     void selectInto(const sql::Translation& t, long* affected);

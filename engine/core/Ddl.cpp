@@ -293,15 +293,27 @@ public:
         if (cp.isView && !isSelect)
             msg::raise(msg::Syntax, {"CREATE VIEW 只能保存 SELECT 查询：" + cp.body});
         std::string sqliteSql;
+        // A parameter or crosstab query is kept as text only and read in
+        // place when it runs: its values and columns come at that time.
+        bool asView = isSelect;
         if (isSelect || kind == sql::StatementKind::Insert || kind == sql::StatementKind::Update ||
-            kind == sql::StatementKind::Delete || kind == sql::StatementKind::SelectInto)
-            sqliteSql = sql::translate(cp.body).sqlite; // refuses what cannot be read
-        else
+            kind == sql::StatementKind::Delete || kind == sql::StatementKind::SelectInto) {
+            sql::TranslateOptions check;
+            check.listMissing = true;
+            check.distinctValues = [](const std::string&) {
+                return std::vector<std::pair<std::string, std::string>>{};
+            };
+            const auto t = sql::translate(cp.body, check); // refuses what cannot be read
+            sqliteSql = t.sqlite;
+            asView = isSelect && t.parameters.empty() &&
+                     sql::queryKindOf(cp.body).rfind("交叉表", 0) != 0;
+        } else {
             sql::parseDdl(cp.body);
+        }
         sqlite::Transaction tx(h_);
         metadata::ensure(h_);
         metadata::saveQuery(h_, {cp.name, cp.body, isSelect});
-        if (isSelect) sqlite::exec(h_, "CREATE VIEW " + quoteName(cp.name) + " AS " + sqliteSql);
+        if (asView) sqlite::exec(h_, "CREATE VIEW " + quoteName(cp.name) + " AS " + sqliteSql);
         tx.commit();
     }
 
