@@ -10,9 +10,11 @@
 
 #include <unicode/ucol.h>
 #include <unicode/uscript.h>
+#include <unicode/ustring.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace engine::sql::collation {
 
@@ -67,6 +69,57 @@ bool plainAfter(std::string_view s, std::size_t i) {
 
 } // namespace
 
+namespace {
+
+// Sort keys of recently compared short texts. A column with few distinct
+// values (cities, categories) is compared over and over with the same
+// texts; comparing their keys is a byte comparison. Direct-mapped by hash,
+// one per thread like the collator.
+struct KeyCache {
+    static constexpr std::size_t kSlots = 1024;
+    static constexpr std::size_t kMaxText = 48;
+    struct Slot {
+        std::string text;
+        std::string key;
+        bool used = false;
+    };
+    std::vector<Slot> slots = std::vector<Slot>(kSlots);
+    // Texts of many distinct values would only miss: after a round of
+    // mostly misses the cache rests for a while.
+    int hits = 0, misses = 0, resting = 0;
+};
+
+std::size_t slotOf(std::string_view s) {
+    std::size_t h = 1469598103934665603ULL;
+    for (unsigned char ch : s)
+        h = (h ^ ch) * 1099511628211ULL;
+    return h % KeyCache::kSlots;
+}
+
+// The collation key of s, or nullptr when it cannot be made.
+const std::string* sortKey(UCollator* c, KeyCache& cache, std::size_t slot, std::string_view s) {
+    KeyCache::Slot& e = cache.slots[slot];
+    if (e.used && e.text == s) {
+        ++cache.hits;
+        return &e.key;
+    }
+    ++cache.misses;
+    UChar buf[KeyCache::kMaxText];
+    int32_t len = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8(buf, KeyCache::kMaxText, &len, s.data(), static_cast<int32_t>(s.size()), &status);
+    if (U_FAILURE(status) || len > static_cast<int32_t>(KeyCache::kMaxText)) return nullptr;
+    uint8_t key[512];
+    const int32_t n = ucol_getSortKey(c, buf, len, key, sizeof key);
+    if (n <= 0 || n > static_cast<int32_t>(sizeof key)) return nullptr;
+    e.text.assign(s);
+    e.key.assign(reinterpret_cast<const char*>(key), static_cast<std::size_t>(n));
+    e.used = true;
+    return &e.key;
+}
+
+} // namespace
+
 int compareFull(std::string_view a, std::string_view b) {
     if (UCollator* c = collator()) {
         UErrorCode status = U_ZERO_ERROR;
@@ -78,6 +131,40 @@ int compareFull(std::string_view a, std::string_view b) {
     return text::compareNoCase(a, b);
 }
 
+namespace {
+
+// Through the library, with the keys of short texts kept.
+int compareSlow(std::string_view a, std::string_view b) {
+    if (UCollator* c = collator()) {
+        thread_local KeyCache cache;
+        if (cache.resting > 0) {
+            --cache.resting;
+        } else if (a.size() <= KeyCache::kMaxText && b.size() <= KeyCache::kMaxText) {
+            if (cache.hits + cache.misses >= 1024) {
+                if (cache.misses > cache.hits) cache.resting = 16384;
+                cache.hits = cache.misses = 0;
+            }
+            const std::size_t sa = slotOf(a), sb = slotOf(b);
+            if (sa != sb) {
+                const std::string* ka = sortKey(c, cache, sa, a);
+                const std::string* kb = ka ? sortKey(c, cache, sb, b) : nullptr;
+                if (ka && kb) {
+                    const int r = ka->compare(*kb);
+                    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+                }
+            }
+        }
+        UErrorCode status = U_ZERO_ERROR;
+        const UCollationResult r =
+            ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                             static_cast<int32_t>(b.size()), &status);
+        if (U_SUCCESS(status)) return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
+    }
+    return text::compareNoCase(a, b);
+}
+
+} // namespace
+
 int compare(std::string_view a, std::string_view b) {
     // Most texts differ first at a plain ASCII letter or digit after an
     // identical start ("客户12号" and "客户13号"): there the collation's
@@ -88,12 +175,12 @@ int compare(std::string_view a, std::string_view b) {
         const auto x = static_cast<unsigned char>(a[i]);
         const auto y = static_cast<unsigned char>(b[i]);
         if (x == y) continue;
-        if (x >= 0x80 || y >= 0x80) return compareFull(a, b);
+        if (x >= 0x80 || y >= 0x80) return compareSlow(a, b);
         const unsigned char fx = fold(x), fy = fold(y);
         if (fx == fy) continue;
         if (simple(fx) && simple(fy) && plainAfter(a, i) && plainAfter(b, i))
             return fx < fy ? -1 : 1;
-        return compareFull(a, b);
+        return compareSlow(a, b);
     }
     if (a.size() == b.size()) {
         // Equal apart from ASCII letter case, or identical.
@@ -104,7 +191,7 @@ int compare(std::string_view a, std::string_view b) {
     const std::string_view& longer = a.size() > b.size() ? a : b;
     const auto next = fold(static_cast<unsigned char>(longer[n]));
     if (simple(next) && plainAfter(longer, n)) return a.size() > b.size() ? 1 : -1;
-    return compareFull(a, b);
+    return compareSlow(a, b);
 }
 
 void reorderTextIndexes(sqlite3* db) {
