@@ -140,8 +140,8 @@ int compareSlow(std::string_view a, std::string_view b) {
         if (cache.resting > 0) {
             --cache.resting;
         } else if (a.size() <= KeyCache::kMaxText && b.size() <= KeyCache::kMaxText) {
-            if (cache.hits + cache.misses >= 1024) {
-                if (cache.misses > cache.hits) cache.resting = 16384;
+            if (cache.hits + cache.misses >= 512) {
+                if (cache.misses > cache.hits) cache.resting = 1 << 18;
                 cache.hits = cache.misses = 0;
             }
             const std::size_t sa = slotOf(a), sb = slotOf(b);
