@@ -122,6 +122,8 @@ struct SelectCore {
     std::string where, groupBy, having;
     std::vector<Expr> groupTerms;
     std::vector<ColumnRef> havingRefs;
+    std::size_t whereBegin = 0, whereEnd = 0; // tokens of the WHERE condition
+    bool whereAggregate = false;
     bool distinctRow = false;
     bool aggregate = false;
     bool swappedRight = false;
@@ -334,6 +336,7 @@ private:
     Expr parameterValue(const QueryParameter& p, const std::string& value) const;
     std::string inlineSaved(const std::string& name, const std::string& jet);
     std::string crosstabSql();
+    void moveAggregateTerms(SelectCore& core);
 
     std::vector<Token> t_;
     std::size_t p_ = 0;
@@ -856,6 +859,66 @@ std::string Parser::inlineSaved(const std::string& name, const std::string& jet)
     return sql;
 }
 
+// Access keeps a crosstab's conditions on totals ("Avg(x) > 10") with its
+// other conditions; they hold for each group, so they go to HAVING and the
+// rest stays in WHERE.
+void Parser::moveAggregateTerms(SelectCore& core) {
+    const std::size_t resume = p_;
+    std::vector<std::pair<std::size_t, std::size_t>> pending{{core.whereBegin, core.whereEnd}};
+    std::vector<std::pair<std::size_t, std::size_t>> terms;
+    auto isOpen = [&](std::size_t k) {
+        return t_[k].kind == TokenKind::Punct && t_[k].text == "(";
+    };
+    auto isClose = [&](std::size_t k) {
+        return t_[k].kind == TokenKind::Punct && t_[k].text == ")";
+    };
+    while (!pending.empty()) {
+        auto [b, e] = pending.back();
+        pending.pop_back();
+        std::vector<std::size_t> ands;
+        int depth = 0;
+        // Wrapped: the first "(" closes at the last token.
+        bool wrapped = e > b + 1 && isOpen(b) && isClose(e - 1);
+        for (std::size_t k = b; k < e; ++k) {
+            if (isOpen(k)) ++depth;
+            if (isClose(k) && --depth == 0 && k + 1 < e) wrapped = false;
+            if (depth == 0 && isWord(t_[k], "AND")) ands.push_back(k);
+        }
+        if (ands.empty() && wrapped) {
+            pending.emplace_back(b + 1, e - 1);
+            continue;
+        }
+        std::size_t from = b;
+        for (std::size_t a : ands) {
+            pending.emplace_back(from, a);
+            from = a + 1;
+        }
+        if (!ands.empty()) {
+            pending.emplace_back(from, e);
+            continue;
+        }
+        terms.emplace_back(b, e);
+    }
+    std::string where, having;
+    for (auto it = terms.rbegin(); it != terms.rend(); ++it) {
+        p_ = it->first;
+        ctx_.push_back(Context{});
+        const std::string sql = expr().sql;
+        const bool aggregate = ctx_.back().aggregate;
+        ctx_.pop_back();
+        if (p_ != it->second) { // not a whole term: leave the condition as it was
+            p_ = resume;
+            return;
+        }
+        std::string& to = aggregate ? having : where;
+        to += (to.empty() ? "" : " AND ") + sql;
+    }
+    p_ = resume;
+    core.where = where;
+    if (!having.empty())
+        core.having = core.having.empty() ? having : "(" + core.having + ") AND " + having;
+}
+
 // TRANSFORM aggregate SELECT ... GROUP BY ... [ORDER BY ...] PIVOT expr
 // [IN (values)]: one column per pivot value, in the order IN gives or
 // sorted, each the aggregate over that value's rows (Null where none).
@@ -874,6 +937,7 @@ std::string Parser::crosstabSql() {
     if (st.cores.size() != 1 || !st.cores[0].into.empty())
         syntaxError("交叉表查询只能有一个不带 INTO 的 SELECT");
     SelectCore& core = st.cores[0];
+    if (core.whereAggregate) moveAggregateTerms(core);
     expectWord("PIVOT");
     ctx_.push_back(Context{});
     const Expr pivot = parseConcat(); // IN after it lists the columns
@@ -1362,7 +1426,15 @@ SelectCore Parser::parseSelectCore() {
         if (peekWord("IN")) syntaxError("不支持引用外部数据库（IN）");
     }
     if (acceptWord("FROM")) core.fromSql = "FROM " + parseFromList(core);
-    if (acceptWord("WHERE")) core.where = expr().sql;
+    if (acceptWord("WHERE")) {
+        core.whereBegin = p_;
+        const bool before = ctx_.back().aggregate;
+        ctx_.back().aggregate = false;
+        core.where = expr().sql;
+        core.whereAggregate = ctx_.back().aggregate;
+        ctx_.back().aggregate = before || core.whereAggregate;
+        core.whereEnd = p_;
+    }
     if (acceptWord("GROUP")) {
         expectWord("BY");
         for (;;) {

@@ -79,6 +79,13 @@ TEST_F(CrosstabAndParameters, CrosstabColumnsComeFromThePivotValues) {
     const auto byMonth = run("TRANSFORM Sum(金额) SELECT 区域 FROM 销售 WHERE 日期 < #2024-03-01# "
                              "GROUP BY 区域 PIVOT DateSerial(Year(日期), Month(日期), 1)");
     EXPECT_EQ(joined(byMonth.columns), "区域|2024/1/1|2024/2/1");
+    // A condition on totals kept among the others (as Access saves a
+    // crosstab) holds per group.
+    const auto big =
+        run("TRANSFORM Sum(金额) SELECT 区域 FROM 销售 WHERE (((区域) Is Not Null) And "
+            "((Count(*))>2)) GROUP BY 区域 PIVOT 季度 IN ('Q1')");
+    ASSERT_EQ(big.rows.size(), 1u);
+    EXPECT_EQ(joined(big.rows[0]), "北京|15.0");
     // Without the database there is nothing to name the columns by.
     EXPECT_THROW(engine::sql::translate("TRANSFORM Sum(金额) SELECT 区域 FROM 销售 GROUP BY 区域 "
                                         "PIVOT 季度"),
