@@ -77,7 +77,7 @@ namespace {
 // one per thread like the collator.
 struct KeyCache {
     static constexpr std::size_t kSlots = 1024;
-    static constexpr std::size_t kMaxText = 48;
+    static constexpr std::size_t kMaxText = 12; // bytes: short names, cities, categories
     struct Slot {
         std::string text;
         std::string key;
