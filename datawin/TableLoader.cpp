@@ -96,6 +96,21 @@ void ShowTable(const QString& source, int slot) {
                            {std::to_string(slot), std::to_string(LastTableSlot)});
 
     if (!g.DbConn) engine::msg::raise(engine::msg::ConnectionClosed);
+    // A parameter query asks for each value it lacks, by the parameter's
+    // name; Cancel opens nothing. The values stay with the connection, so
+    // the window's own re-runs find them. A statement that cannot be read
+    // says so when it is opened below.
+    std::vector<std::pair<std::string, std::string>> parameters;
+    try {
+        parameters = g.DbConn->MissingParameters(source.toStdString());
+    } catch (const engine::EngineError&) {
+    }
+    for (const auto& parameter : parameters) {
+        const QString value = platform::services().InputBox(QString::fromStdString(parameter.first),
+                                                            QStringLiteral("输入参数值"));
+        if (value.isEmpty()) return;
+        g.DbConn->SetParameter(parameter.first, value.toStdString());
+    }
     // The shared result reads its keys only when something needs them all;
     // the status counts its rows with a plain count.
     g.SharedRs.Open(source.toStdString(), *g.DbConn, engine::cursor::Keyset,

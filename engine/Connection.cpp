@@ -108,6 +108,24 @@ void Connection::CreateDatabase(const std::string& path, const std::string& pass
     Database::create(path, password);
 }
 
+void Connection::SetParameter(const std::string& name, const std::string& value) {
+    if (!d->db) msg::raise(msg::ConnectionClosed);
+    d->db->setParameter(name, value);
+}
+
+void Connection::ClearParameters() {
+    if (d->db) d->db->clearParameters();
+}
+
+std::vector<std::pair<std::string, std::string>>
+Connection::MissingParameters(const std::string& sql) {
+    if (!d->db) msg::raise(msg::ConnectionClosed);
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& p : d->db->missingParameters(sql))
+        out.emplace_back(p.name, p.typeWord);
+    return out;
+}
+
 bool Connection::ReadOnly() const {
     return d->db && d->db->readOnly();
 }

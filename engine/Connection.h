@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace engine {
 
@@ -53,6 +55,15 @@ public:
     // EngineError, leaving the file as it was. An empty handler removes it;
     // closing the connection removes it too. Requires an open connection.
     void SetProgressHandler(std::function<bool()> handler, int instructions = 1000);
+
+    // Parameter queries. A value given for a parameter (by its name as
+    // MissingParameters lists it) is kept while the connection is open, so a
+    // query run again finds it; ClearParameters forgets them all.
+    void SetParameter(const std::string& name, const std::string& value);
+    void ClearParameters();
+    // The parameters a statement asks for that have no value yet: each
+    // name with its declared type ("DateTime", ...; empty when undeclared).
+    std::vector<std::pair<std::string, std::string>> MissingParameters(const std::string& sql);
 
     // Creates a new, empty database file (SQLCipher-encrypted when password
     // is not empty). Refuses an existing path. Throws EngineError.

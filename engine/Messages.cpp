@@ -72,6 +72,7 @@ const Message* const kAll[] = {
     &Constraint,       &RowChanged,        &RowDeleted,       &ReadOnlyResult,
     &NoCurrentRecord,  &FieldNotFound,     &BadArgument,      &SubscriptOutOfRange,
     &TemplateNotFound, &DestinationExists, &SameFile,         &CompactFailed,
+    &NotInAggregate,   &GroupOnStar,       &ParameterMissing, &BadParameterValue,
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "QuerySources.h"
 #include "engine/Messages.h"
+#include "engine/sql/JetCollation.h"
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"
 
@@ -123,6 +124,7 @@ std::shared_ptr<Database> Database::open(const std::string& path, const std::str
 
     sql::registerJetFunctions(d->db_);
     sqlite3_set_authorizer(d->db_, &Database::authorize, d.get());
+    sql::collation::reorderTextIndexes(d->db_);
     return d;
 }
 
@@ -209,14 +211,14 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
         msg::raise(msg::Syntax, {"空语句"});
     case sql::StatementKind::Select:
     case sql::StatementKind::BareName: {
-        const sql::Translation t = translate(jet);
+        const sql::Translation t = translateHere(jet);
         rejectSqliteDialect(jet, t);
         checkUserSql(t.sqlite);
         return openSelect(t, jet, lockType);
     }
     case sql::StatementKind::SelectInto: {
         requireWritable();
-        const sql::Translation t = translate(jet);
+        const sql::Translation t = translateHere(jet);
         rejectSqliteDialect(jet, t);
         checkUserSql(t.sqlite);
         selectInto(t, affected);
@@ -225,7 +227,9 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
     case sql::StatementKind::Insert:
     case sql::StatementKind::Update:
     case sql::StatementKind::Delete: {
-        const sql::Translation t = translate(jet);
+        // A genuine Jet file takes no change at all: that is said first.
+        if (jetFile_) requireWritable();
+        const sql::Translation t = translateHere(jet);
         rejectSqliteDialect(jet, t);
         checkUserSql(t.sqlite);
         requireWritable();
@@ -321,9 +325,12 @@ private:
 
 } // namespace
 
-sql::Translation Database::translate(const std::string& jet, bool forView) const {
+sql::Translation Database::translate(const std::string& jet, bool forView,
+                                     sql::TranslateOptions options) const {
     SchemaOf schema(db_);
-    return sql::translate(jet, &schema, forView);
+    options.schema = &schema;
+    options.forView = forView;
+    return sql::translate(jet, options);
 }
 
 int Database::authorize(void* self, int action, const char* a, const char*, const char*,
@@ -386,6 +393,58 @@ void Database::checkUserSql(const std::string& sqliteSql) {
         if (refusal_) msg::raise(*refusal_, {refusedName_});
         throw;
     }
+}
+
+sql::Translation Database::translateHere(const std::string& jet, bool listMissing) {
+    sql::TranslateOptions o;
+    o.parameterValues = parameterValues_;
+    o.listMissing = listMissing;
+    o.savedQuery = [this](const std::string& name) -> std::optional<std::string> {
+        Statement st(db_, "SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name = "
+                          "?1 COLLATE NOCASE");
+        st.bindText(1, name);
+        if (st.step()) return std::nullopt;
+        if (auto q = metadata::findQuery(db_, name)) return q->jet;
+        return std::nullopt;
+    };
+    o.distinctValues = [this](const std::string& sql) {
+        std::vector<std::pair<std::string, std::string>> out;
+        Statement st(db_, "SELECT quote(\"__pivot\"), \"__pivot\" FROM (" + sql + ")");
+        while (st.step())
+            out.emplace_back(st.columnText(0), st.columnText(1));
+        return out;
+    };
+    // A name SQLite finds to be no column is a parameter, as in Jet.
+    for (int round = 0;; ++round) {
+        sql::Translation t = translate(jet, false, o);
+        sqlite3_stmt* probe = nullptr;
+        const int rc = sqlite3_prepare_v2(db_, t.sqlite.c_str(), -1, &probe, nullptr);
+        const std::string err = rc == SQLITE_OK ? std::string() : sqlite3_errmsg(db_);
+        sqlite3_finalize(probe);
+        const std::string prefix = "no such column: ";
+        if (rc == SQLITE_OK || round >= 32 || err.rfind(prefix, 0) != 0) return t;
+        const std::string name = err.substr(prefix.size());
+        for (const auto& u : o.undeclared)
+            if (u == name) return t;
+        o.undeclared.push_back(name);
+    }
+}
+
+void Database::setParameter(const std::string& name, const std::string& value) {
+    for (auto& [n, v] : parameterValues_)
+        if (n == name) {
+            v = value;
+            return;
+        }
+    parameterValues_.emplace_back(name, value);
+}
+
+void Database::clearParameters() {
+    parameterValues_.clear();
+}
+
+std::vector<sql::QueryParameter> Database::missingParameters(const std::string& jet) {
+    return translateHere(jet, true).missing;
 }
 
 Recordset Database::openSelect(const sql::Translation& t, const std::string& source, int lockType) {

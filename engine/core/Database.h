@@ -45,7 +45,8 @@ public:
 
     // Translates a Jet statement knowing this database's columns (exact
     // Currency). forView: the text of a saved query.
-    sql::Translation translate(const std::string& jet, bool forView = false) const;
+    sql::Translation translate(const std::string& jet, bool forView = false,
+                               sql::TranslateOptions options = {}) const;
 
     // Prepares SQLite text translated from a user's statement once with the
     // dialect guard on: writes to the engine's metadata tables, SQLite's own
@@ -66,10 +67,21 @@ public:
     // Writes a compacted copy to target, encrypted with password (plain when empty).
     void compactInto(const std::string& target, const std::string& password);
 
+    // Parameter queries: values by parameter name, kept while the database
+    // is open so that a query run again finds them.
+    void setParameter(const std::string& name, const std::string& value);
+    void clearParameters();
+    // The parameters a statement asks for that have no value yet.
+    std::vector<sql::QueryParameter> missingParameters(const std::string& jet);
+
 private:
     Database() = default;
     static std::shared_ptr<Database> openJet(const std::string& path, const std::string& password);
     Recordset openSelect(const sql::Translation& t, const std::string& source, int lockType);
+    // Translates with this database's saved queries, crosstab columns and
+    // parameter values; a name that is no field becomes a parameter.
+    sql::Translation translateHere(const std::string& jet, bool listMissing = false);
+    std::vector<std::pair<std::string, std::string>> parameterValues_;
     long runAction(const sql::Translation& t);
     void runDdl(const sql::DdlStatement& ddl, long* affected);
     void selectInto(const sql::Translation& t, long* affected);

@@ -305,20 +305,31 @@ public:
         if (cp.isView && !isSelect)
             msg::raise(msg::Syntax, {"CREATE VIEW 只能保存 SELECT 查询：" + cp.body});
         std::string sqliteSql;
+        // A parameter or crosstab query is kept as text only and read in
+        // place when it runs: its values and columns come at that time.
+        bool asView = isSelect;
         if (isSelect || kind == sql::StatementKind::Insert || kind == sql::StatementKind::Update ||
             kind == sql::StatementKind::Delete || kind == sql::StatementKind::SelectInto) {
+            sql::TranslateOptions check;
+            check.listMissing = true;
+            check.distinctValues = [](const std::string&) {
+                return std::vector<std::pair<std::string, std::string>>{};
+            };
             // Refuses what cannot be read, and a query that uses itself.
-            const sql::Translation t = db_.translate(cp.body, true);
+            const sql::Translation t = db_.translate(cp.body, true, std::move(check));
             refuseSelfReference(cp.name, t.tables);
             db_.rejectSqliteDialect(cp.body, t);
-            if (isSelect) db_.checkUserSql(t.sqlite);
             sqliteSql = t.sqlite;
-        } else
+            asView = isSelect && t.parameters.empty() &&
+                     sql::queryKindOf(cp.body).rfind("交叉表", 0) != 0;
+            if (asView) db_.checkUserSql(t.sqlite);
+        } else {
             sql::parseDdl(cp.body);
+        }
         sqlite::Transaction tx(h_);
         metadata::ensure(h_);
         metadata::saveQuery(h_, {cp.name, cp.body, isSelect});
-        if (isSelect) sqlite::exec(h_, "CREATE VIEW " + quoteName(cp.name) + " AS " + sqliteSql);
+        if (asView) sqlite::exec(h_, "CREATE VIEW " + quoteName(cp.name) + " AS " + sqliteSql);
         tx.commit();
     }
 
@@ -589,9 +600,15 @@ void Database::renameColumn(const std::string& table, const std::string& from,
 void Database::refreshViews() {
     for (const auto& q : metadata::queries(db_)) {
         if (!q.isSelect) continue;
+        // Parameter and crosstab queries are kept as text only.
+        if (sql::queryKindOf(q.jet).rfind("交叉表", 0) == 0) continue;
         std::string sqliteSql;
         try {
-            sqliteSql = translate(q.jet, true).sqlite;
+            sql::TranslateOptions check;
+            check.listMissing = true;
+            const sql::Translation t = translate(q.jet, true, std::move(check));
+            if (!t.parameters.empty()) continue;
+            sqliteSql = t.sqlite;
         } catch (const EngineError&) {
             continue;
         }

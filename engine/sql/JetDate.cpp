@@ -51,6 +51,37 @@ struct Scanner {
     bool atEnd() const { return i >= s.size(); }
 };
 
+// An English month name, whole or shortened to three letters or more
+// ("Jan", "Sept", "January"), as Jet reads it in a date.
+bool monthWord(Scanner& sc, int& month) {
+    static const char* const kNames[] = {"january",   "february", "march",    "april",
+                                         "may",       "june",     "july",     "august",
+                                         "september", "october",  "november", "december"};
+    std::size_t k = sc.i;
+    std::string word;
+    while (k < sc.s.size() && std::isalpha(static_cast<unsigned char>(sc.s[k])))
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(sc.s[k++])));
+    if (word.size() < 3) return false;
+    for (int n = 0; n < 12; ++n) {
+        const std::string_view name = kNames[n];
+        if (name.substr(0, word.size()) == word) {
+            month = n + 1;
+            sc.i = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Blanks, and at most one of - / . , between the parts of a written date.
+void dateSeparator(Scanner& sc) {
+    sc.blanks();
+    if (sc.i < sc.s.size() &&
+        (sc.s[sc.i] == '-' || sc.s[sc.i] == '/' || sc.s[sc.i] == '.' || sc.s[sc.i] == ','))
+        ++sc.i;
+    sc.blanks();
+}
+
 int fixYear(int y, int digits) {
     if (digits <= 2) return y < 30 ? 2000 + y : 1900 + y;
     return y;
@@ -186,17 +217,44 @@ bool parse(std::string_view text, DateTime& out) {
     const std::size_t start = sc.i;
     DateTime dt;
     int a, da;
-    if (!sc.number(a, da)) return false;
-    if (sc.i < text.size() && text[sc.i] == ':') {
+    int y, m, d;
+    bool named = false;
+    if (monthWord(sc, m)) {
+        // January 15, 1997 / Jan-15-1997
+        int dd, dy;
+        dateSeparator(sc);
+        if (!sc.number(d, dd) || dd > 2) return false;
+        dateSeparator(sc);
+        if (!sc.number(y, dy)) return false;
+        y = fixYear(y, dy);
+        named = true;
+    } else if (!sc.number(a, da)) {
+        return false;
+    } else {
+        // 15-Jan-1997 / 15 January 1997
+        const std::size_t afterDay = sc.i;
+        dateSeparator(sc);
+        int dy;
+        if (da <= 2 && monthWord(sc, m)) {
+            dateSeparator(sc);
+            if (!sc.number(y, dy)) return false;
+            d = a;
+            y = fixYear(y, dy);
+            named = true;
+        } else {
+            sc.i = afterDay;
+        }
+    }
+    if (named) {
+        // the date is read; a time may follow
+    } else if (sc.i < text.size() && text[sc.i] == ':') {
         sc.i = start;
         if (!parseTime(sc, dt)) return false;
         sc.blanks();
         if (!sc.atEnd()) return false;
         out = dt;
         return true;
-    }
-    int y, m, d;
-    if (sc.literal("年")) {
+    } else if (sc.literal("年")) {
         int dg;
         if (!sc.number(m, dg) || !sc.literal("月") || !sc.number(d, dg)) return false;
         sc.literal("日");

@@ -438,6 +438,15 @@ Kind formatKind(const std::string& fmt) {
 
 } // namespace
 
+std::string dateText(const date::DateTime& dt) {
+    return generalDate(dt);
+}
+
+std::string weekdayName(int day, bool abbreviated) {
+    static const char* const kShort[] = {"周日", "周一", "周二", "周三", "周四", "周五", "周六"};
+    return abbreviated ? kShort[day] : kDays[day];
+}
+
 std::string monthName(int month, bool abbreviated) {
     if (abbreviated) return std::to_string(month) + "月";
     return kMonths[month - 1];

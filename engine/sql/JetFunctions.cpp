@@ -5,6 +5,7 @@
 
 #include "JetFunctions.h"
 
+#include "JetCollation.h"
 #include "JetDate.h"
 #include "JetFormat.h"
 #include "JetText.h"
@@ -100,8 +101,20 @@ bool dateArg(sqlite3_context* ctx, sqlite3_value* v, date::DateTime& dt, const c
     return false;
 }
 
+// A value as Jet's text functions read it: a date becomes its short form
+// (Len, Left, &, CStr and LIKE all see "1994/8/4", not the stored text).
+std::string textArg(sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_TEXT) {
+        std::string s = values::textOf(v);
+        date::DateTime dt;
+        if (values::looksLikeStoredDate(s) && date::parse(s, dt)) return format::dateText(dt);
+        return s;
+    }
+    return values::textOf(v);
+}
+
 std::vector<char32_t> cps(sqlite3_value* v) {
-    return text::toCodePoints(values::textOf(v));
+    return text::toCodePoints(textArg(v));
 }
 
 // ---- operators the translator writes ------------------------------------
@@ -113,7 +126,7 @@ void fnConcat(sqlite3_context* ctx, int argc, sqlite3_value** a) {
     for (int i = 0; i < argc; ++i) {
         if (isNull(a[i])) continue;
         allNull = false;
-        out += values::textOf(a[i]);
+        out += textArg(a[i]);
     }
     if (allNull) return sqlite3_result_null(ctx);
     resultText(ctx, out);
@@ -328,12 +341,15 @@ struct PatternItem {
     std::vector<std::pair<char32_t, char32_t>> ranges;
 };
 
-std::vector<PatternItem> compilePattern(const std::vector<char32_t>& p) {
+// ansiOnly (ALIKE): only % and _ are wildcards; *, ? and # are letters.
+std::vector<PatternItem> compilePattern(const std::vector<char32_t>& p, bool ansiOnly = false) {
     std::vector<PatternItem> out;
     for (std::size_t i = 0; i < p.size(); ++i) {
         const char32_t c = p[i];
         PatternItem it;
-        if (c == '*' || c == '%') {
+        if (ansiOnly && (c == '*' || c == '?' || c == '#')) {
+            it.ch = c;
+        } else if (c == '*' || c == '%') {
             if (!out.empty() && out.back().kind == PatternItem::Any) continue;
             it.kind = PatternItem::Any;
         } else if (c == '?' || c == '_') {
@@ -426,7 +442,9 @@ bool likeMatch(const std::vector<PatternItem>& pat, const std::vector<char32_t>&
     return j == pat.size();
 }
 
-void fnLike(sqlite3_context* ctx, int, sqlite3_value** a) {
+// LIKE matches the stored text of a date, as SQLite's own LIKE does for a
+// pattern written in the statement, so both ways give the same rows.
+template <bool AnsiOnly> void fnLike(sqlite3_context* ctx, int, sqlite3_value** a) {
     if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
     struct Cached {
         std::string source;
@@ -435,16 +453,18 @@ void fnLike(sqlite3_context* ctx, int, sqlite3_value** a) {
     auto* cached = static_cast<Cached*>(sqlite3_get_auxdata(ctx, 1));
     const std::string pattern = values::textOf(a[1]);
     if (!cached || cached->source != pattern) {
-        cached = new Cached{pattern, compilePattern(text::toCodePoints(pattern))};
+        cached = new Cached{pattern, compilePattern(text::toCodePoints(pattern), AnsiOnly)};
         sqlite3_set_auxdata(ctx, 1, cached, [](void* p) { delete static_cast<Cached*>(p); });
         cached = static_cast<Cached*>(sqlite3_get_auxdata(ctx, 1));
         if (!cached) {
             // SQLite could not keep it: compile for this row only.
-            const auto items = compilePattern(text::toCodePoints(pattern));
-            return sqlite3_result_int(ctx, likeMatch(items, cps(a[0])) ? -1 : 0);
+            const auto items = compilePattern(text::toCodePoints(pattern), AnsiOnly);
+            return sqlite3_result_int(
+                ctx, likeMatch(items, text::toCodePoints(values::textOf(a[0]))) ? -1 : 0);
         }
     }
-    sqlite3_result_int(ctx, likeMatch(cached->items, cps(a[0])) ? -1 : 0);
+    sqlite3_result_int(ctx,
+                       likeMatch(cached->items, text::toCodePoints(values::textOf(a[0]))) ? -1 : 0);
 }
 
 // ---- IIf, Nz, IsNull (the translator writes these inline too) -------------
@@ -506,7 +526,7 @@ void fnLen(sqlite3_context* ctx, int, sqlite3_value** a) {
     if (isNull(a[0])) return sqlite3_result_null(ctx);
     if (sqlite3_value_type(a[0]) == SQLITE_BLOB)
         return sqlite3_result_int(ctx, sqlite3_value_bytes(a[0]));
-    sqlite3_result_int64(ctx, static_cast<long long>(text::length(values::textOf(a[0]))));
+    sqlite3_result_int64(ctx, static_cast<long long>(text::length(textArg(a[0]))));
 }
 
 std::vector<char32_t> folded(std::vector<char32_t> s, bool fold) {
@@ -584,12 +604,12 @@ void fnInStrRev(sqlite3_context* ctx, int argc, sqlite3_value** a) {
 
 void fnUCase(sqlite3_context* ctx, int, sqlite3_value** a) {
     if (isNull(a[0])) return sqlite3_result_null(ctx);
-    resultText(ctx, text::toUpper(values::textOf(a[0])));
+    resultText(ctx, text::toUpper(textArg(a[0])));
 }
 
 void fnLCase(sqlite3_context* ctx, int, sqlite3_value** a) {
     if (isNull(a[0])) return sqlite3_result_null(ctx);
-    resultText(ctx, text::toLower(values::textOf(a[0])));
+    resultText(ctx, text::toLower(textArg(a[0])));
 }
 
 bool isBlank(char32_t c) {
@@ -688,10 +708,10 @@ void fnStrComp(sqlite3_context* ctx, int argc, sqlite3_value** a) {
     if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
     bool textCompare = true;
     if (argc > 2 && !compareArg(ctx, a[2], textCompare, "StrComp")) return;
-    const std::string x = values::textOf(a[0]), y = values::textOf(a[1]);
+    const std::string x = textArg(a[0]), y = textArg(a[1]);
     int r;
     if (textCompare) {
-        r = text::compareNoCase(x, y);
+        r = collation::compare(x, y);
     } else {
         const auto cx = text::toCodePoints(x), cy = text::toCodePoints(y);
         r = cx < cy ? -1 : (cy < cx ? 1 : 0);
@@ -821,6 +841,152 @@ void fnMonthName(sqlite3_context* ctx, int argc, sqlite3_value** a) {
     if (m < 1 || m > 12) return fail(ctx, kBadCall, "MonthName");
     const bool abbrev = argc > 1 && truthy(a[1]);
     resultText(ctx, format::monthName(static_cast<int>(m), abbrev));
+}
+
+// WeekdayName(weekday, [abbreviate], [firstdayofweek]): weekday counts
+// from the given first day (1 = Sunday, the default; 0 = the system's,
+// Sunday here).
+void fnWeekdayName(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    long long w, first = 1;
+    if (!intArg(ctx, a[0], w, "WeekdayName")) return;
+    if (argc > 2 && !isNull(a[2]) && !intArg(ctx, a[2], first, "WeekdayName")) return;
+    if (first == 0) first = 1;
+    if (w < 1 || w > 7 || first < 1 || first > 7) return fail(ctx, kBadCall, "WeekdayName");
+    const bool abbrev = argc > 1 && truthy(a[1]);
+    resultText(ctx, format::weekdayName(static_cast<int>((w - 1 + first - 1) % 7), abbrev));
+}
+
+// FormatNumber, FormatCurrency and FormatPercent: (value, [digits after the
+// point, -1 = 2], [leading zero], [parentheses for negatives], [group
+// digits]); the tri-state arguments take -1 (yes), 0 (no), -2 (default).
+template <int Kind> // 0 number, 1 currency, 2 percent
+void fnFormatNumeric(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    static const char* const kNames[] = {"FormatNumber", "FormatCurrency", "FormatPercent"};
+    const char* fn = kNames[Kind];
+    if (isNull(a[0])) return sqlite3_result_null(ctx);
+    Number n;
+    if (!numArg(ctx, a[0], n, fn)) return;
+    long long digits = -1, leading = -2, parens = -2, group = -2;
+    if (argc > 1 && !isNull(a[1]) && !intArg(ctx, a[1], digits, fn)) return;
+    if (argc > 2 && !isNull(a[2]) && !intArg(ctx, a[2], leading, fn)) return;
+    if (argc > 3 && !isNull(a[3]) && !intArg(ctx, a[3], parens, fn)) return;
+    if (argc > 4 && !isNull(a[4]) && !intArg(ctx, a[4], group, fn)) return;
+    if (digits == -1) digits = 2;
+    if (digits < 0 || digits > 99) return fail(ctx, kBadCall, fn);
+    std::string body = group != 0 ? "#,##" : "##";
+    body += leading != 0 ? "0" : "#";
+    if (digits > 0) body += "." + std::string(static_cast<std::size_t>(digits), '0');
+    if (Kind == 2) body += "%";
+    const std::string sign = Kind == 1 ? "\"¥\"" : "";
+    const std::string fmt = parens == -1 ? sign + body + ";(" + sign + body + ")"
+                                         : sign + body + ";" + (Kind == 1 ? "\"¥-\"" : "-") + body;
+    std::string out;
+    if (!format::formatValue(a[0], fmt, 1, out)) return fail(ctx, kTypeMismatch, fn);
+    resultText(ctx, out);
+}
+
+// FormatDateTime(date, [0 general, 1 long date, 2 short date, 3 long time,
+// 4 short time]).
+void fnFormatDateTime(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    if (isNull(a[0])) return sqlite3_result_null(ctx);
+    date::DateTime dt;
+    if (!dateArg(ctx, a[0], dt, "FormatDateTime")) return;
+    long long kind = 0;
+    if (argc > 1 && !isNull(a[1]) && !intArg(ctx, a[1], kind, "FormatDateTime")) return;
+    if (kind < 0 || kind > 4) return fail(ctx, kBadCall, "FormatDateTime");
+    auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    std::string out;
+    switch (kind) {
+    case 0:
+        out = format::dateText(dt);
+        break;
+    case 1:
+        out = std::to_string(dt.year) + "年" + std::to_string(dt.month) + "月" +
+              std::to_string(dt.day) + "日";
+        break;
+    case 2:
+        out =
+            std::to_string(dt.year) + "/" + std::to_string(dt.month) + "/" + std::to_string(dt.day);
+        break;
+    case 3:
+        out = std::to_string(dt.hour) + ":" + two(dt.minute) + ":" + two(dt.second);
+        break;
+    default:
+        out = two(dt.hour) + ":" + two(dt.minute);
+        break;
+    }
+    resultText(ctx, out);
+}
+
+// Partition(number, start, stop, interval): the range of the number as
+// "lower:upper", both sides padded with blanks to the width of stop + 1.
+void fnPartition(sqlite3_context* ctx, int, sqlite3_value** a) {
+    for (int k = 0; k < 4; ++k)
+        if (isNull(a[k])) return sqlite3_result_null(ctx);
+    long long n, start, stop, interval;
+    if (!intArg(ctx, a[0], n, "Partition") || !intArg(ctx, a[1], start, "Partition") ||
+        !intArg(ctx, a[2], stop, "Partition") || !intArg(ctx, a[3], interval, "Partition"))
+        return;
+    if (start < 0 || stop <= start || interval < 1) return fail(ctx, kBadCall, "Partition");
+    if (stop > 1000000000000LL || n > 1000000000000LL || n < -1000000000000LL)
+        return fail(ctx, kOverflow, "Partition");
+    std::size_t width = std::to_string(stop + 1).size();
+    width = std::max(width, std::to_string(start - 1).size());
+    auto pad = [&](const std::string& s) {
+        return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
+    };
+    std::string lower, upper;
+    if (interval == 1) {
+        lower = upper = std::to_string(n);
+    } else if (n < start) {
+        upper = std::to_string(start - 1);
+    } else if (n > stop) {
+        lower = std::to_string(stop + 1);
+    } else {
+        const long long lo = start + (n - start) / interval * interval;
+        lower = std::to_string(lo);
+        upper = std::to_string(std::min(lo + interval - 1, stop));
+    }
+    resultText(ctx, pad(lower) + ":" + pad(upper));
+}
+
+// Pmt, FV and PV: payments of an annuity at a fixed rate; type 1 pays at
+// the start of each period.
+template <int Kind> // 0 Pmt(rate, nper, pv, [fv], [type]), 1 FV(rate, nper, pmt, [pv], [type]),
+                    // 2 PV(rate, nper, pmt, [fv], [type])
+void fnAnnuity(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    static const char* const kNames[] = {"Pmt", "FV", "PV"};
+    const char* fn = kNames[Kind];
+    double x[5] = {0, 0, 0, 0, 0};
+    for (int k = 0; k < argc && k < 5; ++k) {
+        Number n;
+        if (k >= 3 && isNull(a[k])) continue;
+        if (!numArg(ctx, a[k], n, fn)) return;
+        x[k] = n.asDouble();
+    }
+    const double rate = x[0], nper = x[1], third = x[2], fourth = x[3];
+    const double due = x[4] != 0 ? 1 : 0;
+    double r;
+    if (rate == 0) {
+        if (Kind == 0) {
+            if (nper == 0) return fail(ctx, kBadCall, fn);
+            r = -(third + fourth) / nper;
+        } else {
+            r = -(fourth + third * nper);
+        }
+    } else {
+        const double g = std::pow(1 + rate, nper);
+        if (Kind == 0) {
+            if (g == 1) return fail(ctx, kBadCall, fn);
+            r = -(third * g + fourth) * rate / ((1 + rate * due) * (g - 1));
+        } else if (Kind == 1) {
+            r = -(fourth * g + third * (1 + rate * due) * (g - 1) / rate);
+        } else {
+            r = -(fourth + third * (1 + rate * due) * (g - 1) / rate) / g;
+        }
+    }
+    if (!std::isfinite(r)) return fail(ctx, kOverflow, fn);
+    sqlite3_result_double(ctx, r);
 }
 
 enum class Interval { Year, Quarter, Month, DayOfYear, Day, Weekday, Week, Hour, Minute, Second };
@@ -1086,6 +1252,8 @@ void fnVal(sqlite3_context* ctx, int, sqlite3_value** a) {
 }
 
 void fnStr(sqlite3_context* ctx, int, sqlite3_value** a) {
+    date::DateTime dt;
+    if (storedDate(a[0], dt)) return resultText(ctx, format::dateText(dt));
     Number n;
     if (!numArg(ctx, a[0], n, "Str")) return;
     const std::string s = n.isInt ? std::to_string(n.i) : values::formatNumber(n.d);
@@ -1094,7 +1262,7 @@ void fnStr(sqlite3_context* ctx, int, sqlite3_value** a) {
 
 void fnCStr(sqlite3_context* ctx, int, sqlite3_value** a) {
     if (isNull(a[0])) return sqlite3_result_null(ctx);
-    resultText(ctx, values::textOf(a[0]));
+    resultText(ctx, textArg(a[0]));
 }
 
 template <long long Lo, long long Hi>
@@ -1327,7 +1495,8 @@ const ScalarDef kScalars[] = {
     {"jet_cmul", 2, fnCMul, true},
     {"jet_cmulc", 2, fnCMulC, true},
     {"jet_pow", 2, fnPow, true},
-    {"jet_like", 2, fnLike, true},
+    {"jet_like", 2, fnLike<false>, true},
+    {"jet_alike", 2, fnLike<true>, true},
     {"jet_iif", 3, fnIIf, true},
     {"jet_nz", -1, fnNz, true},
     {"jet_isnull", 1, fnIsNull, true},
@@ -1362,6 +1531,15 @@ const ScalarDef kScalars[] = {
     {"jet_second", 1, fnDatePiece<5>, true},
     {"jet_weekday", -1, fnWeekday, true},
     {"jet_monthname", -1, fnMonthName, true},
+    {"jet_weekdayname", -1, fnWeekdayName, true},
+    {"jet_formatnumber", -1, fnFormatNumeric<0>, true},
+    {"jet_formatcurrency", -1, fnFormatNumeric<1>, true},
+    {"jet_formatpercent", -1, fnFormatNumeric<2>, true},
+    {"jet_formatdatetime", -1, fnFormatDateTime, true},
+    {"jet_partition", 4, fnPartition, true},
+    {"jet_pmt", -1, fnAnnuity<0>, true},
+    {"jet_fv", -1, fnAnnuity<1>, true},
+    {"jet_pv", -1, fnAnnuity<2>, true},
     {"jet_dateadd", 3, fnDateAdd, true},
     {"jet_datediff", -1, fnDateDiff, true},
     {"jet_datepart", -1, fnDatePart, true},
@@ -1399,27 +1577,9 @@ const ScalarDef kScalars[] = {
 // ---- collation ---------------------------------------------------------------
 
 int jetTextCompare(void*, int na, const void* pa, int nb, const void* pb) {
-    const std::string_view a(static_cast<const char*>(pa), static_cast<std::size_t>(na));
-    const std::string_view b(static_cast<const char*>(pb), static_cast<std::size_t>(nb));
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const auto x = static_cast<unsigned char>(a[i]);
-        const auto y = static_cast<unsigned char>(b[j]);
-        char32_t cx, cy;
-        if (x < 0x80 && y < 0x80) { // the common case, without decoding
-            cx = (x >= 'A' && x <= 'Z') ? x + 32 : x;
-            cy = (y >= 'A' && y <= 'Z') ? y + 32 : y;
-            ++i;
-            ++j;
-        } else {
-            cx = text::lower(text::decode(a, i));
-            cy = text::lower(text::decode(b, j));
-        }
-        if (cx != cy) return cx < cy ? -1 : 1;
-    }
-    if (i < a.size()) return 1;
-    if (j < b.size()) return -1;
-    return 0;
+    return collation::compare(
+        std::string_view(static_cast<const char*>(pa), static_cast<std::size_t>(na)),
+        std::string_view(static_cast<const char*>(pb), static_cast<std::size_t>(nb)));
 }
 
 } // namespace

@@ -10,9 +10,10 @@ namespace engine::sql {
 // 'yyyy-MM-dd HH:mm:ss', booleans -1/0).
 //
 // Also registers the collation JetTextCollation: text compared as Jet
-// compares it, without regard to letter case (ASCII, Latin, Greek,
-// Cyrillic, full-width Latin), for TEXT columns declared
-// "COLLATE JETTEXT" so that =, ORDER BY and indexes match Jet.
+// compares it, without regard to letter case, accented letters beside their
+// base letters and Chinese in pinyin order (see JetCollation.h), for TEXT
+// columns declared "COLLATE JETTEXT" so that =, ORDER BY and indexes match
+// Jet.
 void registerJetFunctions(sqlite3* db);
 
 inline constexpr const char* JetTextCollation = "JETTEXT";

@@ -4,6 +4,7 @@
 // Jet queries to SQLite SQL, and parsing of Jet DDL into plain structures.
 // Pure text work: nothing here touches a database.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,10 +85,45 @@ public:
     columns(const std::string& table) const = 0;
 };
 
+// A value the query asks for when it runs: declared with PARAMETERS, or a
+// name that is no field of its tables (a form reference
+// "Forms!Orders!OrderID" always is one).
+struct QueryParameter {
+    std::string name;     // as shown when asking for it
+    std::string typeWord; // the declared type ("DateTime", "Text"); empty when undeclared
+};
+
+// What a statement needs from the database it runs on; all optional.
+struct TranslateOptions {
+    // Values given for parameters, by name (compared without case). Each is
+    // converted to the declared type; an undeclared parameter is text.
+    std::vector<std::pair<std::string, std::string>> parameterValues;
+    // Names that turned out to be no field: parameters as well. Either
+    // "name" or "table.name" as written.
+    std::vector<std::string> undeclared;
+    // The Jet text of a saved query that is not kept as a view (a parameter
+    // or crosstab query), read in its place; nullopt for anything else.
+    std::function<std::optional<std::string>(const std::string& name)> savedQuery;
+    // Runs a SELECT (SQLite SQL) of one column named "__pivot" and gives
+    // each row's value as an SQLite literal (quote()) and as text: the
+    // columns of a crosstab without IN.
+    std::function<std::vector<std::pair<std::string, std::string>>(const std::string& sqlite)>
+        distinctValues;
+    // Parameters without a value are listed in Translation::missing (and
+    // read as Null) instead of failing.
+    bool listMissing = false;
+    // The database's columns, for exact Currency; forView: the text of a
+    // saved query, whose computed results are given as amounts.
+    const SchemaInfo* schema = nullptr;
+    bool forView = false;
+};
+
 struct Translation {
     StatementKind kind = StatementKind::Empty;
-    std::string sqlite;    // the whole statement in SQLite SQL
-    SelectShape shape;     // for Select
+    std::vector<QueryParameter> parameters; // every parameter the statement reads
+    std::vector<QueryParameter> missing;    // listMissing: those without a value
+    std::string sqlite;                     // the whole statement in SQLite SQL
+    SelectShape shape;                      // for Select
     std::string intoTable; // SelectInto: the new table; sqlite then holds the SELECT alone
     std::vector<std::string> tables; // names of tables/queries read or written, without brackets
     // Result columns computed as Currency (counts of 1/10,000), by name;
@@ -102,6 +138,14 @@ Translation translate(std::string_view jet);
 // values written to Currency columns are converted to counts. forView: the
 // text of a saved query, whose computed results are given as amounts.
 Translation translate(std::string_view jet, const SchemaInfo* schema, bool forView = false);
+// The same with parameters, saved queries read in place, crosstabs and the
+// schema (options.schema, options.forView).
+// Throws msg::ParameterMissing for a parameter without a value.
+Translation translate(std::string_view jet, const TranslateOptions& options);
+
+// The kind of a saved query from its text, as Access names it ("选择查询",
+// "交叉表查询", "更新查询", ...; "选择查询（带参数）" with PARAMETERS).
+std::string queryKindOf(std::string_view jet);
 
 // Translates one Jet expression (a DEFAULT value, a condition) to SQLite.
 std::string translateExpression(std::string_view jet);

@@ -5,14 +5,18 @@
 // that gives Jet's result.
 
 #include "FunctionTable.h"
+#include "JetDate.h"
+#include "JetFormat.h"
 #include "JetSql.h"
 #include "JetText.h"
+#include "JetValues.h"
 #include "SqlInternal.h"
 
 #include "engine/Messages.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <set>
@@ -65,6 +69,12 @@ std::string columnName(std::string_view name) {
     return text::quoteName(name);
 }
 
+// A column named outside any aggregate function, for the GROUP BY check
+// and DISTINCTROW.
+struct ColumnRef {
+    std::string qualifier, column;
+};
+
 struct Expr {
     std::string sql;
     ValueType type = ValueType::Unknown;
@@ -93,6 +103,8 @@ struct Source {
 struct SelectItem {
     std::string sql;       // without alias
     std::string amountSql; // a Currency item as an amount (where counts cannot be told)
+    std::string rawSql;    // sql before a collation was added
+    std::vector<ColumnRef> refs;
     std::string name;      // result column name
     std::string qualifier; // plain column: its qualifier
     bool plainColumn = false;
@@ -111,6 +123,11 @@ struct SelectCore {
     std::vector<std::unique_ptr<Source>> fromList;
     std::string fromSql; // "FROM ..." or empty
     std::string where, groupBy, having;
+    std::vector<Expr> groupTerms;
+    std::vector<ColumnRef> havingRefs;
+    std::size_t whereBegin = 0, whereEnd = 0; // tokens of the WHERE condition
+    bool whereAggregate = false;
+    bool distinctRow = false;
     bool aggregate = false;
     bool swappedRight = false;
 };
@@ -119,12 +136,28 @@ struct SelectStatement {
     std::vector<SelectCore> cores;
     std::vector<std::string> unionOps; // "UNION" / "UNION ALL", between cores
     std::string orderBy;               // "ORDER BY ..." or empty
+    struct OrderTerm {
+        std::string sql;
+        bool desc = false;
+    };
+    std::vector<OrderTerm> orderTerms;
 };
 
 struct Context {
     bool aggregate = false;
     int exprCounter = 1000;
+    int aggregateDepth = 0;      // inside the arguments of an aggregate function
+    std::vector<ColumnRef> refs; // columns named outside aggregates
 };
+
+// Text compared as Jet compares it: without regard to case, in the
+// collation's order. Columns of text carry it already; expressions (a
+// function's result, a literal) get it written on.
+constexpr const char* kCollate = " COLLATE JETTEXT";
+
+bool textLike(const Expr& e) {
+    return !e.plainColumn && (e.type == ValueType::String || e.type == ValueType::Unknown);
+}
 
 // Nesting deeper than this is refused instead of exhausting the stack.
 constexpr int kMaxDepth = 600;
@@ -153,7 +186,8 @@ private:
 
 class Parser {
 public:
-    Parser(std::vector<Token> tokens, Translation& out) : t_(std::move(tokens)), out_(out) {
+    Parser(std::vector<Token> tokens, Translation& out, const TranslateOptions* options = nullptr)
+        : t_(std::move(tokens)), out_(out), opt_(options ? options : &noOptions()) {
         // A trailing ';' (or several) ends the statement as in Jet.
         while (t_.size() >= 2 && t_[t_.size() - 2].kind == TokenKind::Punct &&
                t_[t_.size() - 2].text == ";")
@@ -168,6 +202,9 @@ public:
         forView_ = forView;
         if (schema_) scanSources();
     }
+
+    // Nesting of saved queries read in place, across parsers.
+    int inlineDepth_ = 0;
 
 private:
     // ---- token helpers -------------------------------------------------
@@ -232,6 +269,12 @@ private:
     // One SELECT without ORDER BY and LIMIT.
     static std::string coreSql(const SelectCore& c);
     std::string subquery(); // after '(' and at SELECT; consumes up to before ')'
+    // The text of Access's derived table "[SELECT ...]. AS T", translated.
+    std::string bracketedSelect(const std::string& jet);
+    // TOP n as a LIMIT: with ORDER BY, every row tied with the n-th as well.
+    std::string limitOf(const SelectCore& c, const SelectStatement& st) const;
+    void checkGrouping(const SelectCore& c, const SelectStatement* st) const;
+    void applyDistinctRow(SelectCore& c);
     void translateSelect();
     void translateInsert();
     void translateUpdate();
@@ -253,6 +296,8 @@ private:
     Expr parseAnd();
     Expr parseNot();
     Expr parseComparison();
+    static std::string quantified(const Expr& l, const std::string& op, bool all,
+                                  const std::string& sub);
     Expr parseConcat();
     Expr parseAdditive();
     Expr parseMod();
@@ -264,6 +309,9 @@ private:
     Expr parseFunction(const std::string& name);
     Expr parseNameRef();
     std::string qualifiedName(const std::string& qualifier, const std::string& column);
+    void noteRef(const Expr& e) {
+        if (ctx_.back().aggregateDepth == 0) ctx_.back().refs.push_back({e.qualifier, e.column});
+    }
 
     static std::string value(const Expr& e) {
         // Jet's True is -1; SQLite's comparisons give 1.
@@ -407,9 +455,32 @@ private:
         return e;
     }
 
+    static const TranslateOptions& noOptions() {
+        static const TranslateOptions none;
+        return none;
+    }
+
+    // ---- parameters, saved queries, crosstabs ----------------------------
+    struct Declared {
+        QueryParameter parameter;
+        std::string key; // the name's parts joined by "!", for matching
+    };
+    void parseParameters();
+    std::optional<Expr> parameterRef(const std::vector<std::string>& parts,
+                                     const std::string& shown);
+    Expr parameterValue(const QueryParameter& p, const std::string& value) const;
+    std::string inlineSaved(const std::string& name, const std::string& jet);
+    std::string crosstabSql();
+    void moveAggregateTerms(SelectCore& core);
+
     std::vector<Token> t_;
     std::size_t p_ = 0;
     Translation& out_;
+    const TranslateOptions* opt_;
+    std::vector<Declared> declared_;
+    // While a crosstab's value is written for one column: the condition
+    // that picks that column's rows inside every aggregate.
+    std::string pivotFilter_;
     std::vector<Context> ctx_{Context{}};
     // Qualifiers written in the Jet text that must be written otherwise
     // (the alias of an UPDATE or DELETE target, which SQLite 3.15 cannot
@@ -549,6 +620,33 @@ bool likePatternForSqlite(const std::string& jet, std::string& out) {
 
 } // namespace
 
+// x op ALL (subquery) and x op ANY / SOME (subquery), through the
+// subquery's least and greatest values. ALL over no rows is true, ANY over
+// no rows false.
+std::string Parser::quantified(const Expr& l, const std::string& op, bool all,
+                               const std::string& sub) {
+    const std::string x = value(l);
+    const std::string collate = textLike(l) ? kCollate : "";
+    auto extreme = [&](const char* fn) {
+        return "(WITH \"__q\"(\"__v\") AS (" + sub + ") SELECT " + fn + "(\"__v\") FROM \"__q\")";
+    };
+    auto cmp = [&](const std::string& o, const char* fn) {
+        return "(" + x + " " + o + " " + extreme(fn) + collate + ")";
+    };
+    const std::string none = "NOT EXISTS (" + sub + ")";
+    if (all) {
+        if (op == "<>") return "(" + x + " NOT IN (" + sub + "))";
+        if (op == "=")
+            return "(" + none + " OR (" + cmp("=", "min") + " AND " + cmp("=", "max") + "))";
+        const bool greater = op[0] == '>';
+        return "(" + none + " OR " + cmp(op, greater ? "max" : "min") + ")";
+    }
+    if (op == "=") return "(" + x + " IN (" + sub + "))";
+    if (op == "<>") return "(" + cmp("<>", "min") + " OR " + cmp("<>", "max") + ")";
+    const bool greater = op[0] == '>';
+    return cmp(op, greater ? "min" : "max");
+}
+
 Expr Parser::parseComparison() {
     Expr l = parseConcat();
     for (;;) {
@@ -559,26 +657,50 @@ Expr Parser::parseComparison() {
             countOperator();
             std::string op = next().text;
             if (op == "!=") op = "<>";
+            if ((peekWord("ALL") || peekWord("ANY") || peekWord("SOME")) && peekPunct("(", 1) &&
+                peekWord("SELECT", 2)) {
+                const bool all = peekWord("ALL");
+                next();
+                next();
+                const std::string sub = subquery();
+                expectPunct(")");
+                l = make(quantified(l, op, all, sub), ValueType::Bool);
+                continue;
+            }
             Expr r = parseConcat();
             // Currency compares by its exact count where the other side is one.
             std::string lit;
-            if (l.type == ValueType::Currency && r.type == ValueType::Currency)
+            if (l.type == ValueType::Currency && r.type == ValueType::Currency) {
                 l = make("(" + l.sql + " " + op + " " + r.sql + ")", ValueType::Bool);
-            else if (l.type == ValueType::Currency && literalCounts(r, lit))
+            } else if (l.type == ValueType::Currency && literalCounts(r, lit)) {
                 l = make("(" + l.sql + " " + op + " " + lit + ")", ValueType::Bool);
-            else if (r.type == ValueType::Currency && literalCounts(l, lit))
+            } else if (r.type == ValueType::Currency && literalCounts(l, lit)) {
                 l = make("(" + lit + " " + op + " " + r.sql + ")", ValueType::Bool);
-            else
-                l = make("(" + value(l) + " " + op + " " + value(r) + ")", ValueType::Bool);
+            } else {
+                const std::string collate = textLike(l) && textLike(r) ? kCollate : "";
+                l = make("(" + value(l) + " " + op + " " + value(r) + collate + ")",
+                         ValueType::Bool);
+            }
             continue;
         }
         bool negated = false;
         std::size_t save = p_;
-        if (peekWord("NOT") &&
-            (peekWord("LIKE", 1) || peekWord("BETWEEN", 1) || peekWord("IN", 1))) {
+        if (peekWord("NOT") && (peekWord("LIKE", 1) || peekWord("ALIKE", 1) ||
+                                peekWord("BETWEEN", 1) || peekWord("IN", 1))) {
             next();
             negated = true;
         }
+        if (acceptWord("ALIKE")) {
+            // ANSI wildcards (% and _) whatever the mode; * and ? are letters.
+            countOperator();
+            Expr r = parseConcat();
+            std::string sql = "jet_alike(" + value(l) + ", " + value(r) + ")";
+            if (negated) sql = "(NOT " + sql + ")";
+            l = make(sql, ValueType::Number);
+            continue;
+        }
+        // The left side of BETWEEN and IN compares as text does.
+        const std::string lhs = textLike(l) ? "(" + value(l) + ")" + kCollate : value(l);
         if (acceptWord("LIKE")) {
             countOperator();
             Expr r = parseConcat();
@@ -597,7 +719,7 @@ Expr Parser::parseComparison() {
             Expr a = parseConcat();
             expectWord("AND");
             Expr b = parseConcat();
-            l = make("(" + value(l) + (negated ? " NOT" : "") + " BETWEEN " + value(a) + " AND " +
+            l = make("(" + lhs + (negated ? " NOT" : "") + " BETWEEN " + value(a) + " AND " +
                          value(b) + ")",
                      ValueType::Bool);
             continue;
@@ -617,8 +739,7 @@ Expr Parser::parseComparison() {
                 }
             }
             expectPunct(")");
-            l = make("(" + value(l) + (negated ? " NOT IN (" : " IN (") + list + "))",
-                     ValueType::Bool);
+            l = make("(" + lhs + (negated ? " NOT IN (" : " IN (") + list + "))", ValueType::Bool);
             continue;
         }
         p_ = save;
@@ -767,27 +888,319 @@ std::string Parser::qualifiedName(const std::string& qualifier, const std::strin
 
 Expr Parser::parseNameRef() {
     const Token first = next();
-    Expr e;
-    if (peekPunct(".") || peekPunct("!")) {
-        const Token& after = peek(1);
-        if (after.kind == TokenKind::Word || after.kind == TokenKind::QuotedName) {
-            next();
-            const std::string col = next().value;
-            e.sql = qualifiedName(first.value, col);
-            e.plainColumn = true;
-            e.column = col;
-            e.qualifier = first.value;
-            typeColumn(e);
-            return e;
-        }
+    std::vector<std::string> parts{first.value};
+    std::string shown = first.value;
+    while ((peekPunct(".") || peekPunct("!")) &&
+           (peek(1).kind == TokenKind::Word || peek(1).kind == TokenKind::QuotedName)) {
+        shown += next().text;
+        parts.push_back(next().value);
+        shown += parts.back();
+    }
+    if (parts.size() == 1 && (peekPunct(".") || peekPunct("!"))) {
         next();
         expected("字段名");
     }
-    e.sql = columnName(first.value);
+    if (auto param = parameterRef(parts, shown)) return *param;
+    if (parts.size() > 2) expected("表名.字段名");
+    Expr e;
     e.plainColumn = true;
-    e.column = first.value;
+    if (parts.size() == 2) {
+        e.sql = qualifiedName(parts[0], parts[1]);
+        e.column = parts[1];
+        e.qualifier = parts[0];
+    } else {
+        e.sql = columnName(first.value);
+        e.column = first.value;
+    }
     typeColumn(e);
+    noteRef(e);
     return e;
+}
+
+namespace {
+
+std::string nameKey(const std::vector<std::string>& parts) {
+    std::string key;
+    for (const auto& p : parts)
+        key += (key.empty() ? "" : "!") + text::toLower(p);
+    return key;
+}
+
+enum class ParamType { Text, Integer, Number, Date, Bool };
+
+ParamType paramType(const std::string& typeWord) {
+    std::string w;
+    for (char c : typeWord) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) break;
+        w += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    for (const char* t : {"BYTE", "SHORT", "LONG", "INTEGER", "INT", "SMALLINT", "COUNTER",
+                          "AUTOINCREMENT", "INTEGER1", "INTEGER2", "INTEGER4", "TINYINT"})
+        if (w == t) return ParamType::Integer;
+    for (const char* t :
+         {"CURRENCY", "MONEY", "IEEESINGLE", "IEEEDOUBLE", "SINGLE", "DOUBLE", "FLOAT", "FLOAT4",
+          "FLOAT8", "REAL", "NUMERIC", "DECIMAL", "NUMBER", "VALUE"})
+        if (w == t) return ParamType::Number;
+    for (const char* t : {"DATETIME", "DATE", "TIME", "TIMESTAMP"})
+        if (w == t) return ParamType::Date;
+    for (const char* t : {"BIT", "YESNO", "BOOLEAN", "LOGICAL", "LOGICAL1"})
+        if (w == t) return ParamType::Bool;
+    return ParamType::Text;
+}
+
+} // namespace
+
+void Parser::parseParameters() {
+    expectWord("PARAMETERS");
+    for (;;) {
+        if (!isName(peek())) expected("参数名");
+        std::vector<std::string> parts{next().value};
+        std::string shown = parts.back();
+        while ((peekPunct("!") || peekPunct(".")) &&
+               (peek(1).kind == TokenKind::Word || peek(1).kind == TokenKind::QuotedName)) {
+            shown += next().text;
+            parts.push_back(next().value);
+            shown += parts.back();
+        }
+        std::string type;
+        int depth = 0;
+        while (!atEnd() && (depth > 0 || (!peekPunct(",") && !peekPunct(";")))) {
+            if (peekPunct("(")) ++depth;
+            if (peekPunct(")")) --depth;
+            type += (type.empty() ? "" : " ") + next().text;
+        }
+        if (type.empty()) expected("参数“" + shown + "”的数据类型");
+        declared_.push_back({{shown, type}, nameKey(parts)});
+        if (!acceptPunct(",")) break;
+    }
+    expectPunct(";");
+}
+
+std::optional<Expr> Parser::parameterRef(const std::vector<std::string>& parts,
+                                         const std::string& shown) {
+    const std::string key = nameKey(parts);
+    const Declared* decl = nullptr;
+    for (const auto& d : declared_)
+        if (d.key == key) decl = &d;
+    bool isParam = decl != nullptr || parts.size() > 2;
+    if (!isParam) {
+        const std::string written = parts.size() == 2 ? parts[0] + "." + parts[1] : parts[0];
+        for (const auto& u : opt_->undeclared)
+            if (text::equalsNoCase(u, written)) isParam = true;
+    }
+    if (!isParam) return std::nullopt;
+    const QueryParameter p = decl ? decl->parameter : QueryParameter{shown, ""};
+    bool known = false;
+    for (const auto& q : out_.parameters)
+        known = known || text::equalsNoCase(q.name, p.name);
+    if (!known) out_.parameters.push_back(p);
+    for (const auto& [name, value] : opt_->parameterValues)
+        if (text::equalsNoCase(name, p.name)) return parameterValue(p, value);
+    if (!opt_->listMissing) msg::raise(msg::ParameterMissing, {p.name});
+    known = false;
+    for (const auto& q : out_.missing)
+        known = known || text::equalsNoCase(q.name, p.name);
+    if (!known) out_.missing.push_back(p);
+    return make("NULL", ValueType::Unknown);
+}
+
+// A parameter's value as a literal of its declared type.
+Expr Parser::parameterValue(const QueryParameter& p, const std::string& v) const {
+    auto bad = [&](const char* kind) { msg::raise(msg::BadParameterValue, {p.name, v, kind}); };
+    switch (paramType(p.typeWord)) {
+    case ParamType::Integer:
+    case ParamType::Number: {
+        values::Number n;
+        if (!values::parseNumber(v, n)) bad("数字");
+        if (paramType(p.typeWord) == ParamType::Integer && !n.isInt) {
+            const double r = values::roundHalfEven(n.d, 0);
+            if (!(r > -9.2e18 && r < 9.2e18)) bad("整数");
+            return make(std::to_string(static_cast<long long>(r)), ValueType::Number);
+        }
+        if (n.isInt) return make(std::to_string(n.i), ValueType::Number);
+        if (!std::isfinite(n.d)) bad("数字");
+        return make(values::formatNumber(n.d), ValueType::Number);
+    }
+    case ParamType::Date: {
+        date::DateTime dt;
+        if (!date::parse(v, dt) || !date::validRange(dt)) bad("日期/时间");
+        return make(text::quoteString(date::canonical(dt)), ValueType::Date);
+    }
+    case ParamType::Bool: {
+        const std::string l = text::toLower(v);
+        if (l == "true" || l == "yes" || l == "on" || l == "是" || l == "-1" || l == "1")
+            return make("-1", ValueType::Number);
+        if (l == "false" || l == "no" || l == "off" || l == "否" || l == "0")
+            return make("0", ValueType::Number);
+        bad("是/否");
+        break;
+    }
+    case ParamType::Text:
+        break;
+    }
+    Expr e = make(text::quoteString(v), ValueType::String);
+    e.literalString = true;
+    e.literal = v;
+    return e;
+}
+
+// A saved query that is no view, read where its name stands.
+std::string Parser::inlineSaved(const std::string& name, const std::string& jet) {
+    DepthGuard guard(depth_);
+    if (inlineDepth_ > 16) syntaxError("查询“" + name + "”引用自身或嵌套过深");
+    const StatementKind kind = classify(jet);
+    if (kind != StatementKind::Select) msg::raise(msg::NotRowReturning, {name});
+    Parser inner(tokenize(jet), out_, opt_);
+    inner.useSchema(schema_, true);
+    inner.depth_ = depth_;
+    inner.inlineDepth_ = inlineDepth_ + 1;
+    inner.subqueryCounter_ = subqueryCounter_ + 700;
+    if (inner.peekWord("PARAMETERS")) inner.parseParameters();
+    std::string sql;
+    if (inner.peekWord("TRANSFORM")) {
+        sql = inner.crosstabSql();
+    } else {
+        inner.ctx_.push_back(Context{});
+        SelectStatement st = inner.parseSelectStatement();
+        sql = inner.selectSql(st);
+    }
+    if (!inner.atEnd()) syntaxError("查询“" + name + "”末尾有多余的内容：" + inner.near());
+    return sql;
+}
+
+// Access keeps a crosstab's conditions on totals ("Avg(x) > 10") with its
+// other conditions; they hold for each group, so they go to HAVING and the
+// rest stays in WHERE.
+void Parser::moveAggregateTerms(SelectCore& core) {
+    const std::size_t resume = p_;
+    std::vector<std::pair<std::size_t, std::size_t>> pending{{core.whereBegin, core.whereEnd}};
+    std::vector<std::pair<std::size_t, std::size_t>> terms;
+    auto isOpen = [&](std::size_t k) {
+        return t_[k].kind == TokenKind::Punct && t_[k].text == "(";
+    };
+    auto isClose = [&](std::size_t k) {
+        return t_[k].kind == TokenKind::Punct && t_[k].text == ")";
+    };
+    while (!pending.empty()) {
+        auto [b, e] = pending.back();
+        pending.pop_back();
+        std::vector<std::size_t> ands;
+        int depth = 0;
+        // Wrapped: the first "(" closes at the last token.
+        bool wrapped = e > b + 1 && isOpen(b) && isClose(e - 1);
+        for (std::size_t k = b; k < e; ++k) {
+            if (isOpen(k)) ++depth;
+            if (isClose(k) && --depth == 0 && k + 1 < e) wrapped = false;
+            if (depth == 0 && isWord(t_[k], "AND")) ands.push_back(k);
+        }
+        if (ands.empty() && wrapped) {
+            pending.emplace_back(b + 1, e - 1);
+            continue;
+        }
+        std::size_t from = b;
+        for (std::size_t a : ands) {
+            pending.emplace_back(from, a);
+            from = a + 1;
+        }
+        if (!ands.empty()) {
+            pending.emplace_back(from, e);
+            continue;
+        }
+        terms.emplace_back(b, e);
+    }
+    std::string where, having;
+    for (auto it = terms.rbegin(); it != terms.rend(); ++it) {
+        p_ = it->first;
+        ctx_.push_back(Context{});
+        const std::string sql = expr().sql;
+        const bool aggregate = ctx_.back().aggregate;
+        ctx_.pop_back();
+        if (p_ != it->second) { // not a whole term: leave the condition as it was
+            p_ = resume;
+            return;
+        }
+        std::string& to = aggregate ? having : where;
+        to += (to.empty() ? "" : " AND ") + sql;
+    }
+    p_ = resume;
+    core.where = where;
+    if (!having.empty())
+        core.having = core.having.empty() ? having : "(" + core.having + ") AND " + having;
+}
+
+// TRANSFORM aggregate SELECT ... GROUP BY ... [ORDER BY ...] PIVOT expr
+// [IN (values)]: one column per pivot value, in the order IN gives or
+// sorted, each the aggregate over that value's rows (Null where none).
+std::string Parser::crosstabSql() {
+    expectWord("TRANSFORM");
+    const std::size_t aggregateAt = p_;
+    ctx_.push_back(Context{});
+    expr();
+    ctx_.pop_back();
+    // Access names the value ("AS CountOfcol2"); the columns take the
+    // pivot values' names instead.
+    if (acceptWord("AS")) expectName("别名");
+    ctx_.push_back(Context{});
+    SelectStatement st = parseSelectStatement();
+    ctx_.pop_back();
+    if (st.cores.size() != 1 || !st.cores[0].into.empty())
+        syntaxError("交叉表查询只能有一个不带 INTO 的 SELECT");
+    SelectCore& core = st.cores[0];
+    if (core.whereAggregate) moveAggregateTerms(core);
+    expectWord("PIVOT");
+    ctx_.push_back(Context{});
+    const Expr pivot = parseConcat(); // IN after it lists the columns
+    ctx_.pop_back();
+    const std::string pivotSql = "(" + value(pivot) + ")";
+    const std::string collate = textLike(pivot) ? kCollate : "";
+    std::vector<std::pair<std::string, std::string>> columns; // literal, heading
+    if (acceptWord("IN")) {
+        expectPunct("(");
+        for (;;) {
+            const Token tk = peek();
+            Expr v = expr();
+            std::string heading = tk.kind == TokenKind::String ? tk.value : tk.text;
+            if (tk.kind == TokenKind::Date) {
+                date::DateTime dt;
+                if (date::parse(tk.value, dt)) heading = format::dateText(dt);
+            }
+            columns.emplace_back(value(v), heading);
+            if (!acceptPunct(",")) break;
+        }
+        expectPunct(")");
+    } else {
+        if (!opt_->distinctValues) syntaxError("交叉表查询的列标题要在数据库上才能确定");
+        std::string q = "SELECT DISTINCT " + pivotSql + collate + " AS \"__pivot\" " + core.fromSql;
+        if (!core.where.empty()) q += " WHERE " + core.where;
+        q += " ORDER BY 1";
+        for (auto& [literal, heading] : opt_->distinctValues(q)) {
+            if (values::looksLikeStoredDate(heading)) {
+                date::DateTime dt;
+                if (date::parse(heading, dt)) heading = format::dateText(dt);
+            }
+            columns.emplace_back(literal, literal == "NULL" ? "<>" : heading);
+        }
+    }
+    const std::size_t resume = p_;
+    for (const auto& [literal, heading] : columns) {
+        const std::string filter = literal == "NULL"
+                                       ? "(" + pivotSql + " IS NULL)"
+                                       : "(" + pivotSql + " = " + literal + collate + ")";
+        pivotFilter_ = filter;
+        p_ = aggregateAt;
+        ctx_.push_back(Context{});
+        const Expr cell = expr();
+        ctx_.pop_back();
+        pivotFilter_.clear();
+        SelectItem item;
+        item.sql = "(CASE WHEN count(CASE WHEN " + filter + " THEN 1 END) > 0 THEN " + value(cell) +
+                   " END)";
+        item.name = heading;
+        item.explicitAlias = true;
+        core.items.push_back(std::move(item));
+    }
+    p_ = resume;
+    return selectSql(st);
 }
 
 Expr Parser::parsePrimary() {
@@ -881,20 +1294,29 @@ Expr Parser::parseFunction(const std::string& name) {
     if (up == "COUNT" && peekOp("*")) {
         next();
         expectPunct(")");
+        if (!pivotFilter_.empty())
+            return make("count(CASE WHEN " + pivotFilter_ + " THEN 1 END)", ValueType::Number);
         return make("count(*)", ValueType::Number);
     }
     std::string distinct;
     if (f->aggregate && acceptWord("DISTINCT")) distinct = "DISTINCT ";
 
     std::vector<Expr> args;
+    if (f->aggregate) ++ctx_.back().aggregateDepth;
     if (!peekPunct(")")) {
         for (;;) {
             args.push_back(expr());
             if (!acceptPunct(",")) break;
         }
     }
+    if (f->aggregate) --ctx_.back().aggregateDepth;
     expectPunct(")");
     const int n = static_cast<int>(args.size());
+    if (f->aggregate && !pivotFilter_.empty() && n == 1)
+        args[0].sql = "(CASE WHEN " + pivotFilter_ + " THEN " + value(args[0]) + " END)";
+    // Min and Max of a text expression follow the text order too.
+    if ((up == "MIN" || up == "MAX") && n == 1 && textLike(args[0]))
+        args[0].sql = "(" + args[0].sql + ")" + kCollate;
     if (n < f->minArgs || n > f->maxArgs || (up == "SWITCH" && n % 2 != 0))
         syntaxError("函数“" + name + "”的参数个数不正确");
 
@@ -945,9 +1367,38 @@ Expr Parser::parseFunction(const std::string& name) {
 
 // ---- FROM ----------------------------------------------------------------
 
+namespace {
+
+bool startsWithSelect(const std::string& s) {
+    std::size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
+        ++i;
+    if (s.size() < i + 7) return false;
+    return upperAscii(s.substr(i, 6)) == "SELECT" &&
+           std::isspace(static_cast<unsigned char>(s[i + 6]));
+}
+
+} // namespace
+
+std::string Parser::bracketedSelect(const std::string& jet) {
+    DepthGuard guard(depth_);
+    Parser inner(tokenize(jet), out_);
+    inner.depth_ = depth_;
+    inner.subqueryCounter_ = subqueryCounter_ + 500;
+    std::string sql = inner.subquery();
+    if (!inner.atEnd()) syntaxError("子查询末尾有多余的内容：" + inner.near());
+    return sql;
+}
+
 std::unique_ptr<Source> Parser::parseSourcePrimary() {
     auto s = std::make_unique<Source>();
-    if (acceptPunct("(")) {
+    if (peek().kind == TokenKind::QuotedName && peekPunct(".", 1) &&
+        startsWithSelect(peek().value)) {
+        // Access 97 and 2000 save a derived table as "[SELECT ...]. AS T".
+        s->kind = Source::Kind::Subquery;
+        s->sql = bracketedSelect(next().value);
+        next();
+    } else if (acceptPunct("(")) {
         if (peekWord("SELECT")) {
             s->kind = Source::Kind::Subquery;
             s->sql = subquery();
@@ -964,6 +1415,13 @@ std::unique_ptr<Source> Parser::parseSourcePrimary() {
         s->name = next().value;
         if (s->name.empty()) msg::raise(msg::BadName, {""});
         addTable(s->name);
+        if (opt_->savedQuery) {
+            if (auto jet = opt_->savedQuery(s->name)) {
+                s->kind = Source::Kind::Subquery;
+                s->sql = inlineSaved(s->name, *jet);
+                s->alias = s->name;
+            }
+        }
         if (peekWord("IN") && peek(1).kind == TokenKind::String)
             syntaxError("不支持引用外部数据库（IN '" + peek(1).value + "'）");
     }
@@ -1113,7 +1571,9 @@ SelectCore Parser::parseSelectCore() {
     for (;;) {
         if (acceptWord("DISTINCT")) {
             core.distinct = true;
-        } else if (acceptWord("DISTINCTROW") || acceptWord("ALL")) {
+        } else if (acceptWord("DISTINCTROW")) {
+            core.distinctRow = true;
+        } else if (acceptWord("ALL")) {
         } else if (acceptWord("TOP")) {
             if (peek().kind != TokenKind::Number) expected("TOP 之后的数字");
             core.hasTop = true;
@@ -1136,17 +1596,25 @@ SelectCore Parser::parseSelectCore() {
             std::string q = next().value;
             next();
             next();
+            item.qualifier = q;
             const auto it = qualifierRewrite_.find(text::toLower(q));
             if (it != qualifierRewrite_.end()) q = it->second;
             item.sql = text::quoteName(q) + ".*";
             item.star = true;
         } else {
+            ctx_.back().refs.clear();
             Expr e = expr();
             item.sql = value(e);
+            item.rawSql = item.sql; // as GROUP BY writes it
             if (e.type == ValueType::Currency) {
                 item.amountSql = item.sql;
                 item.sql = e.sql;
             }
+            item.refs = std::move(ctx_.back().refs);
+            ctx_.back().refs.clear();
+            // A text expression keeps Jet's comparison in DISTINCT, UNION and
+            // in queries that read this one.
+            if (textLike(e)) item.sql = "(" + item.sql + ")" + kCollate;
             if (acceptWord("AS")) {
                 if (!isName(peek()) && peek().kind != TokenKind::String) expected("别名");
                 item.name = next().value;
@@ -1196,18 +1664,35 @@ SelectCore Parser::parseSelectCore() {
         if (peekWord("IN")) syntaxError("不支持引用外部数据库（IN）");
     }
     if (acceptWord("FROM")) core.fromSql = "FROM " + parseFromList(core);
-    if (acceptWord("WHERE")) core.where = expr().sql;
+    if (acceptWord("WHERE")) {
+        core.whereBegin = p_;
+        const bool before = ctx_.back().aggregate;
+        ctx_.back().aggregate = false;
+        core.where = expr().sql;
+        core.whereAggregate = ctx_.back().aggregate;
+        ctx_.back().aggregate = before || core.whereAggregate;
+        core.whereEnd = p_;
+    }
     if (acceptWord("GROUP")) {
         expectWord("BY");
         for (;;) {
             Expr e = expr();
             if (!core.groupBy.empty()) core.groupBy += ", ";
-            core.groupBy += value(e);
+            core.groupBy += textLike(e) ? "(" + value(e) + ")" + kCollate : value(e);
+            e.sql = value(e);
+            core.groupTerms.push_back(std::move(e));
             if (!acceptPunct(",")) break;
         }
     }
-    if (acceptWord("HAVING")) core.having = expr().sql;
+    if (acceptWord("HAVING")) {
+        ctx_.back().refs.clear();
+        core.having = expr().sql;
+        core.havingRefs = std::move(ctx_.back().refs);
+        ctx_.back().refs.clear();
+    }
     core.aggregate = ctx_.back().aggregate;
+    checkGrouping(core, nullptr);
+    applyDistinctRow(core);
 
     // SELECT * over a RIGHT JOIN written as LEFT JOIN must keep Jet's column
     // order: the sources in the order they were written.
@@ -1256,19 +1741,42 @@ SelectStatement Parser::parseSelectStatement() {
         expectWord("BY");
         std::string order;
         ctx_.back().aggregate = false;
+        ctx_.back().refs.clear();
         for (;;) {
             Expr e = expr();
             std::string term = value(e);
             if (st.cores.size() > 1 && e.plainColumn) term = columnName(e.column);
-            if (acceptWord("DESC"))
+            if (textLike(e)) term = "(" + term + ")" + kCollate;
+            // A TOP query compares the ordering values again to find ties;
+            // there a name of the select list stands for its expression.
+            SelectStatement::OrderTerm ot;
+            ot.sql = term;
+            if (st.cores.size() == 1 && e.plainColumn && e.qualifier.empty()) {
+                for (const auto& item : st.cores[0].items)
+                    if (item.explicitAlias && !item.star && text::equalsNoCase(item.name, e.column))
+                        ot.sql = item.sql;
+            }
+            if (acceptWord("DESC")) {
                 term += " DESC";
-            else if (acceptWord("ASC"))
+                ot.desc = true;
+            } else if (acceptWord("ASC")) {
                 term += " ASC";
+            }
+            st.orderTerms.push_back(std::move(ot));
             if (!order.empty()) order += ", ";
             order += term;
             if (!acceptPunct(",")) break;
         }
-        if (ctx_.back().aggregate && st.cores.size() == 1) st.cores[0].aggregate = true;
+        std::vector<ColumnRef> orderRefs = std::move(ctx_.back().refs);
+        ctx_.back().refs.clear();
+        if (st.cores.size() == 1) {
+            SelectCore& c = st.cores[0];
+            if (ctx_.back().aggregate) c.aggregate = true;
+            if (c.aggregate || !c.groupTerms.empty()) {
+                c.havingRefs.insert(c.havingRefs.end(), orderRefs.begin(), orderRefs.end());
+                checkGrouping(c, &st);
+            }
+        }
         st.orderBy = "ORDER BY " + order;
     }
     if (acceptWord("WITH")) {
@@ -1295,22 +1803,154 @@ std::string Parser::coreSql(const SelectCore& c) {
 
 namespace {
 
-std::string limitFor(const std::string& top, bool percent, const std::string& rowsSql) {
-    if (!percent) return "LIMIT " + top;
+// The number of rows TOP n or TOP n PERCENT asks for, as an SQL expression.
+std::string topCount(const std::string& top, bool percent, const std::string& rowsSql) {
+    if (!percent) return top;
     // Jet rounds a percentage of rows up.
     const std::string x = "(COUNT(*) * " + top + " / 100.0)";
-    return "LIMIT (SELECT CAST(" + x + " AS INTEGER) + (" + x + " > CAST(" + x +
-           " AS INTEGER)) FROM (" + rowsSql + "))";
+    return "(SELECT CAST(" + x + " AS INTEGER) + (" + x + " > CAST(" + x + " AS INTEGER)) FROM (" +
+           rowsSql + "))";
+}
+
+bool sameRef(const ColumnRef& a, const std::string& qualifier, const std::string& column) {
+    return text::equalsNoCase(a.column, column) &&
+           (a.qualifier.empty() || qualifier.empty() || text::equalsNoCase(a.qualifier, qualifier));
+}
+
+std::string refText(const ColumnRef& r) {
+    return r.qualifier.empty() ? r.column : r.qualifier + "." + r.column;
 }
 
 } // namespace
+
+// Jet refuses a query that groups or aggregates and names a column that is
+// neither grouped nor inside an aggregate function: there is no one value
+// of it for a group, and SQLite would silently pick any.
+void Parser::checkGrouping(const SelectCore& c, const SelectStatement*) const {
+    if (!c.aggregate && c.groupTerms.empty()) return;
+    auto grouped = [&](const ColumnRef& r) {
+        for (const auto& g : c.groupTerms)
+            if (g.plainColumn && sameRef(r, g.qualifier, g.column)) return true;
+        return false;
+    };
+    for (const auto& item : c.items) {
+        if (item.star) msg::raise(msg::GroupOnStar);
+        bool whole = false;
+        for (const auto& g : c.groupTerms) {
+            if (g.sql == item.rawSql) whole = true;
+            // GROUP BY naming the item's alias (SQLite reads it so).
+            if (g.plainColumn && g.qualifier.empty() && item.explicitAlias &&
+                text::equalsNoCase(g.column, item.name))
+                whole = true;
+        }
+        if (whole) continue;
+        for (const auto& r : item.refs)
+            if (!grouped(r)) msg::raise(msg::NotInAggregate, {refText(r)});
+    }
+    for (const auto& r : c.havingRefs) {
+        if (grouped(r)) continue;
+        bool alias = false;
+        for (const auto& item : c.items)
+            if (r.qualifier.empty() && !item.star && text::equalsNoCase(item.name, r.column))
+                alias = true;
+        if (!alias) msg::raise(msg::NotInAggregate, {refText(r)});
+    }
+}
+
+// DISTINCTROW gives one row per distinct set of records of the tables whose
+// fields are selected, not one per row of the join: a customer with ten
+// orders comes once when only customer fields are selected. Written as a
+// grouping on those tables' row ids. When the select list names all the
+// tables, or names a field without its table (which the query alone cannot
+// place), the rows are those of the join, as before.
+void Parser::applyDistinctRow(SelectCore& c) {
+    if (!c.distinctRow || c.distinct || c.aggregate || !c.groupTerms.empty()) return;
+    std::vector<const Source*> leaves;
+    for (const auto& s : c.fromList)
+        collectRefs(*s, leaves);
+    if (leaves.size() < 2) return;
+    std::vector<const Source*> chosen;
+    auto choose = [&](const std::string& qualifier) {
+        if (qualifier.empty()) return false;
+        const Source* found = nullptr;
+        for (const Source* l : leaves)
+            if (!l->alias.empty() ? text::equalsNoCase(l->alias, qualifier)
+                                  : text::equalsNoCase(l->name, qualifier))
+                found = l;
+        if (!found || found->kind != Source::Kind::Table) return false;
+        if (std::find(chosen.begin(), chosen.end(), found) == chosen.end()) chosen.push_back(found);
+        return true;
+    };
+    for (const auto& item : c.items) {
+        if (item.star) {
+            // "*" or "T.*"
+            const std::string& q = item.qualifier;
+            if (!choose(q)) return;
+            continue;
+        }
+        for (const auto& r : item.refs)
+            if (!choose(r.qualifier)) return;
+    }
+    if (chosen.empty() || chosen.size() == leaves.size()) return;
+    std::string group;
+    for (const Source* l : chosen)
+        group += (group.empty() ? "" : ", ") + l->ref() + ".rowid";
+    c.groupBy = group;
+}
+
+// Jet's TOP n with ORDER BY gives every row tied with the n-th on the
+// ordering values (TOP 3 over 1, 2, 5, 5, 5, 7 is five rows). The limit is
+// the number of rows that sort at or before the n-th row.
+std::string Parser::limitOf(const SelectCore& c, const SelectStatement& st) const {
+    if (!c.hasTop) return {};
+    const std::string n = topCount(c.top, c.topPercent, coreSql(c));
+    if (st.orderTerms.empty() || st.cores.size() != 1) return "LIMIT " + n;
+    SelectCore keys;
+    keys.distinct = c.distinct;
+    if (c.distinct) keys.items = c.items;
+    std::string order;
+    for (std::size_t i = 0; i < st.orderTerms.size(); ++i) {
+        SelectItem k;
+        k.sql = st.orderTerms[i].sql;
+        k.name = "__k" + std::to_string(i);
+        k.explicitAlias = true;
+        keys.items.push_back(std::move(k));
+        order += std::string(i ? ", " : "") + text::quoteName("__k" + std::to_string(i)) +
+                 (st.orderTerms[i].desc ? " DESC" : "");
+    }
+    keys.fromSql = c.fromSql;
+    keys.where = c.where;
+    keys.groupBy = c.groupBy;
+    keys.having = c.having;
+    const std::string keysSql = coreSql(keys);
+    // Row a sorts at or before row b.
+    std::string atOrBefore;
+    for (std::size_t k = st.orderTerms.size(); k-- > 0;) {
+        const std::string name = text::quoteName("__k" + std::to_string(k));
+        const std::string a = "\"__a\"." + name, b = "\"__b\"." + name;
+        const std::string before =
+            st.orderTerms[k].desc
+                ? "(" + b + " IS NULL AND " + a + " IS NOT NULL OR " + a + " > " + b + ")"
+                : "(" + a + " IS NULL AND " + b + " IS NOT NULL OR " + a + " < " + b + ")";
+        const std::string equal = "(" + a + " IS " + b + ")";
+        atOrBefore = atOrBefore.empty()
+                         ? "(" + before + " OR " + equal + ")"
+                         : "(" + before + " OR (" + equal + " AND " + atOrBefore + "))";
+    }
+    const std::string nth = keysSql + " ORDER BY " + order + " LIMIT 1 OFFSET (" + n + ") - 1";
+    const std::string upTo = "(SELECT count(*) FROM (" + keysSql + ") AS \"__a\", (" + nth +
+                             ") AS \"__b\" WHERE " + atOrBefore + ")";
+    return "LIMIT (SELECT CASE WHEN (" + n + ") < 1 THEN 0 ELSE max((" + n + "), " + upTo +
+           ") END)";
+}
 
 std::string Parser::selectSql(SelectStatement& st, bool withOrder) {
     if (st.cores.size() == 1) {
         SelectCore& c = st.cores[0];
         std::string sql = coreSql(c);
         if (withOrder && !st.orderBy.empty()) sql += " " + st.orderBy;
-        if (c.hasTop) sql += " " + limitFor(c.top, c.topPercent, coreSql(c));
+        static const SelectStatement unordered;
+        if (c.hasTop) sql += " " + limitOf(c, withOrder ? st : unordered);
         return sql;
     }
     std::string sql;
@@ -1318,8 +1958,8 @@ std::string Parser::selectSql(SelectStatement& st, bool withOrder) {
         SelectCore& c = st.cores[i];
         std::string member = coreSql(c);
         if (c.hasTop)
-            member =
-                "SELECT * FROM (" + member + " " + limitFor(c.top, c.topPercent, coreSql(c)) + ")";
+            member = "SELECT * FROM (" + member + " LIMIT " +
+                     topCount(c.top, c.topPercent, coreSql(c)) + ")";
         if (i) sql += " " + st.unionOps[i - 1] + " ";
         sql += member;
     }
@@ -1361,7 +2001,7 @@ void Parser::translateSelect() {
         if (!first.where.empty()) sh.fromClause += " WHERE " + first.where;
         if (!first.groupBy.empty()) sh.fromClause += " GROUP BY " + first.groupBy;
         if (!first.having.empty()) sh.fromClause += " HAVING " + first.having;
-        if (first.hasTop) sh.limit = limitFor(first.top, first.topPercent, coreSql(first));
+        if (first.hasTop) sh.limit = limitOf(first, st);
         if (first.fromList.size() == 1 && !first.distinct && first.groupBy.empty() &&
             first.having.empty() && !first.aggregate) {
             const Source& s = unwrap(*first.fromList[0]);
@@ -1630,10 +2270,24 @@ void Parser::translateStatement() {
         out_.kind = StatementKind::Empty;
         return;
     }
+    if (peekWord("PARAMETERS")) parseParameters();
     const Token& first = peek();
     if (isName(first) && peek(1).kind == TokenKind::End) {
         const std::string name = first.value;
         if (name.empty()) msg::raise(msg::BadName, {""});
+        if (opt_->savedQuery) {
+            if (auto jet = opt_->savedQuery(name)) {
+                // A saved query that is no view: its own text runs.
+                if (inlineDepth_ > 16) syntaxError("查询“" + name + "”引用自身或嵌套过深");
+                if (classify(*jet) != StatementKind::Select)
+                    msg::raise(msg::NotRowReturning, {name});
+                Parser inner(tokenize(*jet), out_, opt_);
+                inner.useSchema(schema_, forView_);
+                inner.inlineDepth_ = inlineDepth_ + 1;
+                inner.translateStatement();
+                return;
+            }
+        }
         next();
         addTable(name);
         out_.kind = StatementKind::BareName;
@@ -1654,9 +2308,11 @@ void Parser::translateStatement() {
     } else if (peekWord("DELETE")) {
         translateDelete();
     } else if (peekWord("TRANSFORM")) {
-        syntaxError("不支持交叉表查询（TRANSFORM ... PIVOT）");
-    } else if (peekWord("PARAMETERS")) {
-        syntaxError("不支持参数声明（PARAMETERS）");
+        const std::string sql = crosstabSql();
+        out_.kind = StatementKind::Select;
+        out_.sqlite = sql;
+        out_.shape.selectList = "*";
+        out_.shape.fromClause = "FROM (" + sql + ")";
     } else {
         syntaxError("无法识别的语句：“" + first.text + "”");
     }
@@ -1673,6 +2329,14 @@ std::string Parser::expressionOnly() {
 
 StatementKind classify(std::string_view jet) {
     std::vector<Token> t = tokenizeImpl(jet, true);
+    if (!t.empty() && isWord(t[0], "PARAMETERS")) {
+        // The statement after the declarations.
+        for (std::size_t i = 1; i + 1 < t.size(); ++i)
+            if (t[i].kind == TokenKind::Punct && t[i].text == ";")
+                return classify(jet.substr(t[i].offset + 1));
+        return StatementKind::Other;
+    }
+    if (!t.empty() && isWord(t[0], "TRANSFORM")) return StatementKind::Select;
     while (t.size() >= 2 && t[t.size() - 2].kind == TokenKind::Punct && t[t.size() - 2].text == ";")
         t.erase(t.end() - 2);
     std::size_t k = 0;
@@ -1723,11 +2387,64 @@ Translation translate(std::string_view jet) {
 }
 
 Translation translate(std::string_view jet, const SchemaInfo* schema, bool forView) {
+    TranslateOptions options;
+    options.schema = schema;
+    options.forView = forView;
+    return translate(jet, options);
+}
+
+Translation translate(std::string_view jet, const TranslateOptions& options) {
     Translation out;
-    Parser parser(tokenize(jet), out);
-    parser.useSchema(schema, forView);
+    Parser parser(tokenize(jet), out, &options);
+    parser.useSchema(options.schema, options.forView);
     parser.translateStatement();
     return out;
+}
+
+std::string queryKindOf(std::string_view jet) {
+    const std::vector<Token> t = tokenizeImpl(jet, true);
+    const bool parameters = !t.empty() && isWord(t[0], "PARAMETERS");
+    std::size_t k = 0;
+    if (parameters)
+        while (k + 1 < t.size() && !(t[k].kind == TokenKind::Punct && t[k].text == ";"))
+            ++k;
+    if (parameters && k + 1 < t.size()) ++k;
+    std::string kind;
+    if (isWord(t[k], "TRANSFORM")) {
+        kind = "交叉表查询";
+    } else {
+        switch (classify(jet)) {
+        case StatementKind::Select: {
+            bool isUnion = false;
+            for (const auto& tk : t)
+                isUnion = isUnion || isWord(tk, "UNION");
+            kind = isUnion ? "联合查询" : "选择查询";
+            break;
+        }
+        case StatementKind::SelectInto:
+            kind = "生成表查询";
+            break;
+        case StatementKind::Insert:
+            kind = "追加查询";
+            break;
+        case StatementKind::Update:
+            kind = "更新查询";
+            break;
+        case StatementKind::Delete:
+            kind = "删除查询";
+            break;
+        case StatementKind::CreateTable:
+        case StatementKind::AlterTable:
+        case StatementKind::DropTable:
+        case StatementKind::CreateIndex:
+        case StatementKind::DropIndex:
+            kind = "数据定义查询";
+            break;
+        default:
+            kind = "未知查询";
+        }
+    }
+    return parameters ? kind + "（带参数）" : kind;
 }
 
 std::string translateExpression(std::string_view jet) {

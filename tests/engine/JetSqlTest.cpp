@@ -77,12 +77,12 @@ TEST_F(JetSqlTest, JoinsGroupsUnionsAndSubqueries) {
     EXPECT_EQ(
         rows("SELECT 客户.名称, Sum(订单.金额) AS 合计 FROM 客户 INNER JOIN 订单 ON 客户.编号 = "
              "订单.客户编号 GROUP BY 客户.名称 HAVING Sum(订单.金额) > 100 ORDER BY 客户.名称"),
-        (Rows{"张三|120.5", "李四|300"}));
+        (Rows{"李四|300", "张三|120.5"})); // pinyin order: li before zhang
     EXPECT_EQ(
         rows("SELECT 客户.名称, [Order Details].品名 FROM (客户 INNER JOIN 订单 ON 客户.编号 = "
              "订单.客户编号) INNER JOIN [Order Details] ON 订单.单号 = [Order Details].单号 "
              "ORDER BY [Order Details].品名"),
-        (Rows{"李四|桃", "张三|梨", "张三|苹果"}));
+        (Rows{"张三|梨", "张三|苹果", "李四|桃"})); // li, ping, tao
     EXPECT_EQ(
         one("select count(*) from 客户 left join 订单 on 客户.编号 = 订单.客户编号 where 订单.单号 "
             "is null"),
@@ -93,7 +93,7 @@ TEST_F(JetSqlTest, JoinsGroupsUnionsAndSubqueries) {
     EXPECT_EQ(
         rows("select 名称 from 客户 where 编号 = 1 union select 品名 from [Order Details] where "
              "数量 = 1"),
-        (Rows{"张三", "桃"}));
+        (Rows{"桃", "张三"})); // a union comes sorted: tao, zhang
     EXPECT_EQ(
         one("select max(金额), min(金额), avg(数量) from 订单, [Order Details] where 订单.单号 = "
             "[Order Details].单号"),
@@ -130,7 +130,7 @@ TEST_F(JetSqlTest, ActionStatements) {
     c.Execute("SELECT 名称, [城 市] INTO 北京客户 FROM 客户 WHERE [城 市] = '北京'", &n);
     EXPECT_EQ(n, 2);
     EXPECT_EQ(rows("select * from 北京客户 order by 名称"),
-              (Rows{"张三|北京", "王五's shop|北京"}));
+              (Rows{"王五's shop|北京", "张三|北京"}));
     c.Execute("DELETE * FROM [Order Details] WHERE 品名 = '赠品'", &n);
     EXPECT_EQ(n, 3);
     c.Execute("delete from 订单", &n);

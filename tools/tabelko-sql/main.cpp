@@ -8,6 +8,9 @@
 #include "engine/ConnectionString.h"
 #include "engine/EngineError.h"
 #include "engine/Messages.h"
+#include "engine/core/Database.h"
+#include "engine/schema/TableMeta.h"
+#include "engine/sql/JetSql.h"
 
 #include <termios.h>
 #include <unistd.h>
@@ -25,6 +28,7 @@ const char* const Usage =
     "[SQL ...]\n"
     "      tabelko-sql [-p 密码 | -P] 文件 --tables\n"
     "      tabelko-sql [-p 密码 | -P] 文件 --describe 表名\n"
+    "      tabelko-sql [-p 密码 | -P] 文件 --queries\n"
     "\n"
     "  -p 密码            数据库密码\n"
     "  -P                 在终端上输入密码（不回显）\n"
@@ -34,6 +38,8 @@ const char* const Usage =
     "  --new              新建数据库文件（文件不能已存在；给出密码时加密）\n"
     "  --tables           列出表和查询（名称与类型）\n"
     "  --describe 表名    列出表的字段：名称、类型、类型代码、大小、必填、自动编号，以及主键\n"
+    "  --queries          列出保存的查询：名称、类型、能否作为视图打开，以及 Jet SQL 文本\n"
+    "  --param 名称=值    参数查询的参数值（可重复）\n"
     "\n"
     "没有给出 SQL 时，从标准输入读取语句：以分号分隔（引号、方括号内的分号除外），\n"
     "或者每行一条。\n"
@@ -47,6 +53,8 @@ struct Options {
     bool keepGoing = false;
     bool create = false;
     bool tables = false;
+    bool queries = false;
+    std::vector<std::pair<std::string, std::string>> params;
     std::optional<std::string> describe;
     std::vector<std::string> statements;
 };
@@ -88,6 +96,13 @@ Options parse(int argc, char** argv) {
             o.create = true;
         } else if (a == "--tables") {
             o.tables = true;
+        } else if (a == "--queries") {
+            o.queries = true;
+        } else if (a == "--param") {
+            const std::string p = value("“名称=值”");
+            const auto eq = p.find('=');
+            if (eq == std::string::npos || eq == 0) usageError("--param 的格式是“名称=值”：" + p);
+            o.params.emplace_back(p.substr(0, eq), p.substr(eq + 1));
         } else if (a == "--describe") {
             o.describe = value("表名");
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
@@ -101,8 +116,8 @@ Options parse(int argc, char** argv) {
     }
     if (filePending) usageError("缺少数据库文件");
     if (o.password && o.askPassword) usageError("-p 和 -P 不能同时使用");
-    if ((o.tables || o.describe) && !o.statements.empty())
-        usageError("--tables 和 --describe 不能与 SQL 语句一起使用");
+    if ((o.tables || o.describe || o.queries) && !o.statements.empty())
+        usageError("--tables、--queries 和 --describe 不能与 SQL 语句一起使用");
     return o;
 }
 
@@ -124,6 +139,9 @@ std::string readPasswordFromTerminal() {
 
 void reportError(const engine::EngineError& e) {
     std::cerr << "错误 " << e.number() << ": " << e.what() << '\n';
+    if (e.number() == engine::msg::ParameterMissing.number &&
+        std::string(e.what()).find("参数") != std::string::npos)
+        std::cerr << "（用 --param 名称=值 给出参数的值）\n";
 }
 
 void listTables(engine::Connection& c) {
@@ -131,6 +149,29 @@ void listTables(engine::Connection& c) {
     for (; !rs.Eof(); rs.MoveNext())
         std::cout << rs["TABLE_NAME"].GetValue().text() << '\t'
                   << rs["TABLE_TYPE"].GetValue().text() << '\n';
+}
+
+// Every saved query with its kind: "VIEW" when it opens as a view, else
+// how it runs (read in place with parameters or as a crosstab, or an
+// action query), then its text on one line.
+void listQueries(engine::Connection& c) {
+    auto db = c.database();
+    std::cout << "名称\t类型\t视图\tJet SQL\n";
+    for (const auto& q : engine::metadata::queries(db->handle())) {
+        bool view = false;
+        {
+            auto schema = c.OpenSchema(20);
+            for (; !schema.Eof(); schema.MoveNext())
+                if (schema["TABLE_NAME"].GetValue().text() == q.name &&
+                    schema["TABLE_TYPE"].GetValue().text() == "VIEW")
+                    view = true;
+        }
+        std::string text = q.jet;
+        for (char& ch : text)
+            if (ch == '\n' || ch == '\r' || ch == '\t') ch = ' ';
+        std::cout << q.name << '\t' << engine::sql::queryKindOf(q.jet) << '\t'
+                  << (view ? "VIEW" : "-") << '\t' << text << '\n';
+    }
 }
 
 void describe(engine::Connection& c, const std::string& table) {
@@ -193,6 +234,12 @@ int main(int argc, char** argv) {
             listTables(c);
             return 0;
         }
+        if (o.queries) {
+            listQueries(c);
+            return 0;
+        }
+        for (const auto& [name, value] : o.params)
+            c.SetParameter(name, value);
         if (o.describe) {
             describe(c, *o.describe);
             return 0;

@@ -4,6 +4,7 @@
 #include "TestDb.h"
 
 #include "engine/EngineError.h"
+#include "engine/Messages.h"
 
 #include <random>
 
@@ -189,6 +190,13 @@ TEST(Robustness, GeneratedStatementsAreValidSqlite) {
             sql = engine::sql::translate(jet).sqlite;
             ++translated;
         } catch (const engine::EngineError& e) {
+            // Grouping on a column the GROUP BY does not name is refused, as
+            // Jet refuses it; the generator writes such statements freely.
+            if (e.number() == engine::msg::NotInAggregate.number ||
+                e.number() == engine::msg::GroupOnStar.number) {
+                ++translated;
+                continue;
+            }
             ADD_FAILURE() << e.what() << " for: " << jet;
             continue;
         }

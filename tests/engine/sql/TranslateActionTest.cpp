@@ -37,7 +37,7 @@ TEST_F(ActionTest, InsertValuesAndSelect) {
         "#12/31/2024#)",
         StatementKind::Insert);
     EXPECT_EQ(db.column("SELECT 名称 & '|' & 停售 & '|' & 上架 FROM 产品 WHERE 编号 = 4"),
-              "李'子|-1|2024-12-31 00:00:00");
+              "李'子|-1|2024/12/31");
     run("INSERT INTO 产品 SELECT 编号 + 10, 名称, 价格, 库存, 停售, 上架 FROM 产品 WHERE 编号 < 3",
         StatementKind::Insert);
     EXPECT_EQ(db.column("SELECT 编号 FROM 产品 WHERE 编号 > 10"), "11|12");
