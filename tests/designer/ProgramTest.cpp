@@ -1,5 +1,6 @@
 // The program's windows built as the executable builds them, with the
 // designer reached through the view menu and the home window's labels.
+#include "support/SharedFiles.h"
 #include "DesignerTestSupport.h"
 
 #include "app/ProgramWiring.h"
@@ -119,10 +120,7 @@ TEST_F(Program, TheViewMenuAndTheHomeLabelsOpenBothDesignerWindows) {
 
 TEST_F(Program, AGenuineJetFileIsShownReadOnly) {
     const std::string sample = std::string(CORPUS_DIR) + "/V2000_no-password.mdb";
-    if (!std::filesystem::exists(sample)) {
-        if (std::getenv("CI")) FAIL() << "sample file missing: " << sample;
-        GTEST_SKIP() << "sample file missing: " << sample;
-    }
+    REQUIRE_SHARED_FILE(sample);
     const QString path = file(QStringLiteral("genuine.mdb"));
     ASSERT_TRUE(QFile::copy(QString::fromStdString(sample), path));
     start(path);
