@@ -2,7 +2,7 @@
 
 #include "KeysetLoader.h"
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 #include <QBrush>
 #include <QMetaObject>

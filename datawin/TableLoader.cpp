@@ -3,8 +3,8 @@
 #include "Form1.h"
 
 #include "dbconn/Globals.h"
-#include "engine/EngineError.h"
-#include "engine/Messages.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/Messages.h"
 #include "frame/MDI.h"
 #include "platform/Services.h"
 #include "platform/Twips.h"

@@ -1,8 +1,8 @@
 #include "Database.h"
 
 #include "engine/ConnectionString.h"
-#include "engine/EngineError.h"
-#include "engine/Messages.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/Messages.h"
 #include "platform/Services.h"
 
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/Connection.h"
-#include "engine/EngineError.h"
 #include "engine/Recordset.h"
+#include "engine/base/EngineError.h"
 
 #include <QPointer>
 #include <QString>

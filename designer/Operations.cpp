@@ -3,7 +3,7 @@
 #include "dbconn/Globals.h"
 #include "dbconn/SqlName.h"
 #include "engine/Catalog.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 #include <stdexcept>
 

@@ -1,8 +1,8 @@
 #include "Catalog.h"
 
 #include "ConnectionString.h"
-#include "Messages.h"
 #include "core/Database.h"
+#include "engine/base/Messages.h"
 #include "schema/TableMeta.h"
 #include "sqlite/SqliteDb.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Connection.h"
-#include "Value.h"
+#include "engine/base/Value.h"
 
 #include <string>
 #include <vector>

@@ -1,10 +1,10 @@
 #include "Connection.h"
 
 #include "ConnectionString.h"
-#include "Messages.h"
 #include "core/Database.h"
-#include "sqlite/SqliteDb.h"
+#include "engine/base/Messages.h"
 #include "sqlite/Sqlite3.h"
+#include "sqlite/SqliteDb.h"
 
 namespace engine {
 

@@ -1,6 +1,6 @@
 #include "ConnectionString.h"
 
-#include "Messages.h"
+#include "engine/base/Messages.h"
 
 #include <algorithm>
 

@@ -2,10 +2,10 @@
 
 #include "Connection.h"
 #include "KeysetBuild.h"
-#include "Messages.h"
 #include "core/Database.h"
 #include "core/QuerySources.h"
 #include "core/RowSource.h"
+#include "engine/base/Messages.h"
 
 #include <algorithm>
 #include <map>

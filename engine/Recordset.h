@@ -1,6 +1,7 @@
 #pragma once
 
-#include "Value.h"
+#include "engine/base/AdoType.h"
+#include "engine/base/Value.h"
 
 #include <memory>
 #include <string>
@@ -11,14 +12,6 @@ namespace engine {
 class Connection;
 class KeysetBuild;
 class RowSource;
-
-// ADO's DataTypeEnum codes the engine reports.
-namespace adtype {
-inline constexpr int SmallInt = 2, Integer = 3, Single = 4, Double = 5, Currency = 6, Date = 7,
-                     Boolean = 11, Variant = 12, TinyInt = 16, UnsignedTinyInt = 17, BigInt = 20,
-                     GUID = 72, Numeric = 131, WChar = 130, VarWChar = 202, LongVarWChar = 203,
-                     VarBinary = 204, LongVarBinary = 205;
-}
 
 namespace cursor {
 inline constexpr int ForwardOnly = 0, Keyset = 1, Dynamic = 2, Static = 3;

@@ -5,7 +5,7 @@
 #include "datawin/Form1.h"
 #include "datawin/TableLoader.h"
 #include "dbconn/Database.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "engine/sql/JetSql.h"
 #include "home/ProgramFiles.h"
 #include "home/start.h"

@@ -4,7 +4,7 @@
 #include "ProgramFiles.h"
 
 #include "dbconn/Database.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "frame/MDI.h"
 #include "platform/Services.h"
 #include "platform/Twips.h"

@@ -1,6 +1,6 @@
 #include "Convert.h"
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "engine/schema/JetType.h"
 
 #include <cmath>

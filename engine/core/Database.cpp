@@ -1,7 +1,7 @@
 #include "Database.h"
 
 #include "QuerySources.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "engine/sql/JetCollation.h"
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"

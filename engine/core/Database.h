@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/Messages.h"
 #include "engine/Recordset.h"
+#include "engine/base/Messages.h"
 #include "engine/schema/TableMeta.h"
 #include "engine/sql/JetSql.h"
 

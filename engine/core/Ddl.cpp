@@ -5,7 +5,7 @@
 
 #include "Convert.h"
 #include "Database.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "engine/sqlite/SqliteDb.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 
 #include "Database.h"
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "engine/jet/JetFile.h"
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"

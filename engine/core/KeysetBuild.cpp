@@ -1,7 +1,7 @@
 #include "engine/KeysetBuild.h"
 
 #include "Database.h"
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/sqlite/SqliteDb.h"
 
 #include <exception>

@@ -2,7 +2,7 @@
 
 #include "Convert.h"
 #include "Database.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 #include <algorithm>
 #include <unordered_map>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/Recordset.h"
-#include "engine/Value.h"
+#include "engine/base/Value.h"
 
 #include <vector>
 

@@ -2,8 +2,8 @@
 // catalogue, table definitions and usage maps.
 
 #include "engine/jet/JetFile.h"
-#include "engine/Messages.h"
-#include "engine/Recordset.h"
+#include "engine/base/AdoType.h"
+#include "engine/base/Messages.h"
 #include "engine/jet/JetInternal.h"
 
 #include <algorithm>

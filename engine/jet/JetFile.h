@@ -33,7 +33,7 @@
 // for a name that is not a table of the file. A JetFile and its copies share
 // one open file; they are not safe to use from several threads at once.
 
-#include "engine/Value.h"
+#include "engine/base/Value.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 // with its offset table and, in Jet 3, its jump table), the value of every
 // column type, and long values (memo / OLE) stored outside the row.
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "engine/jet/JetInternal.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "JetType.h"
 
-#include "engine/Messages.h"
 #include "engine/Recordset.h"
+#include "engine/base/Messages.h"
 #include "engine/sqlite/SqliteDb.h"
 
 #include <algorithm>

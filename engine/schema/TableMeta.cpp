@@ -1,7 +1,7 @@
 #include "TableMeta.h"
 
-#include "engine/Messages.h"
 #include "engine/Recordset.h"
+#include "engine/base/Messages.h"
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"
 

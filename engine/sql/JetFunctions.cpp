@@ -11,7 +11,7 @@
 #include "JetText.h"
 #include "JetValues.h"
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "engine/sqlite/Sqlite3.h"
 
 #include <algorithm>

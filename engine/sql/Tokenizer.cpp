@@ -6,7 +6,7 @@
 #include "JetText.h"
 #include "SqlInternal.h"
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 namespace engine::sql {
 

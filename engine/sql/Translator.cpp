@@ -12,7 +12,7 @@
 #include "JetValues.h"
 #include "SqlInternal.h"
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #include "SqliteDb.h"
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Value.h"
+#include "engine/base/Value.h"
 #include "engine/sqlite/Sqlite3.h"
 
 #include <string>

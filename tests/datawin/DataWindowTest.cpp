@@ -1,6 +1,6 @@
 #include "DataWinTest.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "platform/Twips.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "dbconn/TestDb.h"
 
-#include "engine/Messages.h"
 #include "engine/Recordset.h"
+#include "engine/base/Messages.h"
 
 #include <QFile>
 

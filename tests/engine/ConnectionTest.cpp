@@ -1,7 +1,7 @@
 #include "TestDb.h"
 
 #include "engine/ConnectionString.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 #include <fstream>
 

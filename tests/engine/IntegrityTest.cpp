@@ -3,8 +3,8 @@
 #include "TestDb.h"
 
 #include "engine/Catalog.h"
-#include "engine/Messages.h"
 #include "engine/Recordset.h"
+#include "engine/base/Messages.h"
 #include "engine/sqlite/Sqlite3.h"
 
 #include <csignal>

@@ -1,6 +1,6 @@
 #include "TestDb.h"
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 using namespace engine;
 

@@ -2,7 +2,7 @@
 
 #include "engine/Connection.h"
 #include "engine/ConnectionString.h"
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 #include <gtest/gtest.h>
 

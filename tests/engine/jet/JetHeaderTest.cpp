@@ -1,7 +1,7 @@
 // Opening files: recognising them, the header fields, passwords, encoded pages.
 
 #include "JetTestSupport.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 #include "engine/jet/JetInternal.h"
 

@@ -2,7 +2,7 @@
 // crash, hang or read out of bounds; run under ASan to see the last).
 
 #include "JetTestSupport.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 #include <fstream>
 #include <iterator>

@@ -2,8 +2,8 @@
 // what the independent readers (mdb-export, mdb-reader) show for the same files.
 
 #include "JetTestSupport.h"
-#include "engine/Messages.h"
-#include "engine/Recordset.h"
+#include "engine/base/AdoType.h"
+#include "engine/base/Messages.h"
 #include "engine/jet/JetInternal.h"
 
 #include <algorithm>

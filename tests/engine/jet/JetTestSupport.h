@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/jet/JetFile.h"
 #include "support/SharedFiles.h"
 

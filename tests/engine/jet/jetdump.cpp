@@ -3,7 +3,7 @@
 //   jetdump FILE [-p PASSWORD] -t TABLE   the table's rows, one per line, tab-separated
 //   jetdump FILE [-p PASSWORD] -q         the saved queries
 //   jetdump FILE -T [-n N]                reads every table N times, prints rows/s
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/jet/JetFile.h"
 
 #include <chrono>

@@ -3,7 +3,7 @@
 
 #include "TestDb.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 using engine::sql::classify;
 using engine::sql::StatementKind;

@@ -4,8 +4,8 @@
 
 #include "TestDb.h"
 
-#include "engine/EngineError.h"
-#include "engine/Messages.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/Messages.h"
 
 #include <map>
 

@@ -1,4 +1,4 @@
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/sql/JetSql.h"
 
 #include <gtest/gtest.h>

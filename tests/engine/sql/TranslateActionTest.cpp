@@ -3,7 +3,7 @@
 
 #include "TestDb.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 using engine::sql::renameIdentifier;
 using engine::sql::StatementKind;

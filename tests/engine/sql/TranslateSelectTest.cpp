@@ -2,7 +2,7 @@
 
 #include "TestDb.h"
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 
 using engine::sql::SelectShape;
 using engine::sql::StatementKind;

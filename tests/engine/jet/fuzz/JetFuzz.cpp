@@ -5,7 +5,7 @@
 //   cmake -DCMAKE_CXX_COMPILER=clang++ -DTABELKO_JET_FUZZ=ON ...
 //   jetfile_fuzz -max_total_time=300 -max_len=300000 CORPUS_COPY_DIR
 
-#include "engine/EngineError.h"
+#include "engine/base/EngineError.h"
 #include "engine/jet/JetFile.h"
 
 #include <cstdint>
