@@ -1,16 +1,11 @@
 #include "Catalog.h"
 
-#include "ConnectionString.h"
 #include "core/Database.h"
 #include "engine/base/Messages.h"
 #include "schema/TableMeta.h"
 #include "sqlite/SqliteDb.h"
 
-#include <filesystem>
-
 namespace engine {
-
-namespace fs = std::filesystem;
 
 template <class T> T& NamedCollection<T>::operator[](int index) {
     if (index < 0 || index >= Count()) msg::raise(msg::FieldNotFound, {std::to_string(index)});
@@ -122,23 +117,6 @@ void Catalog::SetActiveConnection(const Connection& connection) {
     connection_ = connection;
     tables_.db_ = db;
     tables_.Refresh();
-}
-
-void JetEngine::CompactDatabase(const std::string& sourceConnection,
-                                const std::string& destConnection) {
-    const ConnectionString src = ConnectionString::parse(sourceConnection);
-    const ConnectionString dst = ConnectionString::parse(destConnection);
-    const std::string target = dst.dataSource();
-    if (target.empty()) msg::raise(msg::EmptyPath);
-    std::error_code ec;
-    if (fs::exists(target, ec)) msg::raise(msg::DestinationExists, {target});
-    if (!src.dataSource().empty() && fs::exists(src.dataSource(), ec) &&
-        fs::absolute(src.dataSource(), ec) == fs::absolute(target, ec))
-        msg::raise(msg::SameFile, {target});
-
-    auto db = Database::open(src.dataSource(), src.password());
-    // Writes beside the target and renames into place: nothing to remove.
-    db->compactInto(target, dst.password());
 }
 
 } // namespace engine

@@ -2,9 +2,9 @@
 
 #include "FileReplace.h"
 
-#include "engine/Catalog.h"
 #include "engine/Connection.h"
 #include "engine/ConnectionString.h"
+#include "engine/JetEngine.h"
 
 #include <algorithm>
 #include <map>

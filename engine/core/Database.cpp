@@ -1,5 +1,6 @@
 #include "Database.h"
 
+#include "DdlRunner.h"
 #include "QuerySources.h"
 #include "engine/base/Messages.h"
 #include "engine/sql/JetCollation.h"
@@ -221,7 +222,7 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
         const sql::Translation t = translateHere(jet);
         rejectSqliteDialect(jet, t);
         checkUserSql(t.sqlite);
-        selectInto(t, affected);
+        DdlRunner(*this).selectInto(t, affected);
         return Recordset();
     }
     case sql::StatementKind::Insert:
@@ -255,7 +256,8 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
         msg::raise(msg::Syntax, {jet});
     default: {
         requireWritable();
-        runDdl(sql::parseDdl(jet), affected);
+        if (affected) *affected = 0;
+        std::visit(DdlRunner(*this), sql::parseDdl(jet));
         return Recordset();
     }
     }
@@ -470,9 +472,36 @@ long Database::runAction(const sql::Translation& t) {
     return n;
 }
 
-} // namespace engine
+void Database::renameTable(const std::string& from, const std::string& to) {
+    requireWritable();
+    DdlRunner(*this).renameTable(from, to);
+}
 
-namespace engine {
+void Database::renameColumn(const std::string& table, const std::string& from,
+                            const std::string& to) {
+    requireWritable();
+    DdlRunner(*this).renameColumn(table, from, to);
+}
+
+void Database::refreshViews() {
+    for (const auto& q : metadata::queries(db_)) {
+        if (!q.isSelect) continue;
+        // Parameter and crosstab queries are kept as text only.
+        if (sql::queryKindOf(q.jet).rfind("交叉表", 0) == 0) continue;
+        std::string sqliteSql;
+        try {
+            sql::TranslateOptions check;
+            check.listMissing = true;
+            const sql::Translation t = translate(q.jet, true, std::move(check));
+            if (!t.parameters.empty()) continue;
+            sqliteSql = t.sqlite;
+        } catch (const EngineError&) {
+            continue;
+        }
+        sqlite::exec(db_, "DROP VIEW IF EXISTS " + quoteName(q.name));
+        sqlite::exec(db_, "CREATE VIEW " + quoteName(q.name) + " AS " + sqliteSql);
+    }
+}
 
 void Database::compactInto(const std::string& target, const std::string& password) {
     // sqlcipher_export writes every table, index, trigger and view afresh

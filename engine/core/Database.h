@@ -83,8 +83,6 @@ private:
     sql::Translation translateHere(const std::string& jet, bool listMissing = false);
     std::vector<std::pair<std::string, std::string>> parameterValues_;
     long runAction(const sql::Translation& t);
-    void runDdl(const sql::DdlStatement& ddl, long* affected);
-    void selectInto(const sql::Translation& t, long* affected);
 
     sqlite3* db_ = nullptr;
     std::string path_;
@@ -98,7 +96,6 @@ private:
                          const char* inner);
     bool jetFile_ = false; // a genuine Jet file, held as a read-only copy in memory
     int executeDepth_ = 0;
-    friend class DdlRunner;
 };
 
 } // namespace engine

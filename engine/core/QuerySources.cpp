@@ -12,20 +12,6 @@ namespace engine {
 using sqlite::quoteName;
 using sqlite::Statement;
 
-void RowSource::refuseWrite() const {
-    msg::raise(msg::ReadOnlyResult);
-}
-void RowSource::update(long, const std::vector<std::pair<int, Value>>&) {
-    refuseWrite();
-}
-long RowSource::append(const std::vector<std::pair<int, Value>>&) {
-    refuseWrite();
-    return -1; // not reached: refuseWrite throws
-}
-void RowSource::remove(long) {
-    refuseWrite();
-}
-
 void KeysetSource::refuseWrite() const {
     // A file that cannot be written says so; otherwise the lock type made it read-only.
     db_->requireWritable();

@@ -3,6 +3,7 @@
 #include "TestDb.h"
 
 #include "engine/Catalog.h"
+#include "engine/JetEngine.h"
 #include "engine/Recordset.h"
 #include "engine/base/Messages.h"
 #include "engine/sqlite/Sqlite3.h"
