@@ -12,9 +12,13 @@ QString StripQuerySuffix(const QString& entry);
 
 // A table or field name as it goes into a Jet statement: unchanged when it
 // is a plain identifier (letters, digits and '_', not starting with a digit,
-// not a reserved word), otherwise between square brackets. So "Orders" stays
-// Orders and "Order Details" becomes [Order Details].
+// not one of the engine's reserved words), otherwise between square
+// brackets. So "Orders" stays Orders and "Order Details" becomes
+// [Order Details].
 QString SqlName(const QString& name);
+
+// A text as a literal of a Jet statement: it's -> 'it''s'.
+QString SqlLiteral(const QString& text);
 
 // "select * from " followed by the name as SqlName writes it.
 QString SelectAllFrom(const QString& name);

@@ -1,5 +1,6 @@
 #include "ConnectionString.h"
 
+#include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 
 #include <algorithm>
@@ -7,13 +8,6 @@
 namespace engine {
 
 namespace {
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -75,19 +69,19 @@ ConnectionString ConnectionString::parse(std::string_view text) {
             value = std::string(trim(text.substr(j, end - j)));
             j = end;
         }
-        if (!key.empty()) cs.values_[lower(key)] = value;
+        if (!key.empty()) cs.values_[ascii::toLower(key)] = value;
         i = j + 1;
     }
     return cs;
 }
 
 std::string ConnectionString::get(std::string_view key) const {
-    auto it = values_.find(lower(key));
+    auto it = values_.find(ascii::toLower(key));
     return it == values_.end() ? std::string() : it->second;
 }
 
 bool ConnectionString::has(std::string_view key) const {
-    return values_.count(lower(key)) != 0;
+    return values_.count(ascii::toLower(key)) != 0;
 }
 
 std::string ConnectionString::quoteValue(std::string_view value) {

@@ -5,6 +5,7 @@
 #include "core/Database.h"
 #include "core/QuerySources.h"
 #include "core/RowSource.h"
+#include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 
 #include <algorithm>
@@ -12,14 +13,6 @@
 #include <optional>
 
 namespace engine {
-
-namespace {
-std::string lowerAscii(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-} // namespace
 
 struct Recordset::Impl {
     std::unique_ptr<RowSource> source;
@@ -331,9 +324,9 @@ Field Fields::operator[](int index) const {
 
 int Fields::indexOf(const std::string& name) const {
     const auto& f = rs_->fieldInfo();
-    const std::string want = lowerAscii(name);
+    const std::string want = ascii::toLower(name);
     for (std::size_t i = 0; i < f.size(); ++i)
-        if (lowerAscii(f[i].name) == want) return static_cast<int>(i);
+        if (ascii::toLower(f[i].name) == want) return static_cast<int>(i);
     return -1;
 }
 

@@ -1,24 +1,12 @@
 #include "Messages.h"
 
+#include "Utf8.h"
+
 #include <cstdio>
 
 namespace engine::msg {
 
 namespace {
-
-// Length of the UTF-8 sequence starting at s[i], or 0 when it is not one.
-std::size_t utf8Sequence(const std::string& s, std::size_t i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    std::size_t n = c < 0x80           ? 1
-                    : (c >> 5) == 0x6  ? 2
-                    : (c >> 4) == 0xE  ? 3
-                    : (c >> 3) == 0x1E ? 4
-                                       : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    for (std::size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-    return n;
-}
 
 // An argument as printable text: control bytes spelt out, broken UTF-8 replaced.
 std::string printable(const std::string& s) {
@@ -43,7 +31,7 @@ std::string printable(const std::string& s) {
             ++i;
             continue;
         }
-        const std::size_t n = utf8Sequence(s, i);
+        const std::size_t n = utf8::sequenceLength(s, i);
         if (n == 0) {
             out += "\xEF\xBF\xBD";
             ++i;

@@ -2,6 +2,7 @@
 
 #include "DdlRunner.h"
 #include "QuerySources.h"
+#include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 #include "engine/sql/JetCollation.h"
 #include "engine/sql/JetFunctions.h"
@@ -313,9 +314,7 @@ private:
     }
 
     const TableMeta* load(const std::string& table) const {
-        std::string key = table;
-        std::transform(key.begin(), key.end(), key.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const std::string key = ascii::toLower(table);
         auto it = cache_.find(key);
         if (it == cache_.end()) it = cache_.emplace(key, metadata::load(db_, table)).first;
         return it->second ? &*it->second : nullptr;

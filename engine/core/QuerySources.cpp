@@ -2,6 +2,7 @@
 
 #include "Convert.h"
 #include "Database.h"
+#include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 
 #include <algorithm>
@@ -70,9 +71,8 @@ thread_local bool t_asyncFetch = false;
 std::string orderWithTiebreak(const std::string& orderBy, const std::string& ref) {
     const std::string key = ref + ".rowid";
     if (orderBy.empty()) return "ORDER BY " + key;
-    std::string end = orderBy.substr(orderBy.size() >= 5 ? orderBy.size() - 5 : 0);
-    std::transform(end.begin(), end.end(), end.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string end =
+        ascii::toLower(orderBy.substr(orderBy.size() >= 5 ? orderBy.size() - 5 : 0));
     return orderBy + ", " + key + (end == " desc" ? " DESC" : "");
 }
 

@@ -1,6 +1,8 @@
 // Byte-level codecs of the Jet reader: RC4, the text encodings, OLE dates,
 // GUIDs and 128-bit decimals.
 
+#include "engine/base/Ascii.h"
+#include "engine/base/Utf8.h"
 #include "engine/jet/JetInternal.h"
 
 #include <cmath>
@@ -28,24 +30,6 @@ void rc4(const std::uint8_t* key, std::size_t keyLen, std::uint8_t* data, std::s
     }
 }
 
-static void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 std::string utf16ToUtf8(const std::uint8_t* data, std::size_t size) {
     std::string out;
     out.reserve(size);
@@ -55,13 +39,13 @@ std::string utf16ToUtf8(const std::uint8_t* data, std::size_t size) {
         if (u >= 0xD800 && u < 0xDC00 && i + 1 < n) {
             std::uint32_t lo = data[2 * i + 2] | (data[2 * i + 3] << 8);
             if (lo >= 0xDC00 && lo < 0xE000) {
-                appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                utf8::append(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
                 ++i;
                 continue;
             }
         }
         if (u >= 0xD800 && u < 0xE000) u = 0xFFFD; // a lone surrogate
-        appendUtf8(out, u);
+        utf8::append(out, u);
     }
     return out;
 }
@@ -106,9 +90,9 @@ static std::string cp1252Text(const std::uint8_t* data, std::size_t size) {
         if (c < 0x80)
             out += static_cast<char>(c);
         else if (c < 0xA0)
-            appendUtf8(out, kCp1252High[c - 0x80]);
+            utf8::append(out, kCp1252High[c - 0x80]);
         else
-            appendUtf8(out, c);
+            utf8::append(out, c);
     }
     return out;
 }
@@ -228,14 +212,7 @@ Value numericValue(const std::uint8_t* p, int scale) {
 }
 
 bool equalsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
+    return ascii::equalsNoCase(a, b);
 }
 
 } // namespace engine::jet

@@ -1,6 +1,7 @@
 #include "JetType.h"
 
 #include "engine/Recordset.h"
+#include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 #include "engine/sqlite/SqliteDb.h"
 
@@ -10,12 +11,6 @@
 namespace engine {
 
 namespace {
-
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 enum class Family {
     Text,
@@ -117,7 +112,7 @@ bool isFloatCode(int code) {
 
 JetType resolveType(const sql::TypeSpec& spec, const std::string& column) {
     const auto& table = words();
-    auto it = table.find(upper(spec.word));
+    auto it = table.find(ascii::toUpper(spec.word));
     if (it == table.end()) msg::raise(msg::UnknownTypeWord, {column, spec.written});
     JetType t;
     t.word = spec.written.empty() ? spec.word : spec.written;

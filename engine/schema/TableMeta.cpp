@@ -1,6 +1,7 @@
 #include "TableMeta.h"
 
 #include "engine/Recordset.h"
+#include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"
@@ -17,10 +18,7 @@ namespace {
 
 // ASCII case folding, as SQLite's NOCASE does; other characters compare as they are.
 std::string fold(const std::string& s) {
-    std::string out = s;
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
+    return ascii::toLower(s);
 }
 
 std::string join(const std::vector<std::string>& items, char sep) {

@@ -5,6 +5,7 @@
 #include "JetSql.h"
 #include "JetText.h"
 #include "SqlInternal.h"
+#include "TokenCursor.h"
 
 #include "engine/base/Messages.h"
 
@@ -14,56 +15,13 @@ namespace engine::sql {
 
 namespace {
 
-class DdlReader {
+class DdlReader : TokenCursor {
 public:
-    explicit DdlReader(std::string_view jet) : src_(jet), t_(tokenize(jet)) {
-        while (t_.size() >= 2 && t_[t_.size() - 2].kind == TokenKind::Punct &&
-               t_[t_.size() - 2].text == ";")
-            t_.erase(t_.end() - 2);
-    }
+    explicit DdlReader(std::string_view jet) : TokenCursor(tokenize(jet)), src_(jet) {}
 
     DdlStatement parse();
 
 private:
-    const Token& peek(std::size_t ahead = 0) const {
-        return t_[std::min(p_ + ahead, t_.size() - 1)];
-    }
-    const Token& next() {
-        const Token& tk = t_[p_];
-        if (p_ + 1 < t_.size()) ++p_;
-        return tk;
-    }
-    bool atEnd() const { return peek().kind == TokenKind::End; }
-    bool peekWord(std::string_view w, std::size_t ahead = 0) const {
-        return isWord(peek(ahead), w);
-    }
-    bool acceptWord(std::string_view w) {
-        if (!peekWord(w)) return false;
-        next();
-        return true;
-    }
-    bool peekPunct(std::string_view c, std::size_t ahead = 0) const {
-        return peek(ahead).kind == TokenKind::Punct && peek(ahead).text == c;
-    }
-    bool acceptPunct(std::string_view c) {
-        if (!peekPunct(c)) return false;
-        next();
-        return true;
-    }
-    std::string near() const { return atEnd() ? "语句末尾" : "“" + peek().text + "”"; }
-    [[noreturn]] void expected(const std::string& what) const {
-        syntaxError("缺少" + what + "（在" + near() + "处）");
-    }
-    void expectWord(std::string_view w) {
-        if (!acceptWord(w)) expected("“" + std::string(w) + "”");
-    }
-    void expectPunct(std::string_view c) {
-        if (!acceptPunct(c)) expected("“" + std::string(c) + "”");
-    }
-    void expectEnd() {
-        if (!atEnd()) syntaxError("语句末尾有多余的内容：" + near());
-    }
-
     // A name as Jet accepts it: not empty, at most 64 characters, no
     // leading blank, none of . ! ` [ ] and no control characters.
     std::string name(const std::string& what) {
@@ -116,8 +74,6 @@ private:
     CreateProcedure createProcedure(bool isView);
 
     std::string_view src_;
-    std::vector<Token> t_;
-    std::size_t p_ = 0;
 };
 
 TypeSpec DdlReader::typeSpec(const std::string& column) {

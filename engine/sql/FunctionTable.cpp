@@ -1,5 +1,7 @@
 #include "FunctionTable.h"
 
+#include "engine/base/Ascii.h"
+
 #include <cctype>
 #include <string>
 
@@ -115,9 +117,7 @@ const JetFunction kFunctions[] = {
 } // namespace
 
 const JetFunction* findJetFunction(std::string_view name) {
-    std::string up;
-    for (char c : name)
-        up += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string up = ascii::toUpper(name);
     if (!up.empty() && up.back() == '$') up.pop_back();
     for (const auto& f : kFunctions)
         if (up == f.jet) return &f;

@@ -6,6 +6,7 @@
 #include "JetFunctions.h"
 #include "JetText.h"
 
+#include "engine/base/Ascii.h"
 #include "engine/sqlite/Sqlite3.h"
 
 #include <unicode/ucol.h>
@@ -58,7 +59,7 @@ bool simple(unsigned char c) {
 }
 
 unsigned char fold(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+    return static_cast<unsigned char>(ascii::lower(static_cast<char>(c)));
 }
 
 // The character after a simple one could still change its weight only if

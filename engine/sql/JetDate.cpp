@@ -1,5 +1,7 @@
 #include "JetDate.h"
 
+#include "engine/base/Ascii.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -60,7 +62,7 @@ bool monthWord(Scanner& sc, int& month) {
     std::size_t k = sc.i;
     std::string word;
     while (k < sc.s.size() && std::isalpha(static_cast<unsigned char>(sc.s[k])))
-        word += static_cast<char>(std::tolower(static_cast<unsigned char>(sc.s[k++])));
+        word += ascii::lower(sc.s[k++]);
     if (word.size() < 3) return false;
     for (int n = 0; n < 12; ++n) {
         const std::string_view name = kNames[n];
@@ -111,11 +113,11 @@ bool parseTime(Scanner& sc, DateTime& dt) {
     auto startsNoCase = [&](std::string_view w) {
         if (rest.size() < w.size()) return false;
         for (std::size_t k = 0; k < w.size(); ++k)
-            if (std::toupper(static_cast<unsigned char>(rest[k])) != w[k]) return false;
+            if (ascii::upper(rest[k]) != w[k]) return false;
         return true;
     };
     if (startsNoCase("AM") || startsNoCase("PM")) {
-        if (!ampm(std::toupper(static_cast<unsigned char>(rest[0])) == 'P')) return false;
+        if (!ampm(ascii::upper(rest[0]) == 'P')) return false;
         sc.i += 2;
     } else if (sc.literal("上午")) {
         if (!ampm(false)) return false;

@@ -4,6 +4,8 @@
 #include "JetText.h"
 #include "JetValues.h"
 
+#include "engine/base/Ascii.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -20,7 +22,7 @@ const char* const kShortDays[] = {"周日", "周一", "周二", "周三", "周�
 
 std::string lowerAscii(std::string s) {
     for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        c = ascii::lower(c);
     return s;
 }
 
@@ -222,7 +224,7 @@ std::string customDate(const std::string& fmt, const date::DateTime& dt, int fir
     bool twelve = false;
     for (std::size_t i = 0; i < fmt.size();) {
         const char c = fmt[i];
-        const char lc = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const char lc = ascii::lower(c);
         if (c == '"') {
             const std::size_t end = fmt.find('"', i + 1);
             const std::size_t stop = end == std::string::npos ? fmt.size() : end;
@@ -245,7 +247,7 @@ std::string customDate(const std::string& fmt, const date::DateTime& dt, int fir
         }
         if (std::string_view("ymdhnswqc").find(lc) != std::string_view::npos) {
             std::size_t j = i;
-            while (j < fmt.size() && std::tolower(static_cast<unsigned char>(fmt[j])) == lc)
+            while (j < fmt.size() && ascii::lower(fmt[j]) == lc)
                 ++j;
             toks.push_back({std::string(j - i, lc), ""});
             i = j;
@@ -422,7 +424,7 @@ Kind formatKind(const std::string& fmt) {
             ++i;
             continue;
         }
-        const char lc = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const char lc = ascii::lower(c);
         if (c == '0' || c == '#' || c == '%' || c == '.')
             number = true;
         else if (c == '@' || c == '&' || c == '<' || c == '>')

@@ -35,6 +35,24 @@ struct Token {
 // Throws EngineError (msg::Syntax) on an unterminated string, name or date.
 std::vector<Token> tokenize(std::string_view jet);
 
+// The same without failing, for tools that look at a statement the engine
+// has not checked (finding a clause, splitting a script): an unterminated
+// string, name or date ends the list, an unreadable date is one Date token
+// with an empty value, and a character Jet does not know is passed over.
+std::vector<Token> tokenizeLenient(std::string_view jet);
+
+// Jet's reserved words, compared without case: a table or field with such a
+// name must be written in brackets.
+bool isReservedWord(std::string_view word);
+
+// A table or field name as it goes into a Jet statement: as it is when the
+// tokenizer reads it as one name (letters, digits and '_', not starting with
+// a digit, not a reserved word), otherwise in brackets: "Orders" stays
+// Orders, "Order Details" becomes [Order Details].
+std::string quoteJetName(std::string_view name);
+// A text literal for a Jet statement: it's -> 'it''s'.
+std::string quoteJetString(std::string_view text);
+
 enum class StatementKind {
     Empty,
     Select, // includes UNION and TRANSFORM-free selects

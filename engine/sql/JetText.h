@@ -4,6 +4,8 @@
 // functions: UTF-8 decoding, Jet's case-insensitive comparison and the
 // quoting of SQLite literals and names.
 
+#include "engine/base/Utf8.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,10 +13,10 @@
 
 namespace engine::sql::text {
 
-// Decodes one code point at s[i] and advances i. Malformed bytes are taken
-// one at a time as U+FFFD so that no input makes the caller loop forever.
-char32_t decode(std::string_view s, std::size_t& i);
-void append(std::string& out, char32_t cp);
+// The engine's UTF-8 codec: decode(s, i) reads one code point (U+FFFD for a
+// malformed byte) and advances i; append(out, cp) writes one.
+using utf8::append;
+using utf8::decode;
 std::vector<char32_t> toCodePoints(std::string_view s);
 std::string fromCodePoints(const std::vector<char32_t>& cps, std::size_t from = 0,
                            std::size_t count = std::string::npos);

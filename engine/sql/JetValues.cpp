@@ -1,5 +1,7 @@
 #include "JetValues.h"
 
+#include "engine/base/Ascii.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -21,7 +23,7 @@ bool parseNumber(std::string_view s, Number& n) {
         if (s.size() - 2 > 16) return false;
         unsigned long long v = 0;
         for (std::size_t k = 2; k < s.size(); ++k) {
-            const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(s[k])));
+            const char c = ascii::upper(s[k]);
             int dgt;
             if (c >= '0' && c <= '9')
                 dgt = c - '0';

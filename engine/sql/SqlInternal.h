@@ -19,4 +19,8 @@ std::vector<Token> tokenizeImpl(std::string_view jet, bool lenient);
 // Case-insensitive test of a Word token.
 bool isWord(const Token& t, std::string_view upperWord);
 
+// Reserved words the expression parser stops at: after an expression or a
+// list item they are never read as an alias or a column name.
+bool endsExpression(std::string_view word);
+
 } // namespace engine::sql

@@ -110,11 +110,12 @@ std::vector<Token> tokenizeImpl(std::string_view s, bool lenient) {
             }
             date::DateTime dt;
             const std::string_view inner = s.substr(i + 1, end - i - 1);
-            if (!date::parse(inner, dt) || !date::validRange(dt)) {
-                if (!fail("无效的日期值：#" + std::string(inner) + "#")) break;
-            }
+            const bool valid = date::parse(inner, dt) && date::validRange(dt);
+            // Leniently an unreadable date is still one token, so that what
+            // follows it is read.
+            if (!valid) fail("无效的日期值：#" + std::string(inner) + "#");
             i = end + 1;
-            push(TokenKind::Date, start, date::canonical(dt));
+            push(TokenKind::Date, start, valid ? date::canonical(dt) : std::string());
             continue;
         }
         if (isDigit(c) || (c == '.' && i + 1 < s.size() && isDigit(s[i + 1]))) {
@@ -209,7 +210,8 @@ std::vector<Token> tokenizeImpl(std::string_view s, bool lenient) {
             push(TokenKind::Punct, start, std::string(1, c));
             continue;
         }
-        if (!fail("无法识别的字符“" + excerpt(s, start).substr(0, next - start) + "”")) break;
+        // Leniently an unknown character is passed over.
+        fail("无法识别的字符“" + excerpt(s, start).substr(0, next - start) + "”");
         i = next;
     }
     Token end;
@@ -221,6 +223,10 @@ std::vector<Token> tokenizeImpl(std::string_view s, bool lenient) {
 
 std::vector<Token> tokenize(std::string_view jet) {
     return tokenizeImpl(jet, false);
+}
+
+std::vector<Token> tokenizeLenient(std::string_view jet) {
+    return tokenizeImpl(jet, true);
 }
 
 } // namespace engine::sql

@@ -11,7 +11,9 @@
 #include "JetText.h"
 #include "JetValues.h"
 #include "SqlInternal.h"
+#include "TokenCursor.h"
 
+#include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 
 #include <algorithm>
@@ -30,31 +32,14 @@ void syntaxError(const std::string& detail) {
 bool isWord(const Token& t, std::string_view upperWord) {
     if (t.kind != TokenKind::Word || t.text.size() != upperWord.size()) return false;
     for (std::size_t i = 0; i < upperWord.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(t.text[i])) != upperWord[i]) return false;
+        if (ascii::upper(t.text[i]) != upperWord[i]) return false;
     return true;
 }
 
 namespace {
 
-// Words that end an expression or a list item, so they are never taken for
-// an alias or a column name.
-const std::set<std::string> kReserved = {
-    "SELECT", "FROM",   "WHERE",  "GROUP",    "BY",          "HAVING",     "ORDER",   "UNION",
-    "ALL",    "INTO",   "AS",     "ON",       "INNER",       "LEFT",       "RIGHT",   "OUTER",
-    "JOIN",   "FULL",   "AND",    "OR",       "NOT",         "XOR",        "EQV",     "IMP",
-    "LIKE",   "IS",     "NULL",   "IN",       "BETWEEN",     "EXISTS",     "MOD",     "SET",
-    "VALUES", "ASC",    "DESC",   "DISTINCT", "DISTINCTROW", "TOP",        "PERCENT", "WITH",
-    "INSERT", "UPDATE", "DELETE", "CROSS",    "TABLE",       "OWNERACCESS"};
-
-std::string upperAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
 bool isReservedWord(const Token& t) {
-    return t.kind == TokenKind::Word && kReserved.count(upperAscii(t.text)) != 0;
+    return t.kind == TokenKind::Word && endsExpression(t.text);
 }
 
 bool isName(const Token& t) {
@@ -184,15 +169,10 @@ private:
     int& depth_;
 };
 
-class Parser {
+class Parser : TokenCursor {
 public:
     Parser(std::vector<Token> tokens, Translation& out, const TranslateOptions* options = nullptr)
-        : t_(std::move(tokens)), out_(out), opt_(options ? options : &noOptions()) {
-        // A trailing ';' (or several) ends the statement as in Jet.
-        while (t_.size() >= 2 && t_[t_.size() - 2].kind == TokenKind::Punct &&
-               t_[t_.size() - 2].text == ";")
-            t_.erase(t_.end() - 2);
-    }
+        : TokenCursor(std::move(tokens)), out_(out), opt_(options ? options : &noOptions()) {}
 
     void translateStatement();
     std::string expressionOnly();
@@ -207,50 +187,7 @@ public:
     int inlineDepth_ = 0;
 
 private:
-    // ---- token helpers -------------------------------------------------
-    const Token& peek(std::size_t ahead = 0) const {
-        const std::size_t k = std::min(p_ + ahead, t_.size() - 1);
-        return t_[k];
-    }
-    const Token& next() {
-        const Token& tk = t_[p_];
-        if (p_ + 1 < t_.size()) ++p_;
-        return tk;
-    }
-    bool atEnd() const { return peek().kind == TokenKind::End; }
-    bool peekWord(std::string_view w, std::size_t ahead = 0) const {
-        return isWord(peek(ahead), w);
-    }
-    bool acceptWord(std::string_view w) {
-        if (!peekWord(w)) return false;
-        next();
-        return true;
-    }
-    bool peekPunct(std::string_view c, std::size_t ahead = 0) const {
-        const Token& tk = peek(ahead);
-        return tk.kind == TokenKind::Punct && tk.text == c;
-    }
-    bool acceptPunct(std::string_view c) {
-        if (!peekPunct(c)) return false;
-        next();
-        return true;
-    }
-    bool peekOp(std::string_view op) const {
-        return peek().kind == TokenKind::Operator && peek().text == op;
-    }
-    std::string near() const {
-        if (atEnd()) return "语句末尾";
-        return "“" + peek().text + "”";
-    }
-    [[noreturn]] void expected(const std::string& what) const {
-        syntaxError("缺少" + what + "（在" + near() + "处）");
-    }
-    void expectWord(std::string_view w) {
-        if (!acceptWord(w)) expected("“" + std::string(w) + "”");
-    }
-    void expectPunct(std::string_view c) {
-        if (!acceptPunct(c)) expected("“" + std::string(c) + "”");
-    }
+    // ---- token helpers (see TokenCursor) -------------------------------
     std::string expectName(const std::string& what) {
         if (!isName(peek())) expected(what);
         return next().value;
@@ -376,7 +313,7 @@ private:
                 inFrom = false;
             }
             if (tk.kind == TokenKind::Word) {
-                const std::string up = upperAscii(tk.text);
+                const std::string up = ascii::toUpper(tk.text);
                 if (up == "FROM" || up == "JOIN" || up == "UPDATE" || up == "INTO") {
                     inFrom = up != "INTO"; // INSERT INTO t names one table
                     add(k + 1);
@@ -473,8 +410,6 @@ private:
     std::string crosstabSql();
     void moveAggregateTerms(SelectCore& core);
 
-    std::vector<Token> t_;
-    std::size_t p_ = 0;
     Translation& out_;
     const TranslateOptions* opt_;
     std::vector<Declared> declared_;
@@ -932,7 +867,7 @@ ParamType paramType(const std::string& typeWord) {
     std::string w;
     for (char c : typeWord) {
         if (!std::isalnum(static_cast<unsigned char>(c))) break;
-        w += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        w += ascii::upper(c);
     }
     for (const char* t : {"BYTE", "SHORT", "LONG", "INTEGER", "INT", "SMALLINT", "COUNTER",
                           "AUTOINCREMENT", "INTEGER1", "INTEGER2", "INTEGER4", "TINYINT"})
@@ -1247,7 +1182,7 @@ Expr Parser::parsePrimary() {
     case TokenKind::QuotedName:
         return parseNameRef();
     case TokenKind::Word: {
-        const std::string up = upperAscii(tk.text);
+        const std::string up = ascii::toUpper(tk.text);
         if (up == "TRUE" || up == "YES" || up == "ON") {
             next();
             return make("-1", ValueType::Number);
@@ -1374,7 +1309,7 @@ bool startsWithSelect(const std::string& s) {
     while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i])))
         ++i;
     if (s.size() < i + 7) return false;
-    return upperAscii(s.substr(i, 6)) == "SELECT" &&
+    return ascii::toUpper(s.substr(i, 6)) == "SELECT" &&
            std::isspace(static_cast<unsigned char>(s[i + 6]));
 }
 
