@@ -1,53 +1,32 @@
 #include "SqlText.h"
 
+#include "engine/base/Ascii.h"
+#include "engine/sql/JetSql.h"
+
+#include <QByteArray>
+
 namespace datawin {
 
-namespace {
-
-bool isWordChar(QChar c) {
-    return c.isLetterOrNumber() || c == QLatin1Char('_');
-}
-
-// Length of the keyword pair "order by" starting at i, or 0.
-qsizetype orderByAt(const QString& s, qsizetype i) {
-    const QLatin1String order("order"), by("by");
-    if (i > 0 && isWordChar(s[i - 1])) return 0;
-    if (s.mid(i, order.size()).compare(order, Qt::CaseInsensitive) != 0) return 0;
-    qsizetype j = i + order.size();
-    const qsizetype blanks = j;
-    while (j < s.size() && s[j].isSpace())
-        ++j;
-    if (j == blanks) return 0;
-    if (s.mid(j, by.size()).compare(by, Qt::CaseInsensitive) != 0) return 0;
-    j += by.size();
-    if (j < s.size() && isWordChar(s[j])) return 0;
-    return j - i;
-}
-
-} // namespace
-
 QString beforeOrderBy(const QString& sql) {
+    // The engine's tokenizer reads quoted texts, bracketed names and dates,
+    // so the two words are found only where they are SQL.
+    using engine::sql::Token;
+    using engine::sql::TokenKind;
+    const QByteArray utf8 = sql.toUtf8();
+    const auto tokens =
+        engine::sql::tokenizeLenient(std::string_view(utf8.constData(), utf8.size()));
+    auto isWord = [](const Token& t, std::string_view word) {
+        return t.kind == TokenKind::Word && engine::ascii::equalsNoCase(t.text, word);
+    };
     int depth = 0;
-    for (qsizetype i = 0; i < sql.size(); ++i) {
-        const QChar c = sql[i];
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            // A quoted text; a doubled quote stands for itself.
-            for (++i; i < sql.size(); ++i) {
-                if (sql[i] != c) continue;
-                if (i + 1 < sql.size() && sql[i + 1] == c)
-                    ++i;
-                else
-                    break;
-            }
-        } else if (c == QLatin1Char('[')) {
-            while (i < sql.size() && sql[i] != QLatin1Char(']'))
-                ++i;
-        } else if (c == QLatin1Char('(')) {
+    for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
+        const Token& t = tokens[i];
+        if (t.kind == TokenKind::Punct && t.text == "(") {
             ++depth;
-        } else if (c == QLatin1Char(')')) {
+        } else if (t.kind == TokenKind::Punct && t.text == ")") {
             if (depth > 0) --depth;
-        } else if (depth == 0 && orderByAt(sql, i) > 0) {
-            return sql.left(i);
+        } else if (depth == 0 && isWord(t, "order") && isWord(tokens[i + 1], "by")) {
+            return QString::fromUtf8(utf8.constData(), static_cast<qsizetype>(t.offset));
         }
     }
     return sql;

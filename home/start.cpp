@@ -545,7 +545,7 @@ void start::CQ_Click(int Index) {
                       DropTitle) != platform::mb::Yes)
             return;
         const QString name = dbconn::StripQuerySuffix(selected);
-        g.CurrentSql = QStringLiteral("Drop table [") + name + QStringLiteral("]");
+        g.CurrentSql = QStringLiteral("Drop table ") + dbconn::SqlName(name);
         failureText = QStringLiteral("无法删除“") + name + QStringLiteral("”：");
         if (selected.endsWith(dbconn::QuerySuffix)) savedQuery = name;
     } else if (Index == 0) {
@@ -579,8 +579,7 @@ void start::CQ_Click(int Index) {
             // to drop one as a table; it goes as a procedure instead.
             if (savedQuery.isEmpty()) throw;
             g.DbConn->Execute(
-                (QStringLiteral("Drop procedure [") + savedQuery + QStringLiteral("]"))
-                    .toStdString());
+                (QStringLiteral("Drop procedure ") + dbconn::SqlName(savedQuery)).toStdString());
         }
     } catch (const std::runtime_error& e) {
         ui.MsgBox(failureText + reason(e), platform::mb::OkOnly, QString());
@@ -589,11 +588,9 @@ void start::CQ_Click(int Index) {
     if (!savedQuery.isEmpty()) {
         // Its copy in the saved-query table goes with it, so the structure
         // view does not list a query that is no longer there.
-        QString literal = savedQuery;
-        literal.replace(QLatin1String("'"), QLatin1String("''"));
         platform::ignoreFailures([&] {
             g.DbConn->Execute((QStringLiteral("delete from ") + dbconn::SavedQueryTable +
-                               QStringLiteral(" where name = '") + literal + QStringLiteral("'"))
+                               QStringLiteral(" where name = ") + dbconn::SqlLiteral(savedQuery))
                                   .toStdString());
         });
     }

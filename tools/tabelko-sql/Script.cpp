@@ -1,5 +1,7 @@
 #include "Script.h"
 
+#include "engine/sql/JetSql.h"
+
 namespace tools {
 
 namespace {
@@ -19,40 +21,18 @@ void push(std::vector<std::string>& out, const std::string& s) {
 } // namespace
 
 std::vector<std::string> splitStatements(const std::string& script) {
+    // The engine's tokenizer knows where quotes, brackets and #dates# end;
+    // a ';' it reads as punctuation separates two statements.
     std::vector<std::string> bySemicolon;
-    std::string current;
-    char quote = 0; // ', ", ] or # while inside one
+    std::size_t from = 0;
     bool sawSeparator = false;
-    for (char c : script) {
-        if (quote) {
-            current += c;
-            if (c == quote) quote = 0; // a doubled quote reopens on the next character
-            continue;
-        }
-        switch (c) {
-        case '\'':
-            quote = '\'';
-            break;
-        case '"':
-            quote = '"';
-            break;
-        case '[':
-            quote = ']';
-            break;
-        case '#':
-            quote = '#';
-            break;
-        case ';':
-            push(bySemicolon, current);
-            current.clear();
-            sawSeparator = true;
-            continue;
-        default:
-            break;
-        }
-        current += c;
+    for (const auto& t : engine::sql::tokenizeLenient(script)) {
+        if (t.kind != engine::sql::TokenKind::Punct || t.text != ";") continue;
+        push(bySemicolon, script.substr(from, t.offset - from));
+        from = t.offset + 1;
+        sawSeparator = true;
     }
-    push(bySemicolon, current);
+    push(bySemicolon, script.substr(from));
     if (sawSeparator) return bySemicolon;
 
     std::vector<std::string> byLine;
