@@ -192,6 +192,8 @@ TEST_F(Connection, NamesNeedingBracketsOpen) {
     EXPECT_EQ(dbconn::SqlName(QStringLiteral("客户_2")), QStringLiteral("客户_2"));
     EXPECT_EQ(dbconn::SqlName(QStringLiteral("Order Details")), QStringLiteral("[Order Details]"));
     EXPECT_EQ(dbconn::SqlName(QStringLiteral("order")), QStringLiteral("[order]"));
+    EXPECT_EQ(dbconn::SqlName(QStringLiteral("Mod")), QStringLiteral("[Mod]"));
+    EXPECT_EQ(dbconn::SqlLiteral(QStringLiteral("it's")), QStringLiteral("'it''s'"));
     EXPECT_EQ(dbconn::SqlName(QStringLiteral("2024")), QStringLiteral("[2024]"));
     EXPECT_EQ(dbconn::SqlName(QStringLiteral("a-b")), QStringLiteral("[a-b]"));
     EXPECT_EQ(dbconn::SqlName(QStringLiteral("[Order Details]")),
@@ -201,11 +203,11 @@ TEST_F(Connection, NamesNeedingBracketsOpen) {
     testdb::createDatabase(file("names.mdb"), QString(),
                            {"create table [Order Details] (id long, [unit price] currency)",
                             "insert into [Order Details] values (1, 2.5)",
-                            "create table [Order] (id long)"});
+                            "create table [Order] (id long)", "create table [Mod] (id long)"});
     globals().DbPath = file("names.mdb");
     dbconn::OpenConnection();
     ASSERT_TRUE(isOpen());
-    for (const char* name : {"Order Details", "Order"}) {
+    for (const char* name : {"Order Details", "Order", "Mod"}) {
         engine::Recordset rs;
         rs.Open(dbconn::SelectAllFrom(QString::fromUtf8(name)).toStdString(), *globals().DbConn);
         EXPECT_EQ(rs.State(), 1) << name;

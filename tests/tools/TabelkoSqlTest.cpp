@@ -191,6 +191,9 @@ TEST(TabelkoSqlParts, SplittingAndWidths) {
               (std::vector<std::string>{"select ';' from [a;b]", "select #1/2/2020#"}));
     EXPECT_EQ(tools::splitStatements("select 'it''s; ok'"),
               (std::vector<std::string>{"select 'it''s; ok'"}));
+    // Backquoted names, and a date the engine will refuse, hold their ';'.
+    EXPECT_EQ(tools::splitStatements("select `a;b` from t; select #x;y# ;select 3"),
+              (std::vector<std::string>{"select `a;b` from t", "select #x;y#", "select 3"}));
     EXPECT_EQ(tools::displayWidth("ab张三"), 6u);
 }
 

@@ -121,3 +121,39 @@ TEST(Tokenizer, UnterminatedPiecesAreSyntaxErrors) {
         }
     }
 }
+
+// Tools read statements the engine has not checked: leniently, an
+// unreadable date or an unknown character does not end the tokens, an
+// unterminated piece does.
+TEST(Tokenizer, LenientTokensGoOnPastWhatTheStrictOnesRefuse) {
+    const auto t = tokenizeLenient("select #99/99/99# $ ; x");
+    EXPECT_EQ(kinds(t), "WDpW$");
+    EXPECT_EQ(t[1].value, "");
+    EXPECT_EQ(kinds(tokenizeLenient("a; 'open ; b")), "Wp$");
+}
+
+// What the quoting functions write reads back, through the tokenizer, as
+// exactly the one name or text they were given.
+TEST(Tokenizer, QuotedNamesAndTextsReadBackAsGiven) {
+    for (const std::string name : {"Orders", "客户_2", "_a", "Order Details", "order", "Mod", "key",
+                                   "xor", "2024", "a-b", "Left$", "名 称", "x]y", "ＡＢ１"}) {
+        const std::string q = quoteJetName(name);
+        const auto t = tokenize(q);
+        ASSERT_EQ(t.size(), 2u) << q;
+        EXPECT_EQ(t[0].kind == TokenKind::Word ? t[0].text : t[0].value, name) << q;
+    }
+    EXPECT_EQ(quoteJetName("客户_2"), "客户_2");
+    // Reserved words are bracketed whether the expression parser or only
+    // DDL stops at them.
+    EXPECT_EQ(quoteJetName("Mod"), "[Mod]");
+    EXPECT_EQ(quoteJetName("Key"), "[Key]");
+    EXPECT_TRUE(isReservedWord("select") && isReservedWord("Primary"));
+    EXPECT_FALSE(isReservedWord("Orders") || isReservedWord("selects"));
+
+    for (const std::string text : {"", "it's", "''", "a;b", "中文'\"", "#1/1/2024#"}) {
+        const auto t = tokenize(quoteJetString(text));
+        ASSERT_EQ(t.size(), 2u) << text;
+        EXPECT_EQ(t[0].kind, TokenKind::String);
+        EXPECT_EQ(t[0].value, text);
+    }
+}
