@@ -195,6 +195,10 @@ TEST(TabelkoSqlParts, SplittingAndWidths) {
     EXPECT_EQ(tools::splitStatements("select `a;b` from t; select #x;y# ;select 3"),
               (std::vector<std::string>{"select `a;b` from t", "select #x;y#", "select 3"}));
     EXPECT_EQ(tools::displayWidth("ab张三"), 6u);
+    // A broken byte is one cell and does not swallow the characters after it.
+    EXPECT_EQ(tools::displayWidth("\xE5"
+                                  "AB"),
+              3u);
 }
 
 // Any file name opens exactly that file: the path is quoted in the

@@ -1,5 +1,7 @@
 #include "Output.h"
 
+#include "engine/base/Utf8.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -10,18 +12,6 @@
 namespace tools {
 
 namespace {
-
-// Decodes one UTF-8 sequence; bad bytes count as one character each.
-char32_t next(const std::string& s, std::size_t& i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
-    if (i + static_cast<std::size_t>(len) > s.size()) len = 1;
-    char32_t cp = len == 1 ? c : c & (0x3F >> (len - 1));
-    for (int k = 1; k < len; ++k)
-        cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    i += static_cast<std::size_t>(len);
-    return cp;
-}
 
 bool wide(char32_t cp) {
     return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF && cp != 0x303F) ||
@@ -87,7 +77,7 @@ std::string jsonValue(const engine::Value& v) {
 std::size_t displayWidth(const std::string& text) {
     std::size_t w = 0;
     for (std::size_t i = 0; i < text.size();)
-        w += wide(next(text, i)) ? 2 : 1;
+        w += wide(engine::utf8::decode(text, i)) ? 2 : 1;
     return w;
 }
 
@@ -98,11 +88,8 @@ std::string jsonString(const std::string& text) {
         if (c >= 0x80) {
             // Whole UTF-8 sequences pass; a stray byte becomes U+FFFD, so the
             // document stays valid UTF-8.
-            const std::size_t len = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-            bool ok = len > 0 && i + len <= text.size();
-            for (std::size_t k = 1; ok && k < len; ++k)
-                ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-            if (ok) {
+            const std::size_t len = engine::utf8::sequenceLength(text, i);
+            if (len > 0) {
                 out.append(text, i, len);
                 i += len - 1;
             } else {
