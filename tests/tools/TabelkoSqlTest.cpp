@@ -196,9 +196,7 @@ TEST(TabelkoSqlParts, SplittingAndWidths) {
               (std::vector<std::string>{"select `a;b` from t", "select #x;y#", "select 3"}));
     EXPECT_EQ(tools::displayWidth("ab张三"), 6u);
     // A broken byte is one cell and does not swallow the characters after it.
-    EXPECT_EQ(tools::displayWidth("\xE5"
-                                  "AB"),
-              3u);
+    EXPECT_EQ(tools::displayWidth(std::string{'\xE5', 'A', 'B'}), 3u);
 }
 
 // Any file name opens exactly that file: the path is quoted in the
