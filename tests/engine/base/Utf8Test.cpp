@@ -43,21 +43,14 @@ TEST(Utf8, MalformedBytesAreReplacedOneAtATime) {
         std::string bytes;
         std::vector<char32_t> expected;
     };
+    // Letters after an escape are written as escapes too ("\x41" is A).
     const Case cases[] = {
-        {"\x80"
-         "A",
-         {0xFFFD, U'A'}},               // stray continuation byte
-        {"\xE5\xAE", {0xFFFD, 0xFFFD}}, // cut short by the end
-        {"\xE5"
-         "AB",
-         {0xFFFD, U'A', U'B'}},                     // lead byte without its continuation
+        {"\x80\x41", {0xFFFD, U'A'}},               // stray continuation byte
+        {"\xE5\xAE", {0xFFFD, 0xFFFD}},             // cut short by the end
+        {"\xE5\x41\x42", {0xFFFD, U'A', U'B'}},     // lead byte without its continuation
         {"\xF0\x9F\x98", {0xFFFD, 0xFFFD, 0xFFFD}}, // four-byte sequence cut short
-        {"\xFF\xFE"
-         "x",
-         {0xFFFD, 0xFFFD, U'x'}}, // bytes that start nothing
-        {"a\xE5\xAE\xA2"
-         "b",
-         {U'a', U'客', U'b'}}, // well-formed around
+        {"\xFF\xFEx", {0xFFFD, 0xFFFD, U'x'}},      // bytes that start nothing
+        {"a客b", {U'a', U'客', U'b'}},              // well-formed
     };
     for (const Case& c : cases) {
         EXPECT_EQ(decodeAll(c.bytes), c.expected) << testing::PrintToString(c.bytes);
@@ -69,9 +62,7 @@ TEST(Utf8, MalformedBytesAreReplacedOneAtATime) {
 // Message arguments come from users and files: broken text is shown as
 // U+FFFD and control bytes are spelt out, so a message is always printable.
 TEST(Utf8, MessageArgumentsArePrintable) {
-    const std::string text = engine::msg::format(engine::msg::FileNotFound, {std::string("a\xE5\xAE"
-                                                                                         "\x01"
-                                                                                         "b",
-                                                                                         5)});
+    const std::string broken = std::string("a\xE5\xAE\x01") + "b";
+    const std::string text = engine::msg::format(engine::msg::FileNotFound, {broken});
     EXPECT_EQ(text, "找不到文件“a\xEF\xBF\xBD\xEF\xBF\xBD\\x01b”。");
 }
