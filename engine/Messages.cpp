@@ -73,6 +73,7 @@ const Message* const kAll[] = {
     &NoCurrentRecord,  &FieldNotFound,     &BadArgument,      &SubscriptOutOfRange,
     &TemplateNotFound, &DestinationExists, &SameFile,         &CompactFailed,
     &NotInAggregate,   &GroupOnStar,       &ParameterMissing, &BadParameterValue,
+    &UnfinishedReadOnly,
 };
 
 } // namespace
