@@ -274,9 +274,9 @@ bool addOperands(const Operand& a, const Operand& b, bool subtract, Operand& out
         }
     } else if (a.storedDate(d1)) {
         if (b.storedDate(d2)) {
-            out = Operand::number(Number{
-                false, 0,
-                static_cast<double>(date::toSeconds(d1) - date::toSeconds(d2)) / 86400.0});
+            out = Operand::number(
+                Number{false, 0,
+                       static_cast<double>(date::toSeconds(d1) - date::toSeconds(d2)) / 86400.0});
             return true;
         }
         if (b.toNumber(y)) {

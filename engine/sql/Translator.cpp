@@ -814,7 +814,7 @@ Expr Parser::parseConcat() {
 
 Expr Parser::parseAdditive() {
     Expr l = parseMod();
-    bool flat = false; // l.sql is an unparenthesized chain of + and -
+    bool flat = false;              // l.sql is an unparenthesized chain of + and -
     std::vector<std::string> mixed; // terms of a chain that needs jet_add's rules
     std::string ops;                // their operators, '+' or '-'
     while (peekOp("+") || peekOp("-")) {
@@ -1814,6 +1814,17 @@ SelectStatement Parser::parseSelectStatement() {
                 for (const auto& item : st.cores[0].items)
                     if (item.explicitAlias && !item.star && text::equalsNoCase(item.name, e.column))
                         ot.sql = item.sql;
+            }
+            // So does a number: Jet, like SQLite, reads it as the position
+            // of a field of the select list (ORDER BY 3, 1).
+            const auto& items = st.cores.front().items;
+            if (st.cores.size() == 1 && e.integral && !e.numberText.empty() &&
+                e.numberText.size() < 6 &&
+                e.numberText.find_first_not_of("0123456789") == std::string::npos &&
+                std::none_of(items.begin(), items.end(),
+                             [](const SelectItem& item) { return item.star; })) {
+                const std::size_t position = std::stoul(e.numberText);
+                if (position >= 1 && position <= items.size()) ot.sql = items[position - 1].sql;
             }
             if (acceptWord("DESC")) {
                 term += " DESC";

@@ -637,7 +637,8 @@ TEST_F(TempDbTest, UnfinishedChangeOnReadOnlyMediaOpensAsBeforeTheChange) {
     }
     EXPECT_TRUE(before == after);
     EXPECT_TRUE(std::filesystem::exists(file + "-journal"));
-    for (const auto& e : std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+    for (const auto& e :
+         std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
         EXPECT_EQ(e.path().filename().string().rfind("tabelko-unfinished-", 0), std::string::npos);
     // A writable copy rolls the change back by itself.
     std::filesystem::copy_file(file, path("w.mdb"));

@@ -130,11 +130,24 @@ TEST_F(JetResults, TextSortsWithBaseLettersAndChineseByPinyin) {
 TEST(JetCollation, ShortcutAgreesWithTheLibrary) {
     using engine::sql::collation::compare;
     using engine::sql::collation::compareFull;
-    const std::vector<std::string> pieces = {
-        "a", "A", "b",  "z",  "Z",  "0", "9", " ", "-", "_",
-        "é", "E", "中", "文", "\t", "ß", "Å", "'", "~", "\xcc\x81" /* combining acute */,
-        "ü", "1", "北", "京", "上", "海", "重", "长", "行", "㐀", "，", "\xef\xb8\x80" /* VS1 */,
-        "ａ", "\xf0\xa0\x80\x80" /* U+20000 */, "ー", "ャ"};
+    const std::vector<std::string> pieces = {"a",  "A",
+                                             "b",  "z",
+                                             "Z",  "0",
+                                             "9",  " ",
+                                             "-",  "_",
+                                             "é",  "E",
+                                             "中", "文",
+                                             "\t", "ß",
+                                             "Å",  "'",
+                                             "~",  "\xcc\x81" /* combining acute */,
+                                             "ü",  "1",
+                                             "北", "京",
+                                             "上", "海",
+                                             "重", "长",
+                                             "行", "㐀",
+                                             "，", "\xef\xb8\x80" /* VS1 */,
+                                             "ａ", "\xf0\xa0\x80\x80" /* U+20000 */,
+                                             "ー", "ャ"};
     std::mt19937 rng(19);
     auto make = [&] {
         std::string s;
@@ -172,7 +185,7 @@ TEST(JetCollation, ShortcutAgreesWithTheLibrary) {
         std::string t;
         const int len = static_cast<int>(rng() % 5);
         for (int k = 0; k < len; ++k) {
-            const char32_t cp = rng() % 8 == 0 ? U'a' + rng() % 26
+            const char32_t cp = rng() % 8 == 0   ? U'a' + rng() % 26
                                 : rng() % 8 == 0 ? 0x3400 + rng() % 0x19C0
                                                  : 0x4E00 + rng() % 0x5200;
             engine::sql::text::append(t, cp);
