@@ -10,13 +10,11 @@
 
 #include <unicode/ucol.h>
 #include <unicode/uscript.h>
-#include <unicode/uset.h>
 #include <unicode/ustring.h>
 
-#include <atomic>
-#include <cstdint>
+#include <algorithm>
+#include <array>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -54,153 +52,120 @@ UCollator* collator() {
     return c.get();
 }
 
-// ---- primary weights read from the library ---------------------------------
-//
-// Most comparisons are decided at the first character where two texts
-// differ: a plain ASCII character or a Chinese character in both. For such
-// characters the library gives one collation element each, so the order of
-// the two texts is the order of those two elements' primary weights. The
-// weights are read from the collator itself (a one-character sort key), so
-// the shortcut cannot disagree with it; characters for which that reasoning
-// does not hold (part of a contraction, expanding to several elements,
-// ignorable) are marked and left to the library.
-
-constexpr std::uint32_t kUnknown = 0, kNotFast = 1;
-
-// Characters a weight may be kept for: printable ASCII and the CJK
-// ideographs (extension A and the unified block).
-bool weighable(char32_t c) {
-    return (c >= 0x20 && c < 0x7F) || (c >= 0x3400 && c <= 0x9FFF);
-}
-constexpr std::size_t kTableSize = 0xA000;
-
-struct Weights {
-    std::atomic<std::uint32_t> table[kTableSize]; // by code point; kUnknown until read
-    std::once_flag excluded;
+// The order of plain ASCII characters, read from the collator itself: the
+// printable characters are sorted by the library, and characters it finds
+// equal (a letter in its two cases) share a rank. Before the ranks are used
+// they are checked against the library on every text of one and two such
+// characters: comparing ranks, then length, must give the library's order.
+// Should that ever fail (another library version, another tailoring), the
+// shortcut is off and every comparison goes to the library.
+struct AsciiRanks {
+    unsigned char rank[128] = {}; // 0: not a printable character
+    bool usable = false;
 };
-Weights& weights() {
-    static Weights w{};
-    return w;
+
+// Sort key of a short UTF-16 text.
+std::string keyOf(UCollator* c, const UChar* s, int32_t n) {
+    uint8_t key[64];
+    const int32_t len = ucol_getSortKey(c, s, n, key, sizeof key);
+    if (len <= 0 || len > static_cast<int32_t>(sizeof key)) return {};
+    return std::string(reinterpret_cast<const char*>(key), static_cast<std::size_t>(len));
 }
 
-// Characters that take part in a contraction or a prefix rule, or expand:
-// their elements depend on their neighbours or are several.
-void markExcluded(UCollator* c, Weights& w) {
-    UErrorCode status = U_ZERO_ERROR;
-    USet* contractions = uset_openEmpty();
-    USet* expansions = uset_openEmpty();
-    ucol_getContractionsAndExpansions(c, contractions, expansions, true, &status);
-    auto mark = [&](const USet* set) {
-        const int32_t items = uset_getItemCount(set);
-        for (int32_t k = 0; k < items; ++k) {
-            UChar32 lo = 0, hi = 0;
-            UChar str[64];
-            UErrorCode st = U_ZERO_ERROR;
-            const int32_t len = uset_getItem(set, k, &lo, &hi, str, 64, &st);
-            if (len == 0) { // a range of code points
-                for (UChar32 cp = lo; cp <= hi && cp < static_cast<UChar32>(kTableSize); ++cp)
-                    w.table[cp].store(kNotFast, std::memory_order_release);
-                continue;
-            }
-            for (int32_t j = 0; j < len && j < 64; ++j) // each unit of a string
-                if (str[j] < kTableSize) w.table[str[j]].store(kNotFast, std::memory_order_release);
-        }
+AsciiRanks readAsciiRanks() {
+    AsciiRanks r;
+    UCollator* c = collator();
+    if (!c) return r;
+    std::vector<UChar> chars;
+    for (UChar ch = 0x20; ch < 0x7F; ++ch)
+        chars.push_back(ch);
+    std::vector<std::string> single;
+    for (UChar ch : chars)
+        single.push_back(keyOf(c, &ch, 1));
+    std::vector<std::size_t> order(chars.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return single[x] < single[y]; });
+    unsigned char next = 0;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        if (single[order[k]].empty()) return r;
+        if (k == 0 || single[order[k]] != single[order[k - 1]]) ++next;
+        r.rank[chars[order[k]]] = next;
+    }
+    // Every text of one or two printable characters, taken in rank order
+    // (by first rank, the shorter first, then by second rank), must be in
+    // the library's order, equal exactly where the ranks are.
+    std::vector<std::vector<UChar>> byRank(next + 1u);
+    for (UChar ch : chars)
+        byRank[r.rank[ch]].push_back(ch);
+    std::string previous;
+    int previousGroup = -1; // texts of one group have the same ranks
+    int group = 0;
+    auto check = [&](const UChar* t, int32_t n) {
+        std::string key = keyOf(c, t, n);
+        const bool ok =
+            !key.empty() &&
+            (group == previousGroup ? key == previous : previous.empty() || previous < key);
+        previous = std::move(key);
+        previousGroup = group;
+        return ok;
     };
-    if (U_SUCCESS(status)) {
-        mark(contractions);
-        mark(expansions);
-    } else {
-        for (auto& e : w.table)
-            e.store(kNotFast, std::memory_order_relaxed);
-    }
-    uset_close(contractions);
-    uset_close(expansions);
-}
-
-// The primary weight of one character as a number that orders as the weight
-// does, or kNotFast.
-std::uint32_t readWeight(UCollator* c, char32_t cp) {
-    const UChar u = static_cast<UChar>(cp);
-    uint8_t key[32];
-    const int32_t n = ucol_getSortKey(c, &u, 1, key, sizeof key);
-    if (n <= 0 || n > static_cast<int32_t>(sizeof key)) return kNotFast;
-    // The primary level runs up to the level separator 01.
-    std::uint32_t packed = 0;
-    int bytes = 0;
-    for (; bytes < n && key[bytes] != 0x01; ++bytes) {
-        if (bytes == 4) return kNotFast;
-        packed |= static_cast<std::uint32_t>(key[bytes]) << (24 - 8 * bytes);
-    }
-    if (bytes == 0 || packed <= kNotFast) return kNotFast; // ignorable at primary level
-    return packed;
-}
-
-std::uint32_t weightOf(UCollator* c, char32_t cp) {
-    if (!weighable(cp)) return kNotFast;
-    Weights& w = weights();
-    std::uint32_t v = w.table[cp].load(std::memory_order_acquire);
-    if (v != kUnknown) return v;
-    // Weights are stored only after the excluded characters are marked.
-    std::call_once(w.excluded, [&] { markExcluded(c, w); });
-    v = w.table[cp].load(std::memory_order_acquire);
-    if (v == kUnknown) {
-        v = readWeight(c, cp);
-        w.table[cp].store(v, std::memory_order_release);
-    }
-    return v;
-}
-
-// Two characters of equal primary weight are equal at the secondary level
-// too where they are one ASCII letter in two cases (verified once).
-bool caseTwins(char32_t x, char32_t y) {
-    static const bool lettersFold = [] {
-        UCollator* c = collator();
-        if (!c) return false;
-        for (UChar ch = 'a'; ch <= 'z'; ++ch) {
-            const UChar up = static_cast<UChar>(ch - 32);
-            if (ucol_strcoll(c, &ch, 1, &up, 1) != UCOL_EQUAL) return false;
+    for (unsigned first = 1; first <= next; ++first) {
+        ++group;
+        for (UChar x : byRank[first])
+            if (!check(&x, 1)) return r;
+        for (unsigned second = 1; second <= next; ++second) {
+            ++group;
+            for (UChar x : byRank[first])
+                for (UChar y : byRank[second]) {
+                    const UChar pair[2] = {x, y};
+                    if (!check(pair, 2)) return r;
+                }
         }
+    }
+    r.usable = true;
+    return r;
+}
+
+// The character at i is one of the unified ideographs (U+4E00..U+9FFF).
+bool hanAt(std::string_view s, std::size_t i) {
+    if (i + 2 >= s.size()) return false;
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    const auto b1 = static_cast<unsigned char>(s[i + 1]);
+    const auto b2 = static_cast<unsigned char>(s[i + 2]);
+    if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80) return false;
+    return (b0 == 0xE4 && b1 >= 0xB8) || (b0 >= 0xE5 && b0 <= 0xE9);
+}
+
+const AsciiRanks& asciiRanks() {
+    static const AsciiRanks ranks = readAsciiRanks();
+    return ranks;
+}
+
+// Every Chinese character (the unified ideographs) sorts after every
+// printable ASCII character ("客户12号" before "客户123号"), checked once
+// against the library.
+bool hanAfterAscii() {
+    static const bool after = [] {
+        UCollator* c = collator();
+        const AsciiRanks& ranks = asciiRanks();
+        if (!c || !ranks.usable) return false;
+        UChar greatest = 0;
+        for (UChar ch = 0x20; ch < 0x7F; ++ch)
+            if (ranks.rank[ch] > ranks.rank[greatest]) greatest = ch;
+        const std::string last = keyOf(c, &greatest, 1);
+        for (UChar han = 0x4E00; han <= 0x9FFF; ++han)
+            if (!(keyOf(c, &han, 1) > last)) return false;
         return true;
     }();
-    if (!lettersFold || x >= 0x80 || y >= 0x80) return false;
-    auto low = [](char32_t ch) { return (ch >= 'A' && ch <= 'Z') ? ch + 32 : ch; };
-    return low(x) == low(y);
+    return after;
 }
 
-// Decodes one UTF-8 character at i (a well-formed one of up to three
-// bytes, which covers every weighable character); 0 otherwise.
-char32_t decodeAt(std::string_view s, std::size_t i, std::size_t& len) {
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) {
-        len = 1;
-        return b0;
-    }
-    if ((b0 & 0xE0) == 0xC0 && i + 1 < s.size()) {
-        const auto b1 = static_cast<unsigned char>(s[i + 1]);
-        if ((b1 & 0xC0) != 0x80) return 0;
-        len = 2;
-        return (static_cast<char32_t>(b0 & 0x1F) << 6) | (b1 & 0x3F);
-    }
-    if ((b0 & 0xF0) == 0xE0 && i + 2 < s.size()) {
-        const auto b1 = static_cast<unsigned char>(s[i + 1]);
-        const auto b2 = static_cast<unsigned char>(s[i + 2]);
-        if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80) return 0;
-        len = 3;
-        const char32_t cp = (static_cast<char32_t>(b0 & 0x0F) << 12) |
-                            (static_cast<char32_t>(b1 & 0x3F) << 6) | (b2 & 0x3F);
-        return cp < 0x800 ? 0 : cp;
-    }
-    return 0;
-}
-
-// The character after position i (of length len) cannot change the
-// elements of the one at i: there is none, or it has a weight of its own.
-bool plainAfter(UCollator* c, std::string_view s, std::size_t i, std::size_t len) {
-    if (i + len >= s.size()) return true;
-    std::size_t nextLen = 0;
-    const char32_t next = decodeAt(s, i + len, nextLen);
-    if (next == 0 && static_cast<unsigned char>(s[i + len]) != 0) return false;
-    return next < 0x80 || weightOf(c, next) > kNotFast;
+// The character after an ASCII one could still change its weight only if it
+// were a combining mark or the like, which is never ASCII nor Chinese.
+bool plainAfter(std::string_view s, std::size_t i) {
+    return i + 1 >= s.size() || static_cast<unsigned char>(s[i + 1]) < 0x80 || hanAt(s, i + 1);
 }
 
 } // namespace
@@ -302,44 +267,48 @@ int compareSlow(std::string_view a, std::string_view b) {
 } // namespace
 
 int compare(std::string_view a, std::string_view b) {
-    // Most texts differ first at a plain ASCII character or a Chinese one
-    // after an identical start ("客户12号" and "客户13号", "北京" and "上海"):
-    // there the two characters' primary weights decide, without asking the
-    // library to walk both texts.
-    UCollator* c = collator();
-    if (!c) return compareFull(a, b);
+    // Most texts differ first at a plain ASCII character after an identical
+    // start ("客户12号" and "客户13号"): there the characters' ranks give the
+    // collation's answer without asking the library.
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-    bool secondaryUnknown = false; // passed two different characters of equal weight
     std::size_t i = 0;
-    while (i < n) {
-        if (a[i] == b[i]) {
-            ++i;
-            continue;
-        }
-        // Back to the start of the character the first different byte is in;
-        // the bytes before are the same in both texts.
-        std::size_t at = i;
-        while (at > 0 && (static_cast<unsigned char>(a[at]) & 0xC0) == 0x80)
-            --at;
-        std::size_t la = 0, lb = 0;
-        const char32_t x = decodeAt(a, at, la), y = decodeAt(b, at, lb);
-        if (x == 0 || y == 0) return compareSlow(a, b);
-        const std::uint32_t wx = weightOf(c, x), wy = weightOf(c, y);
-        if (wx <= kNotFast || wy <= kNotFast || !plainAfter(c, a, at, la) ||
-            !plainAfter(c, b, at, lb))
+    while (i < n && a[i] == b[i])
+        ++i;
+    if (i == n && a.size() == b.size()) return 0; // identical
+    if (i < n && static_cast<unsigned char>(a[i]) >= 0x80 &&
+        static_cast<unsigned char>(b[i]) >= 0x80)
+        return compareSlow(a, b);
+    const AsciiRanks& ranks = asciiRanks();
+    if (!ranks.usable) return compareSlow(a, b);
+    for (; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x == y) continue;
+        if (x >= 0x80 && y >= 0x80) return compareSlow(a, b);
+        if (x >= 0x80 || y >= 0x80) {
+            // An ASCII character against a Chinese one (the bytes before are
+            // the same, so both start a character here).
+            const bool asciiFirst = x < 0x80;
+            const std::string_view& ascii = asciiFirst ? a : b;
+            const std::string_view& other = asciiFirst ? b : a;
+            if (ranks.rank[asciiFirst ? x : y] != 0 && plainAfter(ascii, i) && hanAt(other, i) &&
+                hanAfterAscii())
+                return asciiFirst ? -1 : 1;
             return compareSlow(a, b);
-        if (wx != wy) return wx < wy ? -1 : 1;
-        if (la != lb) return compareSlow(a, b);
-        if (!caseTwins(x, y)) secondaryUnknown = true;
-        i = at + la;
+        }
+        const unsigned char rx = ranks.rank[x], ry = ranks.rank[y];
+        if (rx == 0 || ry == 0 || !plainAfter(a, i) || !plainAfter(b, i)) return compareSlow(a, b);
+        if (rx != ry) return rx < ry ? -1 : 1;
     }
-    if (a.size() == b.size()) return secondaryUnknown ? compareSlow(a, b) : 0;
-    // One is the start of the other: a longer text whose next character has
-    // a weight of its own sorts after.
+    if (a.size() == b.size()) {
+        // Equal apart from the case of ASCII letters, or identical.
+        return 0;
+    }
+    // One is the start of the other: a longer text with a printable ASCII
+    // character next sorts after.
     const std::string_view& longer = a.size() > b.size() ? a : b;
-    std::size_t len = 0;
-    const char32_t next = decodeAt(longer, n, len);
-    if (next != 0 && weightOf(c, next) > kNotFast && plainAfter(c, longer, n, len))
+    const auto next = static_cast<unsigned char>(longer[n]);
+    if (next < 0x80 && ranks.rank[next] != 0 && plainAfter(longer, n))
         return a.size() > b.size() ? 1 : -1;
     return compareSlow(a, b);
 }
