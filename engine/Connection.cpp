@@ -130,6 +130,10 @@ bool Connection::ReadOnly() const {
     return d->db && d->db->readOnly();
 }
 
+std::string Connection::ReadOnlyReason() const {
+    return d->db ? d->db->readOnlyReason() : std::string();
+}
+
 std::shared_ptr<Database> Connection::database() const {
     return d->db;
 }

@@ -72,6 +72,9 @@ public:
     // True for a database opened read-only (a genuine Jet file, a read-only
     // file on disk).
     bool ReadOnly() const;
+    // Why it is read-only, as the text a change would fail with (a damaged
+    // file, an unfinished change on read-only media, ...); empty when writable.
+    std::string ReadOnlyReason() const;
 
     // For the engine's own objects (recordsets, catalogue).
     std::shared_ptr<Database> database() const;

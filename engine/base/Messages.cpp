@@ -43,6 +43,7 @@ std::string printable(const std::string& s) {
     return out;
 }
 
+// clang-format off
 const Message* const kAll[] = {
     &WrongPassword,    &PasswordOrDamaged, &EmptyPath,        &FileNotFound,
     &NotADatabase,     &UnsupportedFormat, &CannotOpen,       &BadConnectionString,
@@ -61,7 +62,9 @@ const Message* const kAll[] = {
     &NoCurrentRecord,  &FieldNotFound,     &BadArgument,      &SubscriptOutOfRange,
     &TemplateNotFound, &DestinationExists, &SameFile,         &CompactFailed,
     &NotInAggregate,   &GroupOnStar,       &ParameterMissing, &BadParameterValue,
+    &UnfinishedReadOnly,
 };
+// clang-format on
 
 } // namespace
 

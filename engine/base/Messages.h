@@ -42,13 +42,19 @@ inline constexpr Message DamagedReadOnly{
 inline constexpr Message HotJournalReadOnly{
     3953, "数据库文件“%1”的上一次修改没有完成，而文件所在的位置是只读的，无法恢复。"
           "请把文件复制到可写的位置再打开，未完成的修改会自动撤销。"};
+inline constexpr Message UnfinishedReadOnly{
+    3971, "数据库文件“%1”的上一次修改没有完成，而文件所在的位置是只读的，无法在原处撤销这次修改。"
+          "文件已按只读方式打开，显示的是这次修改之前的数据，不能修改。"
+          "请把文件复制到可写的位置再打开，未完成的修改会自动撤销。"};
 inline constexpr Message DatabaseBusy{
     3260, "数据库正被其他程序使用并锁定，暂时无法使用。请稍后再试，或关闭正在使用它的程序。"};
 inline constexpr Message ReadOnlyFile{3027, "数据库文件“%1”是只读的，不能写入。"};
 inline constexpr Message JetFileReadOnly{
     3954, "“%1”是原始 Jet 格式的 .mdb 文件，目前只能读取，不能修改。"};
 inline constexpr Message DiskFull{
-    3026, "磁盘空间不足，修改没有保存。请删除不需要的文件以释放磁盘空间后再试。"};
+    3026, "磁盘空间不足，修改没有保存，数据库保持修改前的样子。删除记录同样需要少量磁盘空间"
+          "（用来保证修改可以撤销），所以磁盘满时也无法删除记录。请先在该磁盘上删除或移走其他"
+          "不需要的文件，释放空间后再试；之后可用“压缩数据库”让数据库文件变小。"};
 inline constexpr Message OutOfMemory{3035, "系统资源不足（内存不够），操作没有完成。"};
 inline constexpr Message IoError{3043, "读写磁盘时出错，操作没有完成。请检查磁盘或网络连接。"};
 

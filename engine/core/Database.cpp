@@ -80,28 +80,49 @@ std::shared_ptr<Database> Database::open(const std::string& path, const std::str
     // A journal left beside the file means its last change was not finished
     // (a crash, a killed program): SQLite rolls it back on the first read.
     const bool uncleanClose = fs::exists(path + "-journal", ec) || fs::exists(path + "-wal", ec);
-    const int flags =
-        (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_FULLMUTEX;
-    int rc = sqlite3_open_v2(path.c_str(), &d->db_, flags, nullptr);
-    if (rc != SQLITE_OK) msg::raiseWithDetail(msg::CannotOpen, {path}, sqlite3_errstr(rc));
-    sqlite3_extended_result_codes(d->db_, 0);
-    // Wait for another program's transaction before calling the file locked,
-    // already for the first read.
-    sqlite3_busy_timeout(d->db_, 5000);
 
-    if (kind == FileKind::Unknown) {
-        // Not a plain SQLite file: it must be one encrypted with the password.
-        // A wrong key and a damaged (or random) file cannot be told apart.
-        if (password.empty()) msg::raise(msg::PasswordOrDamaged, {path});
-        sqlite3_key(d->db_, password.data(), static_cast<int>(password.size()));
-        rc = probe(d->db_);
-        if (rc == SQLITE_NOTADB) msg::raise(msg::PasswordOrDamaged, {path});
-    } else {
-        // A file without password opens whatever password is given, as Jet's do.
-        // Its header says SQLite, so a failure to read it is damage.
-        rc = probe(d->db_);
-        if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
+    // Opens `file` and reads its schema once, which is where a wrong key, a
+    // damaged file and a journal that must be rolled back show.
+    auto openAt = [&](const std::string& file, bool write) {
+        sqlite3_close_v2(d->db_);
+        d->db_ = nullptr;
+        const int flags =
+            (write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_FULLMUTEX;
+        const int orc = sqlite3_open_v2(file.c_str(), &d->db_, flags, nullptr);
+        if (orc != SQLITE_OK) msg::raiseWithDetail(msg::CannotOpen, {path}, sqlite3_errstr(orc));
+        sqlite3_extended_result_codes(d->db_, 0);
+        // Wait for another program's transaction before calling the file
+        // locked, already for the first read.
+        sqlite3_busy_timeout(d->db_, 5000);
+        if (kind == FileKind::Unknown) {
+            // Not a plain SQLite file: it must be one encrypted with the
+            // password. A wrong key and a damaged (or random) file cannot be
+            // told apart.
+            if (password.empty()) msg::raise(msg::PasswordOrDamaged, {path});
+            sqlite3_key(d->db_, password.data(), static_cast<int>(password.size()));
+            const int prc = probe(d->db_);
+            if (prc == SQLITE_NOTADB) msg::raise(msg::PasswordOrDamaged, {path});
+            return prc;
+        }
+        // A file without password opens whatever password is given, as Jet's
+        // do. Its header says SQLite, so a failure to read it is damage.
+        const int prc = probe(d->db_);
+        if (prc == SQLITE_NOTADB || prc == SQLITE_CORRUPT)
             msg::raiseWithDetail(msg::Corrupt, {path}, sqlite3_errmsg(d->db_));
+        return prc;
+    };
+    int rc = openAt(path, writable);
+    if (rc == SQLITE_READONLY && !writable &&
+        sqlite3_extended_errcode(d->db_) == SQLITE_READONLY_ROLLBACK) {
+        // The last change was not finished and the file cannot be written,
+        // so SQLite cannot roll the change back in place and will not read
+        // past it. The file and its journal are copied to a private folder,
+        // rolled back there, and that copy is read: the data as it was
+        // before the change, never half of it.
+        d->openPrivateCopy();
+        rc = openAt(d->privateCopy_, true);
+        if (rc == SQLITE_OK) rc = openAt(d->privateCopy_, false);
+        d->unfinished_ = true;
     }
     if (rc != SQLITE_OK) sqlite::raiseFromSqlite(d->db_, rc, path);
 
@@ -154,12 +175,40 @@ void Database::create(const std::string& path, const std::string& password) {
 
 Database::~Database() {
     sqlite3_close_v2(db_);
+    if (!privateCopy_.empty()) {
+        std::error_code ec;
+        fs::remove_all(fs::path(privateCopy_).parent_path(), ec);
+    }
+}
+
+void Database::openPrivateCopy() {
+    std::string folder = (fs::temp_directory_path() / "tabelko-unfinished-XXXXXX").string();
+    if (!::mkdtemp(folder.data())) msg::raise(msg::HotJournalReadOnly, {path_});
+    privateCopy_ = folder + "/copy.mdb";
+    std::error_code ec;
+    fs::copy_file(path_, privateCopy_, ec);
+    if (!ec) fs::copy_file(path_ + "-journal", privateCopy_ + "-journal", ec);
+    // The copies keep the originals' permissions; they must be writable to
+    // be rolled back.
+    for (const std::string& f : {privateCopy_, privateCopy_ + "-journal"})
+        if (!ec) fs::permissions(f, fs::perms::owner_read | fs::perms::owner_write, ec);
+    if (ec) msg::raiseWithDetail(msg::HotJournalReadOnly, {path_}, ec.message());
 }
 
 void Database::requireWritable() const {
     if (jetFile_) msg::raise(msg::JetFileReadOnly, {path_});
     if (damaged_) msg::raise(msg::DamagedReadOnly, {path_});
+    if (unfinished_) msg::raise(msg::UnfinishedReadOnly, {path_});
     if (readOnly_) msg::raise(msg::ReadOnlyFile, {path_});
+}
+
+std::string Database::readOnlyReason() const {
+    try {
+        requireWritable();
+    } catch (const EngineError& e) {
+        return e.what();
+    }
+    return {};
 }
 
 std::optional<TableMeta> Database::table(const std::string& name) const {

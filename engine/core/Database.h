@@ -32,6 +32,11 @@ public:
     // True when the file failed the check made after an unfinished change:
     // it is open read-only.
     bool damaged() const { return damaged_; }
+    // True when the last change was left unfinished on a file that cannot be
+    // written: what is read is a private copy rolled back to before it.
+    bool unfinished() const { return unfinished_; }
+    // Why the database is read-only: a catalogue text, empty when writable.
+    std::string readOnlyReason() const;
 
     // Runs a Jet statement. Row-returning statements give an open recordset;
     // others a closed one, with the number of rows they changed.
@@ -88,6 +93,11 @@ private:
     std::string path_;
     bool readOnly_ = false;
     bool damaged_ = false;
+    bool unfinished_ = false;
+    // The rolled-back copy read instead of the file (see unfinished());
+    // removed with its folder when the database is closed.
+    std::string privateCopy_;
+    void openPrivateCopy();
     // The dialect guard (see checkUserSql) and what it refused.
     bool guard_ = false;
     const msg::Message* refusal_ = nullptr;

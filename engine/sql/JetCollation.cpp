@@ -6,13 +6,14 @@
 #include "JetFunctions.h"
 #include "JetText.h"
 
-#include "engine/base/Ascii.h"
 #include "engine/sqlite/Sqlite3.h"
 
 #include <unicode/ucol.h>
 #include <unicode/uscript.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,21 +52,120 @@ UCollator* collator() {
     return c.get();
 }
 
-// Characters whose order the collation keeps as ASCII has it once letters
-// are folded: blank < digits < letters, each with a single weight and no
-// contraction with what follows.
-bool simple(unsigned char c) {
-    return c == ' ' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
+// The order of plain ASCII characters, read from the collator itself: the
+// printable characters are sorted by the library, and characters it finds
+// equal (a letter in its two cases) share a rank. Before the ranks are used
+// they are checked against the library on every text of one and two such
+// characters: comparing ranks, then length, must give the library's order.
+// Should that ever fail (another library version, another tailoring), the
+// shortcut is off and every comparison goes to the library.
+struct AsciiRanks {
+    unsigned char rank[128] = {}; // 0: not a printable character
+    bool usable = false;
+};
+
+// Sort key of a short UTF-16 text.
+std::string keyOf(UCollator* c, const UChar* s, int32_t n) {
+    uint8_t key[64];
+    const int32_t len = ucol_getSortKey(c, s, n, key, sizeof key);
+    if (len <= 0 || len > static_cast<int32_t>(sizeof key)) return {};
+    return std::string(reinterpret_cast<const char*>(key), static_cast<std::size_t>(len));
 }
 
-unsigned char fold(unsigned char c) {
-    return static_cast<unsigned char>(ascii::lower(static_cast<char>(c)));
+AsciiRanks readAsciiRanks() {
+    AsciiRanks r;
+    UCollator* c = collator();
+    if (!c) return r;
+    std::vector<UChar> chars;
+    for (UChar ch = 0x20; ch < 0x7F; ++ch)
+        chars.push_back(ch);
+    std::vector<std::string> single;
+    for (UChar ch : chars)
+        single.push_back(keyOf(c, &ch, 1));
+    std::vector<std::size_t> order(chars.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return single[x] < single[y]; });
+    unsigned char next = 0;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        if (single[order[k]].empty()) return r;
+        if (k == 0 || single[order[k]] != single[order[k - 1]]) ++next;
+        r.rank[chars[order[k]]] = next;
+    }
+    // Every text of one or two printable characters, taken in rank order
+    // (by first rank, the shorter first, then by second rank), must be in
+    // the library's order, equal exactly where the ranks are.
+    std::vector<std::vector<UChar>> byRank(next + 1u);
+    for (UChar ch : chars)
+        byRank[r.rank[ch]].push_back(ch);
+    std::string previous;
+    int previousGroup = -1; // texts of one group have the same ranks
+    int group = 0;
+    auto check = [&](const UChar* t, int32_t n) {
+        std::string key = keyOf(c, t, n);
+        const bool ok =
+            !key.empty() &&
+            (group == previousGroup ? key == previous : previous.empty() || previous < key);
+        previous = std::move(key);
+        previousGroup = group;
+        return ok;
+    };
+    for (unsigned first = 1; first <= next; ++first) {
+        ++group;
+        for (UChar x : byRank[first])
+            if (!check(&x, 1)) return r;
+        for (unsigned second = 1; second <= next; ++second) {
+            ++group;
+            for (UChar x : byRank[first])
+                for (UChar y : byRank[second]) {
+                    const UChar pair[2] = {x, y};
+                    if (!check(pair, 2)) return r;
+                }
+        }
+    }
+    r.usable = true;
+    return r;
 }
 
-// The character after a simple one could still change its weight only if
-// it were a combining mark or the like, which is never ASCII.
+// The character at i is one of the unified ideographs (U+4E00..U+9FFF).
+bool hanAt(std::string_view s, std::size_t i) {
+    if (i + 2 >= s.size()) return false;
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    const auto b1 = static_cast<unsigned char>(s[i + 1]);
+    const auto b2 = static_cast<unsigned char>(s[i + 2]);
+    if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80) return false;
+    return (b0 == 0xE4 && b1 >= 0xB8) || (b0 >= 0xE5 && b0 <= 0xE9);
+}
+
+const AsciiRanks& asciiRanks() {
+    static const AsciiRanks ranks = readAsciiRanks();
+    return ranks;
+}
+
+// Every Chinese character (the unified ideographs) sorts after every
+// printable ASCII character ("客户12号" before "客户123号"), checked once
+// against the library.
+bool hanAfterAscii() {
+    static const bool after = [] {
+        UCollator* c = collator();
+        const AsciiRanks& ranks = asciiRanks();
+        if (!c || !ranks.usable) return false;
+        UChar greatest = 0;
+        for (UChar ch = 0x20; ch < 0x7F; ++ch)
+            if (ranks.rank[ch] > ranks.rank[greatest]) greatest = ch;
+        const std::string last = keyOf(c, &greatest, 1);
+        for (UChar han = 0x4E00; han <= 0x9FFF; ++han)
+            if (!(keyOf(c, &han, 1) > last)) return false;
+        return true;
+    }();
+    return after;
+}
+
+// The character after an ASCII one could still change its weight only if it
+// were a combining mark or the like, which is never ASCII nor Chinese.
 bool plainAfter(std::string_view s, std::size_t i) {
-    return i + 1 >= s.size() || static_cast<unsigned char>(s[i + 1]) < 0x80;
+    return i + 1 >= s.size() || static_cast<unsigned char>(s[i + 1]) < 0x80 || hanAt(s, i + 1);
 }
 
 } // namespace
@@ -167,31 +267,49 @@ int compareSlow(std::string_view a, std::string_view b) {
 } // namespace
 
 int compare(std::string_view a, std::string_view b) {
-    // Most texts differ first at a plain ASCII letter or digit after an
-    // identical start ("客户12号" and "客户13号"): there the collation's
-    // answer is the folded ASCII order, without asking the library.
-    std::size_t i = 0;
+    // Most texts differ first at a plain ASCII character after an identical
+    // start ("客户12号" and "客户13号"): there the characters' ranks give the
+    // collation's answer without asking the library.
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    std::size_t i = 0;
+    while (i < n && a[i] == b[i])
+        ++i;
+    if (i == n && a.size() == b.size()) return 0; // identical
+    if (i < n && static_cast<unsigned char>(a[i]) >= 0x80 &&
+        static_cast<unsigned char>(b[i]) >= 0x80)
+        return compareSlow(a, b);
+    const AsciiRanks& ranks = asciiRanks();
+    if (!ranks.usable) return compareSlow(a, b);
     for (; i < n; ++i) {
         const auto x = static_cast<unsigned char>(a[i]);
         const auto y = static_cast<unsigned char>(b[i]);
         if (x == y) continue;
-        if (x >= 0x80 || y >= 0x80) return compareSlow(a, b);
-        const unsigned char fx = fold(x), fy = fold(y);
-        if (fx == fy) continue;
-        if (simple(fx) && simple(fy) && plainAfter(a, i) && plainAfter(b, i))
-            return fx < fy ? -1 : 1;
-        return compareSlow(a, b);
+        if (x >= 0x80 && y >= 0x80) return compareSlow(a, b);
+        if (x >= 0x80 || y >= 0x80) {
+            // An ASCII character against a Chinese one (the bytes before are
+            // the same, so both start a character here).
+            const bool asciiFirst = x < 0x80;
+            const std::string_view& ascii = asciiFirst ? a : b;
+            const std::string_view& other = asciiFirst ? b : a;
+            if (ranks.rank[asciiFirst ? x : y] != 0 && plainAfter(ascii, i) && hanAt(other, i) &&
+                hanAfterAscii())
+                return asciiFirst ? -1 : 1;
+            return compareSlow(a, b);
+        }
+        const unsigned char rx = ranks.rank[x], ry = ranks.rank[y];
+        if (rx == 0 || ry == 0 || !plainAfter(a, i) || !plainAfter(b, i)) return compareSlow(a, b);
+        if (rx != ry) return rx < ry ? -1 : 1;
     }
     if (a.size() == b.size()) {
-        // Equal apart from ASCII letter case, or identical.
+        // Equal apart from the case of ASCII letters, or identical.
         return 0;
     }
-    // One is the start of the other: a longer text with a plain character
-    // next sorts after.
+    // One is the start of the other: a longer text with a printable ASCII
+    // character next sorts after.
     const std::string_view& longer = a.size() > b.size() ? a : b;
-    const auto next = fold(static_cast<unsigned char>(longer[n]));
-    if (simple(next) && plainAfter(longer, n)) return a.size() > b.size() ? 1 : -1;
+    const auto next = static_cast<unsigned char>(longer[n]);
+    if (next < 0x80 && ranks.rank[next] != 0 && plainAfter(longer, n))
+        return a.size() > b.size() ? 1 : -1;
     return compareSlow(a, b);
 }
 

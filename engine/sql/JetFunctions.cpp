@@ -143,63 +143,189 @@ bool storedDate(sqlite3_value* v, date::DateTime& dt) {
     return values::looksLikeStoredDate(s) && date::parse(s, dt);
 }
 
-void addNumbers(sqlite3_context* ctx, const Number& x, const Number& y, bool subtract) {
+// One operand of + or -, copied out of SQLite so that a chain of them can be
+// folded left to right inside one call (jet_addn) without nesting calls.
+struct Operand {
+    enum Kind { Null, Int, Real, Text } kind = Null;
+    long long i = 0;
+    double d = 0;
+    std::string s;
+
+    static Operand of(sqlite3_value* v) {
+        Operand o;
+        switch (sqlite3_value_type(v)) {
+        case SQLITE_NULL:
+            break;
+        case SQLITE_INTEGER:
+            o.kind = Int;
+            o.i = sqlite3_value_int64(v);
+            break;
+        case SQLITE_FLOAT:
+            o.kind = Real;
+            o.d = sqlite3_value_double(v);
+            break;
+        default:
+            o.kind = Text;
+            o.s = values::textOf(v);
+        }
+        return o;
+    }
+    static Operand number(const Number& n) {
+        Operand o;
+        o.kind = n.isInt ? Int : Real;
+        o.i = n.i;
+        o.d = n.d;
+        return o;
+    }
+    static Operand text(std::string t) {
+        Operand o;
+        o.kind = Text;
+        o.s = std::move(t);
+        return o;
+    }
+    bool storedDate(date::DateTime& dt) const {
+        return kind == Text && values::looksLikeStoredDate(s) && date::parse(s, dt);
+    }
+    // As values::toNumber reads it: numeric text and date text count.
+    bool toNumber(Number& n) const {
+        switch (kind) {
+        case Null:
+            return false;
+        case Int:
+            n = Number{true, i, 0};
+            return true;
+        case Real:
+            n = Number{false, 0, d};
+            return true;
+        case Text:
+            break;
+        }
+        if (values::parseNumber(s, n)) return true;
+        date::DateTime dt;
+        if (!storedDate(dt)) return false;
+        n = Number{false, 0, date::toSerial(dt)};
+        return true;
+    }
+    // An empty text counts as 0 beside a number: it is what Nz(x) gives for
+    // a Null, which Jet then adds as Empty.
+    bool numberOrEmpty(Number& n) const {
+        if (toNumber(n)) return true;
+        if (kind == Text && s.empty()) {
+            n = Number{};
+            return true;
+        }
+        return false;
+    }
+    void result(sqlite3_context* ctx) const {
+        switch (kind) {
+        case Null:
+            return sqlite3_result_null(ctx);
+        case Int:
+            return sqlite3_result_int64(ctx, i);
+        case Real:
+            return sqlite3_result_double(ctx, d);
+        case Text:
+            return resultText(ctx, s);
+        }
+    }
+};
+
+Operand sumOf(const Number& x, const Number& y, bool subtract) {
     if (x.isInt && y.isInt) {
         long long r;
         const bool overflow =
             subtract ? __builtin_sub_overflow(x.i, y.i, &r) : __builtin_add_overflow(x.i, y.i, &r);
-        if (!overflow) return sqlite3_result_int64(ctx, r);
+        if (!overflow) return Operand::number(Number{true, r, 0});
     }
-    sqlite3_result_double(ctx,
-                          subtract ? x.asDouble() - y.asDouble() : x.asDouble() + y.asDouble());
+    return Operand::number(
+        Number{false, 0, subtract ? x.asDouble() - y.asDouble() : x.asDouble() + y.asDouble()});
 }
 
-void shiftDate(sqlite3_context* ctx, const date::DateTime& dt, double days, const char* fn) {
+// A date moved by a number of days; false when it leaves Jet's date range.
+bool shifted(const date::DateTime& dt, double days, Operand& out) {
     const auto secs = date::toSeconds(dt) + static_cast<long long>(std::llround(days * 86400.0));
-    resultDate(ctx, date::fromSeconds(secs), fn);
+    const date::DateTime moved = date::fromSeconds(secs);
+    if (!date::validRange(moved)) return false;
+    out = Operand::text(date::canonical(moved));
+    return true;
 }
 
-// An empty text counts as 0 beside a number: it is what Nz(x) gives for a
-// Null, which Jet then adds as Empty.
-bool numberOrEmpty(sqlite3_value* v, Number& n) {
-    bool null;
-    if (values::toNumber(v, n, null)) return true;
-    if (isTextValue(v) && sqlite3_value_bytes(v) == 0) {
-        n = Number{};
-        return true;
-    }
-    return false;
-}
-
-// Jet's +: numbers add, two texts join, a date plus a number is a date.
-void fnAdd(sqlite3_context* ctx, int, sqlite3_value** a) {
-    if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
-    date::DateTime dt;
+// Jet's + and -: numbers add, two texts join (+ only), a date plus or minus
+// a number is a date, a date minus a date is days. On failure `failure`
+// names the catalogue entry and the result is left unset.
+bool addOperands(const Operand& a, const Operand& b, bool subtract, Operand& out,
+                 const Failure*& failure) {
+    out = Operand{};
+    if (a.kind == Operand::Null || b.kind == Operand::Null) return true;
+    date::DateTime d1, d2;
     Number x, y;
-    bool null;
-    if (isTextValue(a[0]) && isTextValue(a[1]))
-        return resultText(ctx, values::textOf(a[0]) + values::textOf(a[1]));
-    if (storedDate(a[0], dt) && values::toNumber(a[1], y, null))
-        return shiftDate(ctx, dt, y.asDouble(), "+");
-    if (storedDate(a[1], dt) && values::toNumber(a[0], x, null))
-        return shiftDate(ctx, dt, x.asDouble(), "+");
-    if (!numberOrEmpty(a[0], x) || !numberOrEmpty(a[1], y)) return fail(ctx, kTypeMismatch, "+");
-    addNumbers(ctx, x, y, false);
+    if (!subtract) {
+        if (a.kind == Operand::Text && b.kind == Operand::Text) {
+            out = Operand::text(a.s + b.s);
+            return true;
+        }
+        if (a.storedDate(d1) && b.toNumber(y)) {
+            failure = &kOverflow;
+            return shifted(d1, y.asDouble(), out);
+        }
+        if (b.storedDate(d2) && a.toNumber(x)) {
+            failure = &kOverflow;
+            return shifted(d2, x.asDouble(), out);
+        }
+    } else if (a.storedDate(d1)) {
+        if (b.storedDate(d2)) {
+            out = Operand::number(
+                Number{false, 0,
+                       static_cast<double>(date::toSeconds(d1) - date::toSeconds(d2)) / 86400.0});
+            return true;
+        }
+        if (b.toNumber(y)) {
+            failure = &kOverflow;
+            return shifted(d1, -y.asDouble(), out);
+        }
+    }
+    if (!a.numberOrEmpty(x) || !b.numberOrEmpty(y)) {
+        failure = &kTypeMismatch;
+        return false;
+    }
+    out = sumOf(x, y, subtract);
+    return true;
+}
+
+void addOrSub(sqlite3_context* ctx, sqlite3_value** a, bool subtract) {
+    Operand out;
+    const Failure* failure = nullptr;
+    if (!addOperands(Operand::of(a[0]), Operand::of(a[1]), subtract, out, failure))
+        return fail(ctx, *failure, subtract ? "-" : "+");
+    out.result(ctx);
+}
+
+void fnAdd(sqlite3_context* ctx, int, sqlite3_value** a) {
+    addOrSub(ctx, a, false);
 }
 
 void fnSub(sqlite3_context* ctx, int, sqlite3_value** a) {
-    if (isNull(a[0]) || isNull(a[1])) return sqlite3_result_null(ctx);
-    date::DateTime d1, d2;
-    Number x, y;
-    bool null;
-    if (storedDate(a[0], d1)) {
-        if (storedDate(a[1], d2))
-            return sqlite3_result_double(
-                ctx, static_cast<double>(date::toSeconds(d1) - date::toSeconds(d2)) / 86400.0);
-        if (values::toNumber(a[1], y, null)) return shiftDate(ctx, d1, -y.asDouble(), "-");
+    addOrSub(ctx, a, true);
+}
+
+// jet_addn(ops, a0, a1, ..., an): a0 op1 a1 op2 ... an, left to right, where
+// ops holds one '+' or '-' per operator. Long chains of + over text or dates
+// are written this way so that their length does not nest calls.
+void fnAddN(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(a[0]));
+    const std::string ops(p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(a[0])));
+    if (argc < 2 || ops.size() != static_cast<std::size_t>(argc - 2))
+        return fail(ctx, kBadCall, "+");
+    Operand acc = Operand::of(a[1]);
+    for (int k = 2; k < argc; ++k) {
+        const bool subtract = ops[static_cast<std::size_t>(k - 2)] == '-';
+        Operand next;
+        const Failure* failure = nullptr;
+        if (!addOperands(acc, Operand::of(a[k]), subtract, next, failure))
+            return fail(ctx, *failure, subtract ? "-" : "+");
+        acc = std::move(next);
     }
-    if (!numberOrEmpty(a[0], x) || !numberOrEmpty(a[1], y)) return fail(ctx, kTypeMismatch, "-");
-    addNumbers(ctx, x, y, true);
+    acc.result(ctx);
 }
 
 // MOD and \ round both operands to whole numbers first.
@@ -1424,7 +1550,10 @@ struct Kept {
     sqlite3_value* value;
 };
 
-template <bool KeepLast> void firstLastStep(sqlite3_context* ctx, int, sqlite3_value** a) {
+// First(x) and Last(x); with a second argument, only the rows where it is
+// non-zero count (a crosstab cell looks at the rows of its own column).
+template <bool KeepLast> void firstLastStep(sqlite3_context* ctx, int argc, sqlite3_value** a) {
+    if (argc == 2 && sqlite3_value_int(a[1]) == 0) return;
     auto* k = static_cast<Kept*>(sqlite3_aggregate_context(ctx, sizeof(Kept)));
     if (!k) return sqlite3_result_error_nomem(ctx);
     if (k->value && !KeepLast) return;
@@ -1486,6 +1615,7 @@ const ScalarDef kScalars[] = {
     {"jet_concat", -1, fnConcat, true},
     {"jet_add", 2, fnAdd, true},
     {"jet_sub", 2, fnSub, true},
+    {"jet_addn", -1, fnAddN, true},
     {"jet_mod", 2, fnMod, true},
     {"jet_intdiv", 2, fnIntDiv, true},
     {"jet_div", 2, fnDiv, true},
@@ -1596,18 +1726,21 @@ void registerJetFunctions(sqlite3* db) {
         const char* name;
         Scalar step;
         void (*final)(sqlite3_context*);
+        int args;
     };
     const AggDef aggs[] = {
-        {"jet_first", firstLastStep<false>, firstLastFinal},
-        {"jet_last", firstLastStep<true>, firstLastFinal},
-        {"jet_stdev", momentsStep, momentsFinal<true, true>},
-        {"jet_stdevp", momentsStep, momentsFinal<false, true>},
-        {"jet_var", momentsStep, momentsFinal<true, false>},
-        {"jet_varp", momentsStep, momentsFinal<false, false>},
+        {"jet_first", firstLastStep<false>, firstLastFinal, 1},
+        {"jet_last", firstLastStep<true>, firstLastFinal, 1},
+        {"jet_first", firstLastStep<false>, firstLastFinal, 2},
+        {"jet_last", firstLastStep<true>, firstLastFinal, 2},
+        {"jet_stdev", momentsStep, momentsFinal<true, true>, 1},
+        {"jet_stdevp", momentsStep, momentsFinal<false, true>, 1},
+        {"jet_var", momentsStep, momentsFinal<true, false>, 1},
+        {"jet_varp", momentsStep, momentsFinal<false, false>, 1},
     };
     for (const auto& a : aggs)
-        sqlite3_create_function_v2(db, a.name, 1, SQLITE_UTF8, nullptr, nullptr, a.step, a.final,
-                                   nullptr);
+        sqlite3_create_function_v2(db, a.name, a.args, SQLITE_UTF8, nullptr, nullptr, a.step,
+                                   a.final, nullptr);
 }
 
 } // namespace engine::sql

@@ -492,6 +492,23 @@ std::string chunkedCall(const std::string& fn, std::vector<std::string> terms) {
     return terms.front();
 }
 
+// a0 op1 a1 ... with Jet's + and - (dates, texts), left to right: two terms
+// as jet_add / jet_sub, more through jet_addn, whose running value is
+// passed on as the first term of the next call of at most 100 terms.
+std::string mixedChain(const std::vector<std::string>& terms, const std::string& ops) {
+    if (terms.size() == 2)
+        return (ops[0] == '+' ? "jet_add(" : "jet_sub(") + terms[0] + ", " + terms[1] + ")";
+    std::string acc = terms[0];
+    for (std::size_t i = 1; i < terms.size(); i += 99) {
+        const std::size_t end = std::min(i + 99, terms.size());
+        std::string call = "jet_addn('" + ops.substr(i - 1, end - i) + "', " + acc;
+        for (std::size_t k = i; k < end; ++k)
+            call += ", " + terms[k];
+        acc = call + ")";
+    }
+    return acc;
+}
+
 } // namespace
 
 Expr Parser::parseOr() {
@@ -528,10 +545,23 @@ Expr Parser::parseNot() {
 namespace {
 
 // A Jet LIKE pattern given as a literal, as an equivalent SQLite LIKE
-// pattern. Returns false when only jet_like can match it: Jet's # and
-// [...] classes, and letters whose case SQLite's LIKE does not fold.
-bool likePatternForSqlite(const std::string& jet, std::string& out) {
+// pattern. A character bracketed to stand for itself ([%], [_], [*], [?],
+// [#], [[]) becomes a literal, escaped with \ where SQLite would read it as
+// a wildcard; `escaped` tells whether the pattern needs ESCAPE '\'. Returns
+// false when only jet_like can match it: # and real [...] classes, and
+// letters whose case SQLite's LIKE does not fold.
+bool likePatternForSqlite(const std::string& jet, std::string& out, bool& escaped) {
     out.clear();
+    escaped = false;
+    auto literal = [&](char32_t c) {
+        if (c >= 0x80 && text::isCased(c)) return false;
+        if (c == '%' || c == '_' || c == '\\') {
+            out += '\\';
+            escaped = true;
+        }
+        text::append(out, c);
+        return true;
+    };
     std::size_t i = 0;
     while (i < jet.size()) {
         const char32_t c = text::decode(jet, i);
@@ -543,8 +573,20 @@ bool likePatternForSqlite(const std::string& jet, std::string& out) {
             out += '_';
             break;
         case '#':
-        case '[':
             return false;
+        case '[': {
+            // [c]: one character that is neither a negation nor a bracket.
+            if (i >= jet.size()) return false;
+            std::size_t k = i;
+            const char32_t inner = text::decode(jet, k);
+            if (inner == '!' || inner == ']' || k >= jet.size() || jet[k] != ']') return false;
+            if (!literal(inner)) return false;
+            i = k + 1;
+            break;
+        }
+        case '\\':
+            if (!literal(c)) return false;
+            break;
         default:
             if (c >= 0x80 && text::isCased(c)) return false;
             text::append(out, c);
@@ -641,8 +683,10 @@ Expr Parser::parseComparison() {
             Expr r = parseConcat();
             std::string pattern;
             std::string sql;
-            if (r.literalString && likePatternForSqlite(r.literal, pattern))
-                sql = "(" + value(l) + " LIKE " + text::quoteString(pattern) + ")";
+            bool escaped = false;
+            if (r.literalString && likePatternForSqlite(r.literal, pattern, escaped))
+                sql = "(" + value(l) + " LIKE " + text::quoteString(pattern) +
+                      (escaped ? " ESCAPE '\\')" : ")");
             else
                 sql = "jet_like(" + value(l) + ", " + value(r) + ")";
             if (negated) sql = "(NOT " + sql + ")";
@@ -705,7 +749,9 @@ Expr Parser::parseConcat() {
 
 Expr Parser::parseAdditive() {
     Expr l = parseMod();
-    bool flat = false; // l.sql is an unparenthesized chain of + and -
+    bool flat = false;              // l.sql is an unparenthesized chain of + and -
+    std::vector<std::string> mixed; // terms of a chain that needs jet_add's rules
+    std::string ops;                // their operators, '+' or '-'
     while (peekOp("+") || peekOp("-")) {
         countOperator();
         const bool plus = next().text == "+";
@@ -729,10 +775,15 @@ Expr Parser::parseAdditive() {
         } else {
             // Jet adds to dates and joins two texts with +; SQLite only adds
             // numbers, so the mixed cases go to a helper.
+            // Once a term is not a number the rest of the chain stays here;
+            // its terms are folded left to right by one call per 100 terms
+            // instead of one nested call per operator.
             if (flat) l.sql = "(" + l.sql + ")";
             flat = false;
-            l = make((plus ? "jet_add(" : "jet_sub(") + value(l) + ", " + value(r) + ")",
-                     ValueType::Unknown);
+            if (mixed.empty()) mixed.push_back(value(l));
+            mixed.push_back(value(r));
+            ops += plus ? '+' : '-';
+            l = make(mixedChain(mixed, ops), ValueType::Unknown);
         }
     }
     if (flat) l.sql = "(" + l.sql + ")";
@@ -1247,8 +1298,16 @@ Expr Parser::parseFunction(const std::string& name) {
     if (f->aggregate) --ctx_.back().aggregateDepth;
     expectPunct(")");
     const int n = static_cast<int>(args.size());
-    if (f->aggregate && !pivotFilter_.empty() && n == 1)
-        args[0].sql = "(CASE WHEN " + pivotFilter_ + " THEN " + value(args[0]) + " END)";
+    // In a crosstab cell an aggregate sees only the rows of its column: most
+    // through a value that is Null elsewhere, First and Last (which keep
+    // Nulls) by skipping the other rows.
+    std::string onlyRows;
+    if (f->aggregate && !pivotFilter_.empty() && n == 1) {
+        if (up == "FIRST" || up == "LAST")
+            onlyRows = ", (CASE WHEN " + pivotFilter_ + " THEN 1 ELSE 0 END)";
+        else
+            args[0].sql = "(CASE WHEN " + pivotFilter_ + " THEN " + value(args[0]) + " END)";
+    }
     // Min and Max of a text expression follow the text order too.
     if ((up == "MIN" || up == "MAX") && n == 1 && textLike(args[0]))
         args[0].sql = "(" + args[0].sql + ")" + kCollate;
@@ -1260,7 +1319,7 @@ Expr Parser::parseFunction(const std::string& name) {
         if (up == "SUM" || up == "MIN" || up == "MAX")
             return currency(std::string(f->sqlite) + "(" + distinct + args[0].sql + ")");
         if (up == "FIRST" || up == "LAST")
-            return currency(std::string(f->sqlite) + "(" + args[0].sql + ")");
+            return currency(std::string(f->sqlite) + "(" + args[0].sql + onlyRows + ")");
         if (up == "AVG")
             return currency("CAST(round(avg(" + distinct + args[0].sql + ")) AS INTEGER)");
         if (up == "CCUR") return args[0];
@@ -1296,7 +1355,7 @@ Expr Parser::parseFunction(const std::string& name) {
         if (k) sql += ", ";
         sql += value(args[k]);
     }
-    sql += ")";
+    sql += onlyRows + ")";
     return make(sql, f->result);
 }
 
@@ -1690,6 +1749,17 @@ SelectStatement Parser::parseSelectStatement() {
                 for (const auto& item : st.cores[0].items)
                     if (item.explicitAlias && !item.star && text::equalsNoCase(item.name, e.column))
                         ot.sql = item.sql;
+            }
+            // So does a number: Jet, like SQLite, reads it as the position
+            // of a field of the select list (ORDER BY 3, 1).
+            const auto& items = st.cores.front().items;
+            if (st.cores.size() == 1 && e.integral && !e.numberText.empty() &&
+                e.numberText.size() < 6 &&
+                e.numberText.find_first_not_of("0123456789") == std::string::npos &&
+                std::none_of(items.begin(), items.end(),
+                             [](const SelectItem& item) { return item.star; })) {
+                const std::size_t position = std::stoul(e.numberText);
+                if (position >= 1 && position <= items.size()) ot.sql = items[position - 1].sql;
             }
             if (acceptWord("DESC")) {
                 term += " DESC";

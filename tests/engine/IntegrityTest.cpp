@@ -9,6 +9,7 @@
 #include "engine/sqlite/Sqlite3.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <regex>
@@ -35,6 +36,42 @@ Value scalar(Connection& c, const std::string& sql) {
     Recordset rs = c.Execute(sql);
     return rs[0].GetValue();
 }
+
+// A writer killed in the middle of `change` (with a one-page cache, so the
+// change has already reached the file) leaves its journal behind.
+void killedWriter(const std::string& file, const std::string& change) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        sqlite3* db = nullptr;
+        sqlite3_open(file.c_str(), &db);
+        const std::string sql = "PRAGMA cache_size=1; BEGIN; " + change + ";";
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+// Root may write anywhere: while one of these lives the process runs as
+// "nobody" (uid 65534), to whom the test's files are read-only. The saved
+// user id stays root, so the destructor can return to it.
+class RunAsNobody {
+public:
+    RunAsNobody() {
+        if (::geteuid() != 0) return;
+        active_ = ::setresgid(65534, 65534, 0) == 0 && ::setresuid(65534, 65534, 0) == 0;
+    }
+    ~RunAsNobody() {
+        if (!active_) return;
+        (void)::setresuid(0, 0, 0);
+        (void)::setresgid(0, 0, 0);
+    }
+    RunAsNobody(const RunAsNobody&) = delete;
+    RunAsNobody& operator=(const RunAsNobody&) = delete;
+
+private:
+    bool active_ = false;
+};
 
 // Raw SQLite access to a plain (unencrypted) file, for what the engine must
 // cope with but never writes itself.
@@ -404,6 +441,27 @@ TEST_F(TempDbTest, LongChainsOfOneOperatorRun) {
     for (int i = 1; i < 150; ++i)
         columns += i % 2 ? " + y" : " - x";
     EXPECT_DOUBLE_EQ(scalar(c, columns + " FROM n").toDouble(), 0.5 + 75 * 2 - 74 * 0.5);
+    // + over texts joins them, over a date moves it; both fold left to
+    // right, so a text that reads as a number still joins and a date minus
+    // a date in the middle turns the rest into arithmetic on days.
+    std::string plusText = "SELECT s";
+    for (int i = 1; i < 500; ++i)
+        plusText += i == 250 ? " + '7'" : " + 'y'";
+    const std::string joined = scalar(c, plusText + " FROM t").toText();
+    EXPECT_EQ(joined.size(), 500u);
+    EXPECT_EQ(joined.substr(249, 3), "y7y");
+    c.Execute("CREATE TABLE d (d DATETIME)");
+    c.Execute("INSERT INTO d VALUES (#2000-01-01#)");
+    std::string plusDate = "SELECT d";
+    for (int i = 1; i < 500; ++i)
+        plusDate += i % 2 ? " + 1" : " - 0.5";
+    EXPECT_EQ(scalar(c, "SELECT Year(" + plusDate.substr(7) + ") & '-' & Month(" +
+                            plusDate.substr(7) + ") FROM d")
+                  .toText(),
+              "2000-5"); // 250 days on minus 124.5
+    EXPECT_DOUBLE_EQ(scalar(c, plusDate + " - d + 2 FROM d").toDouble(), 125.5 + 2);
+    EXPECT_EQ(numberOf([&] { scalar(c, plusText + " + 1 + 'z' FROM t"); }),
+              msg::FunctionTypeMismatch.number);
     std::string ands = "SELECT Count(*) FROM t WHERE a > 0";
     for (int i = 1; i < 1000; ++i)
         ands += " AND a > " + std::to_string(-i);
@@ -490,17 +548,7 @@ TEST_F(TempDbTest, DamagedFileAfterAnUnfinishedChangeOpensReadOnly) {
         for (int i = 0; i < 8; ++i)
             c.Execute("INSERT INTO t SELECT id + 1, s FROM t");
     }
-    // A writer killed in the middle of a change leaves its journal behind.
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        sqlite3* db = nullptr;
-        sqlite3_open(path("d.mdb").c_str(), &db);
-        sqlite3_exec(db, "PRAGMA cache_size=1; BEGIN; UPDATE t SET s = 'changed';", nullptr,
-                     nullptr, nullptr);
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    killedWriter(path("d.mdb"), "UPDATE t SET s = 'changed'");
     ASSERT_TRUE(std::filesystem::exists(path("d.mdb-journal")));
     // ... and the file is damaged where the journal cannot mend it: the page
     // of a table the change did not touch.
@@ -534,4 +582,117 @@ TEST_F(TempDbTest, DamagedFileAfterAnUnfinishedChangeOpensReadOnly) {
     EXPECT_TRUE(c.ReadOnly());
     EXPECT_EQ(numberOf([&] { c.Execute("INSERT INTO other VALUES (2)"); }),
               msg::DamagedReadOnly.number);
+}
+
+TEST_F(TempDbTest, UnfinishedChangeOnReadOnlyMediaOpensAsBeforeTheChange) {
+    {
+        Connection c = create("u.mdb");
+        c.Execute("CREATE TABLE t (id LONG, s TEXT(200))");
+        c.Execute("INSERT INTO t VALUES (1, '" + std::string(150, 'x') + "')");
+        for (int i = 0; i < 8; ++i)
+            c.Execute("INSERT INTO t SELECT id + 1, s FROM t");
+    }
+    const std::string file = path("u.mdb");
+    killedWriter(file, "UPDATE t SET s = 'changed'");
+    ASSERT_TRUE(std::filesystem::exists(file + "-journal"));
+    // Half of the change is in the file itself: read past the journal, it
+    // would show.
+    {
+        sqlite3* db = nullptr;
+        const std::string uri = "file:" + file + "?immutable=1";
+        ASSERT_EQ(
+            sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr),
+            SQLITE_OK);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "SELECT count(*) FROM t WHERE substr(s, 1) = 'changed'", -1, &st,
+                           nullptr);
+        ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+        EXPECT_GT(sqlite3_column_int(st, 0), 0);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    std::string before;
+    {
+        std::ifstream in(file, std::ios::binary);
+        before.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    {
+        const RunAsNobody nobody;
+        Connection c;
+        ASSERT_NO_THROW(c.Open("Data Source=" + file));
+        EXPECT_TRUE(c.ReadOnly());
+        EXPECT_NE(c.ReadOnlyReason().find("上一次修改没有完成"), std::string::npos);
+        EXPECT_EQ(scalar(c, "SELECT Count(*) FROM t").toInt(), 256);
+        EXPECT_EQ(scalar(c, "SELECT Count(*) FROM t WHERE s = 'changed'").toInt(), 0);
+        EXPECT_EQ(numberOf([&] { c.Execute("DELETE FROM t"); }), msg::UnfinishedReadOnly.number);
+    }
+    // The file and its journal are left as they were, for a writable copy
+    // to repair; the private rolled-back copy is gone with the connection.
+    std::string after;
+    {
+        std::ifstream in(file, std::ios::binary);
+        after.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_TRUE(before == after);
+    EXPECT_TRUE(std::filesystem::exists(file + "-journal"));
+    for (const auto& e :
+         std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+        EXPECT_EQ(e.path().filename().string().rfind("tabelko-unfinished-", 0), std::string::npos);
+    // A writable copy rolls the change back by itself.
+    std::filesystem::copy_file(file, path("w.mdb"));
+    std::filesystem::copy_file(file + "-journal", path("w.mdb-journal"));
+    std::filesystem::permissions(path("w.mdb"), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    Connection w = open("w.mdb");
+    EXPECT_FALSE(w.ReadOnly());
+    EXPECT_EQ(scalar(w, "SELECT Count(*) FROM t WHERE s = 'changed'").toInt(), 0);
+}
+
+// A full disk, made as a small memory file system where the test may mount
+// one (as root).
+TEST_F(TempDbTest, FullDiskRefusesChangesPlainlyAndKeepsTheData) {
+    const std::string mountPoint = path("full");
+    std::filesystem::create_directories(mountPoint);
+    const std::string mount = "mount -t tmpfs -o size=2m tmpfs '" + mountPoint + "' 2>/dev/null";
+    if (::geteuid() != 0 || std::system(mount.c_str()) != 0)
+        GTEST_SKIP() << "a small file system can only be mounted as root";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { (void)std::system(("umount '" + at + "'").c_str()); }
+    } unmount{mountPoint};
+
+    const std::string file = mountPoint + "/f.mdb";
+    Connection::CreateDatabase(file);
+    Connection c;
+    c.Open("Data Source=" + file);
+    c.Execute("CREATE TABLE t (id LONG, s TEXT(200))");
+    c.Execute("INSERT INTO t VALUES (1, '" + std::string(150, 'x') + "')");
+    for (int i = 0; i < 9; ++i)
+        c.Execute("INSERT INTO t SELECT id + 1, s FROM t");
+    // Fill what is left of the disk.
+    {
+        std::ofstream filler(mountPoint + "/filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())))
+            ;
+    }
+    EXPECT_EQ(numberOf([&] { c.Execute("INSERT INTO t SELECT id, s FROM t"); }),
+              msg::DiskFull.number);
+    EXPECT_EQ(numberOf([&] { c.Execute("DELETE FROM t WHERE id > 2"); }), msg::DiskFull.number);
+    const std::string text = failure([&] { c.Execute("DELETE FROM t"); });
+    EXPECT_NE(text.find("释放"), std::string::npos) << text;
+    EXPECT_EQ(scalar(c, "SELECT Count(*) FROM t").toInt(), 512);
+    EXPECT_FALSE(std::filesystem::exists(file + "-journal"));
+
+    // With space freed the same deletion runs, and compaction shrinks the file.
+    std::filesystem::remove(mountPoint + "/filler");
+    c.Execute("DELETE FROM t WHERE id > 2");
+    EXPECT_EQ(scalar(c, "SELECT Count(*) FROM t").toInt(), 10); // ids 1 and 2
+    c.Close();
+    const auto big = std::filesystem::file_size(file);
+    JetEngine().CompactDatabase("Data Source=" + file, "Data Source=" + mountPoint + "/g.mdb");
+    EXPECT_LT(std::filesystem::file_size(mountPoint + "/g.mdb"), big);
 }

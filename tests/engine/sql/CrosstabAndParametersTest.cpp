@@ -86,6 +86,17 @@ TEST_F(CrosstabAndParameters, CrosstabColumnsComeFromThePivotValues) {
             "((Count(*))>2)) GROUP BY 区域 PIVOT 季度 IN ('Q1')");
     ASSERT_EQ(big.rows.size(), 1u);
     EXPECT_EQ(joined(big.rows[0]), "北京|15.0");
+    // First and Last in a cell take the rows of that column only, even when
+    // the group's first or last row belongs to another one.
+    const auto firstLast = run("TRANSFORM First(金额) SELECT 区域, Last(金额) AS 末 FROM 销售 "
+                               "GROUP BY 区域 ORDER BY 区域 PIVOT 季度 IN ('Q3', 'Q1')");
+    ASSERT_EQ(firstLast.rows.size(), 2u);
+    EXPECT_EQ(joined(firstLast.rows[0]), "北京|7.0|7.0|10.0");
+    EXPECT_EQ(joined(firstLast.rows[1]), "上海|1.0|<null>|<null>");
+    const auto last = run("TRANSFORM Last(金额) SELECT 区域 FROM 销售 GROUP BY 区域 ORDER BY 区域 "
+                          "PIVOT 季度 IN ('Q1', 'Q3', 'Q2')");
+    EXPECT_EQ(joined(last.rows[0]), "北京|5.0|7.0|<null>");
+    EXPECT_EQ(joined(last.rows[1]), "上海|<null>|<null>|4.0");
     // Without the database there is nothing to name the columns by.
     EXPECT_THROW(engine::sql::translate("TRANSFORM Sum(金额) SELECT 区域 FROM 销售 GROUP BY 区域 "
                                         "PIVOT 季度"),

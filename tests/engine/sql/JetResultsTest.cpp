@@ -8,6 +8,7 @@
 #include "engine/base/EngineError.h"
 #include "engine/base/Messages.h"
 #include "engine/sql/JetCollation.h"
+#include "engine/sql/JetText.h"
 
 #include <random>
 
@@ -59,6 +60,11 @@ TEST_F(JetResults, TopKeepsEveryRowTiedWithTheLast) {
     EXPECT_EQ(
         db.jet("SELECT TOP 2 班级 FROM 成绩 GROUP BY 班级 ORDER BY Count(*) DESC").rows.size(), 3u);
     EXPECT_EQ(db.column("SELECT TOP 1 编号 FROM 成绩 ORDER BY UCase(班级) & ''"), "1|2|5");
+    // A number in ORDER BY is the position of an output field, as Jet
+    // documents it ("ORDER BY 3, 1"), with TOP's ties too.
+    EXPECT_EQ(db.column("SELECT 姓名, 分数 FROM 成绩 WHERE 分数 < 90 ORDER BY 2, 1 DESC"),
+              "fay|eve|Dan|cid|Bob");
+    EXPECT_EQ(db.column("SELECT TOP 3 班级, 编号 FROM 成绩 ORDER BY 1 DESC", 1), "6|7|3|4");
     // The recordset's own shape carries the same limit.
     const auto t = engine::sql::translate("SELECT TOP 3 * FROM 成绩 ORDER BY 分数 DESC");
     ASSERT_TRUE(t.shape.singleSource);
@@ -124,10 +130,24 @@ TEST_F(JetResults, TextSortsWithBaseLettersAndChineseByPinyin) {
 TEST(JetCollation, ShortcutAgreesWithTheLibrary) {
     using engine::sql::collation::compare;
     using engine::sql::collation::compareFull;
-    const std::vector<std::string> pieces = {
-        "a", "A", "b",  "z",  "Z",  "0", "9", " ", "-", "_",
-        "é", "E", "中", "文", "\t", "ß", "Å", "'", "~", "\xcc\x81" /* combining acute */,
-        "ü", "1"};
+    const std::vector<std::string> pieces = {"a",  "A",
+                                             "b",  "z",
+                                             "Z",  "0",
+                                             "9",  " ",
+                                             "-",  "_",
+                                             "é",  "E",
+                                             "中", "文",
+                                             "\t", "ß",
+                                             "Å",  "'",
+                                             "~",  "\xcc\x81" /* combining acute */,
+                                             "ü",  "1",
+                                             "北", "京",
+                                             "上", "海",
+                                             "重", "长",
+                                             "行", "㐀",
+                                             "，", "\xef\xb8\x80" /* VS1 */,
+                                             "ａ", "\xf0\xa0\x80\x80" /* U+20000 */,
+                                             "ー", "ャ"};
     std::mt19937 rng(19);
     auto make = [&] {
         std::string s;
@@ -145,6 +165,39 @@ TEST(JetCollation, ShortcutAgreesWithTheLibrary) {
         ++checked;
     }
     EXPECT_EQ(checked, 200000);
+
+    // Every printable ASCII character, in texts made of nothing else.
+    auto ascii = [&] {
+        std::string t;
+        const int len = static_cast<int>(rng() % 7);
+        for (int k = 0; k < len; ++k)
+            t += static_cast<char>(rng() % 4 == 0 ? "aAzZ09 -_'"[rng() % 10] : 0x20 + rng() % 95);
+        return t;
+    };
+    for (int n = 0; n < 300000; ++n) {
+        std::string a = ascii(), b = ascii();
+        if (rng() % 2) b = a.substr(0, rng() % (a.size() + 1)) + b;
+        const int x = compare(a, b), y = compareFull(a, b);
+        ASSERT_EQ(x < 0 ? -1 : x > 0, y < 0 ? -1 : y > 0) << "'" << a << "' vs '" << b << "'";
+    }
+    // Chinese characters from anywhere in the ideograph blocks, among ASCII.
+    auto han = [&] {
+        std::string t;
+        const int len = static_cast<int>(rng() % 5);
+        for (int k = 0; k < len; ++k) {
+            const char32_t cp = rng() % 4 == 0   ? static_cast<char32_t>("09azAZ -_~"[rng() % 10])
+                                : rng() % 8 == 0 ? 0x3400 + rng() % 0x19C0
+                                                 : 0x4E00 + rng() % 0x5200;
+            engine::sql::text::append(t, cp);
+        }
+        return t;
+    };
+    for (int n = 0; n < 200000; ++n) {
+        std::string a = han(), b = han();
+        if (rng() % 2) b = a.substr(0, rng() % (a.size() + 1)) + b;
+        const int x = compare(a, b), y = compareFull(a, b);
+        ASSERT_EQ(x < 0 ? -1 : x > 0, y < 0 ? -1 : y > 0) << "'" << a << "' vs '" << b << "'";
+    }
 }
 
 TEST_F(JetResults, ColumnsOutsideGroupByAreRefused) {

@@ -176,6 +176,29 @@ TEST_F(SelectTest, LikeWithBothWildcardStyles) {
     EXPECT_EQ(db.column("select 编号 from 客户 where 名称 like '*[[]x]'"), "6");
 }
 
+TEST_F(SelectTest, BracketedWildcardsMatchThemselvesThroughSqliteLike) {
+    db.exec("CREATE TABLE 码 (n INTEGER PRIMARY KEY, s TEXT)");
+    db.exec("INSERT INTO 码 (s) VALUES ('50%'), ('50'), ('5_0'), ('530'), ('a*b'), ('a?b'), "
+            "('axb'), ('x\\y'), ('x\\%y'), ('A#1'), ('[z]'), ('50%off'), ('5%0_'), ('ß%')");
+    const std::vector<std::string> patterns = {
+        "50[%]", "*[%]*",  "5[_]0", "a[*]b", "a[?]b",    "x\\y", "*\\*",  "x\\[%]y", "A[#]#",
+        "[[]z]", "50[%]*", "[%]",   "5_0",   "*[%]?[_]", "%[%]", "a[-]b", "ß[%]"};
+    for (const auto& p : patterns) {
+        const std::string fast = "SELECT n FROM 码 WHERE s LIKE '" + p + "'";
+        // The same pattern built at run time goes to the engine's own matcher.
+        const std::string own = "SELECT n FROM 码 WHERE s LIKE '' & '" + p + "'";
+        EXPECT_EQ(db.column(fast), db.column(own)) << p;
+        EXPECT_EQ(db.column("SELECT n FROM 码 WHERE s NOT LIKE '" + p + "'"),
+                  db.column("SELECT n FROM 码 WHERE s NOT LIKE '' & '" + p + "'"))
+            << p;
+    }
+    EXPECT_EQ(db.column("SELECT s FROM 码 WHERE s LIKE '*[%]*' ORDER BY n"),
+              "50%|x\\%y|50%off|5%0_|ß%");
+    EXPECT_NE(
+        engine::sql::translate("SELECT n FROM 码 WHERE s LIKE '*50[%]*'").sqlite.find("ESCAPE"),
+        std::string::npos);
+}
+
 TEST_F(SelectTest, GroupByHavingAndAggregates) {
     EXPECT_EQ(db.column("SELECT 客户编号, Sum(金额) AS 合计 FROM 订单 GROUP BY 客户编号 HAVING "
                         "Sum(金额) > 10 ORDER BY Sum(金额) DESC",
