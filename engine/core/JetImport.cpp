@@ -16,12 +16,94 @@
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"
 
+#include <algorithm>
 #include <regex>
 
 namespace engine {
 
 using sqlite::quoteName;
 using sqlite::Statement;
+
+namespace {
+
+// One relationship of MSysRelationships: the table holding the foreign key,
+// its columns, and the table and columns it refers to.
+struct Relationship {
+    std::string name, table, refTable;
+    std::vector<std::pair<std::int64_t, std::pair<std::string, std::string>>> columns;
+};
+
+std::vector<Relationship> relationshipsOf(const jet::JetFile& file) {
+    std::vector<Relationship> out;
+    try {
+        const jet::TableDef def = file.table("MSysRelationships");
+        const int cName = def.columnIndex("szRelationship"), cObject = def.columnIndex("szObject"),
+                  cColumn = def.columnIndex("szColumn"),
+                  cRefObject = def.columnIndex("szReferencedObject"),
+                  cRefColumn = def.columnIndex("szReferencedColumn"),
+                  cOrder = def.columnIndex("icolumn");
+        if (cName < 0 || cObject < 0 || cColumn < 0 || cRefObject < 0 || cRefColumn < 0) return out;
+        file.forEachRow(def.name, [&](const std::vector<Value>& row) {
+            const std::string name = row[cName].toText();
+            auto it = std::find_if(out.begin(), out.end(),
+                                   [&](const Relationship& r) { return r.name == name; });
+            if (it == out.end()) {
+                out.push_back({name, row[cObject].toText(), row[cRefObject].toText(), {}});
+                it = out.end() - 1;
+            }
+            const std::int64_t order = cOrder >= 0 ? row[cOrder].toInt() : 0;
+            it->columns.push_back({order, {row[cColumn].toText(), row[cRefColumn].toText()}});
+            return true;
+        });
+    } catch (const EngineError&) {
+        // No relationships (or a damaged list of them): the tables still open.
+    }
+    for (auto& r : out)
+        std::stable_sort(r.columns.begin(), r.columns.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    return out;
+}
+
+// The table's foreign keys as its relationships describe them: the
+// referring table holds the key and names the table it refers to; the
+// referred-to table holds none.
+void applyRelationships(TableMeta& meta, const std::vector<Relationship>& all) {
+    for (const auto& r : all) {
+        const bool holder = sameName(r.table, meta.name);
+        const int at = meta.keyIndex(r.name);
+        if (!holder) {
+            // The referred-to side keeps an index of its own for the
+            // relationship (named ".rB", ...): not a foreign key of its.
+            if (!sameName(r.refTable, meta.name)) continue;
+            std::vector<std::string> refColumns;
+            for (const auto& [order, cols] : r.columns)
+                refColumns.push_back(cols.second);
+            std::erase_if(meta.keys, [&](const KeyMeta& k) {
+                if (k.type != KeyMeta::Foreign || k.columns.size() != refColumns.size())
+                    return false;
+                for (std::size_t i = 0; i < refColumns.size(); ++i)
+                    if (!sameName(k.columns[i], refColumns[i])) return false;
+                return true;
+            });
+            continue;
+        }
+        KeyMeta k;
+        k.name = r.name;
+        k.type = KeyMeta::Foreign;
+        for (const auto& [order, cols] : r.columns) {
+            k.columns.push_back(cols.first);
+            k.refColumns.push_back(cols.second);
+        }
+        k.descending.assign(k.columns.size(), false);
+        k.refTable = r.refTable;
+        if (at >= 0 && meta.keys[static_cast<std::size_t>(at)].type == KeyMeta::Foreign)
+            meta.keys[static_cast<std::size_t>(at)] = std::move(k);
+        else if (at < 0)
+            meta.keys.push_back(std::move(k));
+    }
+}
+
+} // namespace
 
 std::shared_ptr<Database> Database::openJet(const std::string& path, const std::string& password) {
     jet::JetFile file = jet::JetFile::open(path, password);
@@ -38,6 +120,7 @@ std::shared_ptr<Database> Database::openJet(const std::string& path, const std::
     sqlite::Transaction tx(d->db_);
     metadata::ensure(d->db_);
     const auto& catalog = file.catalog();
+    const std::vector<Relationship> relationships = relationshipsOf(file);
     for (std::size_t i = 0; i < catalog.size(); ++i) {
         const auto& entry = catalog[i];
         const bool system = metadata::isSystemName(entry.name);
@@ -54,7 +137,8 @@ std::shared_ptr<Database> Database::openJet(const std::string& path, const std::
         if (entry.kind != jet::ObjectKind::Table || system) continue;
         // A table whose definition is damaged is left out; the others open.
         try {
-            const TableMeta meta = jettables::metaFor(file.table(entry.name));
+            TableMeta meta = jettables::metaFor(file.table(entry.name));
+            applyRelationships(meta, relationships);
             sqlite::exec(d->db_, "CREATE VIRTUAL TABLE " + quoteName(meta.name) +
                                      " USING jetfile(" + std::to_string(i) + ")");
             metadata::save(d->db_, meta);

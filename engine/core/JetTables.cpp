@@ -448,10 +448,19 @@ int xFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3
                 return SQLITE_OK;
             }
             if (usable) {
-                c->scanning = false;
-                c->ids = c->reader.indexRange(ix, lo, hi);
-                nextListed(*c);
-                return SQLITE_OK;
+                // An index that does not read is only slower: the rows are
+                // scanned instead (and a damaged data page still says so).
+                bool read = true;
+                try {
+                    c->ids = c->reader.indexRange(ix, lo, hi);
+                } catch (const EngineError&) {
+                    read = false;
+                }
+                if (read) {
+                    c->scanning = false;
+                    nextListed(*c);
+                    return SQLITE_OK;
+                }
             }
         }
         c->scanning = true;

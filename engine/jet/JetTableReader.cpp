@@ -250,7 +250,9 @@ const std::vector<Value>& TableReader::values() {
 }
 
 bool TableReader::searchable(const IndexDef& index) const {
-    if (index.rootPage == 0 || index.columns.empty()) return false;
+    // Jet 3 index pages are laid out differently in ways not pinned down:
+    // its tables are scanned.
+    if (!state_->layout.jet4 || index.rootPage == 0 || index.columns.empty()) return false;
     const int c = def_.columnIndex(index.columns[0]);
     if (c < 0) return false;
     switch (def_.columns[static_cast<std::size_t>(c)].jetType) {
