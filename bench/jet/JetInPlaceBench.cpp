@@ -75,9 +75,24 @@ void figure(const char* what, double engineSec, const char* anchor, double ancho
 
 // A plain SQLite copy of T with ID as its primary key: what a careful
 // programmer would look rows up in.
+void writeSqliteCopy(const std::string& mdb, const std::string& path, long rows);
+
+// Made in a child process, so this one's memory stays as it was.
 std::string sqliteCopy(const std::string& mdb, long rows) {
     const std::string path = mdb + ".sqlite";
     if (fs::exists(path)) return path;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        writeSqliteCopy(mdb, path + ".part", rows);
+        ::_exit(0);
+    }
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    fs::rename(path + ".part", path);
+    return path;
+}
+
+void writeSqliteCopy(const std::string& mdb, const std::string& path, long rows) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     sqlite3_exec(db,
@@ -104,8 +119,10 @@ std::string sqliteCopy(const std::string& mdb, long rows) {
     sqlite3_finalize(ins);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(db);
-    return path;
 }
+
+// Resident memory before the engine was first used.
+double g_baseMiB = 0;
 
 void runOne(const std::string& cache, const std::string& jettool, long rows) {
     const std::string mdb = cache + "/big-" + std::to_string(rows) + ".mdb";
@@ -132,7 +149,6 @@ void runOne(const std::string& cache, const std::string& jettool, long rows) {
     auto t0 = Clock::now();
     shell("mdb-count " + quoted(mdb) + " T");
     const double mdbCount = seconds(t0);
-    const double baseMiB = residentMiB();
     t0 = Clock::now();
     long counted = 0;
     {
@@ -166,17 +182,19 @@ void runOne(const std::string& cache, const std::string& jettool, long rows) {
     const double mdbExport = seconds(t0);
     t0 = Clock::now();
     long seen = 0;
+    double scan = 0, afterMiB = 0;
     {
         auto rs = c.Execute("select * from T");
         const long total = rs.RecordCount();
         for (long i = 0; i < total; ++i, ++seen)
             for (const auto& v : rs.rowValues(i))
                 chars += v.toText().size();
+        scan = seconds(t0);
+        // Measured with the result and the file still open.
+        afterMiB = residentMiB();
     }
-    const double scan = seconds(t0);
     figure("full scan of all columns", scan, "mdb-export > /dev/null", mdbExport, "ratio <= 0.5");
     if (seen != rows) std::printf("  !! the scan gave %ld rows, not %ld\n", seen, rows);
-    const double afterMiB = residentMiB();
 
     // lookup by primary key: the mean of many lookups spread over the table
     sqlite3* plain = nullptr;
@@ -211,7 +229,7 @@ void runOne(const std::string& cache, const std::string& jettool, long rows) {
 
     std::printf("  %-36s %9.1f MB beyond the program's own (%.1f MB before opening, %.1f MB "
                 "after)   (target <= 64 MB)\n",
-                "resident memory after the full scan", afterMiB - baseMiB, baseMiB, afterMiB);
+                "resident memory after the full scan", afterMiB - g_baseMiB, g_baseMiB, afterMiB);
     std::fprintf(stderr, "%zu\n", chars % 10);
 }
 
@@ -243,6 +261,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     fs::create_directories(cache);
+    g_baseMiB = residentMiB();
     std::printf("genuine Jet files read in place; ratio = engine time / anchor time\n");
     for (long n : rows)
         runOne(cache, jettool, n);

@@ -119,11 +119,10 @@ int adoTypeOf(int type, bool fixed) {
     engine::msg::raise(engine::msg::Corrupt, {"“" + path + "”：" + what});
 }
 
-void ByteView::need(std::size_t offset, std::size_t count, const char* what) const {
-    if (!has(offset, count))
-        corrupt(path_ ? *path_ : std::string(),
-                std::string(what) + "超出了所在记录或页面的范围（偏移 " + u32text(offset) +
-                    "，长度 " + u32text(count) + "，可用 " + u32text(size_) + "）");
+void ByteView::outOfRange(std::size_t offset, std::size_t count, const char* what) const {
+    corrupt(path_ ? *path_ : std::string(),
+            std::string(what) + "超出了所在记录或页面的范围（偏移 " + u32text(offset) + "，长度 " +
+                u32text(count) + "，可用 " + u32text(size_) + "）");
 }
 
 double ByteView::f64(std::size_t off) const {

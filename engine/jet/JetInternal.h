@@ -33,7 +33,10 @@ public:
     bool has(std::size_t offset, std::size_t count) const {
         return offset <= size_ && count <= size_ - offset;
     }
-    void need(std::size_t offset, std::size_t count, const char* what) const;
+    void need(std::size_t offset, std::size_t count, const char* what) const {
+        if (!has(offset, count)) outOfRange(offset, count, what);
+    }
+    [[noreturn]] void outOfRange(std::size_t offset, std::size_t count, const char* what) const;
 
     std::uint8_t u8(std::size_t off) const {
         need(off, 1, "字节");

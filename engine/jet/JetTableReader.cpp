@@ -191,20 +191,26 @@ void TableReader::rewind() {
     rowPage_.reset();
 }
 
-bool TableReader::loadRow(std::uint32_t pageNo, int slot, bool scanning) {
+Page TableReader::pageAt(std::uint32_t number) {
+    if (!lastPage_ || lastPageNo_ != number) {
+        lastPage_ = state_->page(number);
+        lastPageNo_ = number;
+    }
+    return lastPage_;
+}
+
+bool TableReader::loadRow(std::uint32_t pageNo, int slot) {
     JetState& s = *state_;
-    Page p = s.page(pageNo);
+    Page p = pageAt(pageNo);
     ByteView pv = s.view(p);
+    if (pv.u8(0) != kPageData || pv.u32(4) != def_.tdefPage ||
+        slot >= pv.u16(s.layout.rowCountOffset))
+        return false;
     std::size_t start = 0, end = 0;
     bool deleted = false, overflow = false;
-    if (scanning) {
-        if (!s.rowBounds(pv, slot, start, end, deleted, overflow)) return false;
-        if (overflow && !s.locateRow(pageNo, slot, p, start, end)) return false;
-    } else {
-        if (pv.u8(0) != kPageData || pv.u32(4) != def_.tdefPage) return false;
-        if (slot >= pv.u16(s.layout.rowCountOffset)) return false;
-        if (!s.locateRow(pageNo, slot, p, start, end)) return false;
-    }
+    if (!s.rowBounds(pv, slot, start, end, deleted, overflow)) return false;
+    // A row that moved to another page: its slot here says where to.
+    if (overflow && !s.locateRow(pageNo, slot, p, start, end)) return false;
     rowPage_ = std::move(p);
     rowStart_ = start;
     rowEnd_ = end;
@@ -218,8 +224,7 @@ bool TableReader::advance() {
     JetState& s = *state_;
     while (pageIndex_ < pages_.size()) {
         const std::uint32_t pageNo = pages_[pageIndex_];
-        Page p = s.page(pageNo);
-        ByteView pv = s.view(p);
+        ByteView pv = s.view(pageAt(pageNo));
         // The map may list pages that were since given to another table.
         if (pv.u8(0) != kPageData || pv.u32(4) != def_.tdefPage ||
             slot_ >= pv.u16(s.layout.rowCountOffset)) {
@@ -228,7 +233,7 @@ bool TableReader::advance() {
             continue;
         }
         const int slot = slot_++;
-        if (loadRow(pageNo, slot, true)) return true;
+        if (loadRow(pageNo, slot)) return true;
     }
     rowPage_.reset();
     return false;
@@ -236,7 +241,7 @@ bool TableReader::advance() {
 
 bool TableReader::seek(RowId id) {
     if (id.page == 0 || id.page >= state_->header.pageCount) return false;
-    return loadRow(id.page, id.slot, false);
+    return loadRow(id.page, id.slot);
 }
 
 const std::vector<Value>& TableReader::values() {

@@ -65,7 +65,10 @@ public:
     }
 
 private:
-    bool loadRow(std::uint32_t pageNo, int slot, bool scanning);
+    bool loadRow(std::uint32_t pageNo, int slot);
+    // The page, from the one last used when it is the same (rows of one
+    // page are read one after another).
+    std::shared_ptr<const std::vector<std::uint8_t>> pageAt(std::uint32_t number);
 
     std::shared_ptr<JetState> state_;
     TableDef def_;
@@ -79,6 +82,8 @@ private:
     std::size_t rowStart_ = 0, rowEnd_ = 0;
     std::vector<Value> values_;
     bool decoded_ = false;
+    std::shared_ptr<const std::vector<std::uint8_t>> lastPage_;
+    std::uint32_t lastPageNo_ = 0;
 };
 
 } // namespace engine::jet
