@@ -388,7 +388,9 @@ bool boundOf(sqlite3_value* v, int jetType, double& out) {
         // Only the stored form orders like the dates themselves.
         if (!sql::date::parse(text, dt) || sql::date::canonical(dt) != text) return false;
         out = sql::date::toSerial(dt);
-        return true;
+        // Before 1899-12-30 the stored numbers do not grow with the time of
+        // day (-1.25 is 06:00, -1.5 is 12:00): no index order there.
+        return out >= 1;
     }
     return false;
 }
@@ -441,6 +443,12 @@ int xFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3
             } else {
                 if (idxNum & HasLower) take(lo);
                 if (idxNum & HasUpper) take(hi);
+            }
+            // A stored date reads as its whole second: the bounds widen by
+            // one so a fraction of a second is not lost.
+            if (jetType == jet::coltype::DateTime) {
+                if (lo) lo->value -= 1 / 86400.0;
+                if (hi) hi->value += 1 / 86400.0;
             }
             if (nullBound) {
                 c->scanning = false;

@@ -155,6 +155,8 @@ std::optional<std::vector<std::uint8_t>> boundKey(int jetType, double v, bool up
     }
     case coltype::Double:
     case coltype::DateTime: {
+        // -0 equals 0 but sorts below it.
+        if (v == 0) v = upper ? 0.0 : -0.0;
         std::uint64_t bits;
         std::memcpy(&bits, &v, 8);
         value = floatKey(bits, 8);
