@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth
   mdbtools
+  openjdk-17-jre-headless libcommons-lang3-java libcommons-logging-java
   mingw-w64-tools
   libxlsxwriter-dev python3-openpyxl
 )

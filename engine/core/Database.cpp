@@ -231,7 +231,11 @@ Recordset Database::schemaTables() {
         std::string type, name;
     };
     std::vector<Row> rows;
-    Statement st(db_, "SELECT type, name FROM sqlite_master WHERE type IN ('table','view')");
+    // A genuine file's own system tables (temp) come first and hide the
+    // engine's description of the same name.
+    Statement st(db_, "SELECT type, name FROM sqlite_temp_master WHERE type='table' UNION ALL "
+                      "SELECT type, name FROM sqlite_master WHERE type IN ('table','view') AND "
+                      "name NOT IN (SELECT name FROM sqlite_temp_master)");
     while (st.step()) {
         const std::string type = st.columnText(0), name = st.columnText(1);
         if (type == "table")
@@ -506,9 +510,10 @@ Recordset Database::openSelect(const sql::Translation& t, const std::string& sou
                                                writable, t.currencyColumns),
                 source, writable ? lockType : lock::ReadOnly);
     }
-    return Recordset::fromSource(
-        std::make_unique<QuerySource>(shared_from_this(), t.sqlite, t.currencyColumns), source,
-        lock::ReadOnly);
+    return Recordset::fromSource(std::make_unique<QuerySource>(shared_from_this(),
+                                                               countFromDefinition(t.sqlite),
+                                                               t.currencyColumns),
+                                 source, lock::ReadOnly);
 }
 
 long Database::runAction(const sql::Translation& t) {
@@ -593,8 +598,12 @@ void Database::compactInto(const std::string& target, const std::string& passwor
                 sqlite3_exec(db, "DETACH DATABASE tk_compacted", nullptr, nullptr, nullptr);
             }
         } detach{db_};
-        Statement st(db_, "SELECT sqlcipher_export('tk_compacted')");
-        st.run();
+        if (jetSource_) {
+            copyGenuineInto("tk_compacted");
+        } else {
+            Statement st(db_, "SELECT sqlcipher_export('tk_compacted')");
+            st.run();
+        }
     }
 
     // The copy must open with its password and pass the integrity check.

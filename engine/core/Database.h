@@ -11,6 +11,10 @@
 
 struct sqlite3;
 
+namespace engine::jettables {
+class Source;
+}
+
 namespace engine {
 
 // One open database file: the SQLite handle with Jet's functions
@@ -60,6 +64,11 @@ public:
     // Refuses what only SQLite reads: the || operator, the hidden rowid.
     void rejectSqliteDialect(const std::string& jet, const sql::Translation& t);
 
+    // For a genuine Jet file, count(*) of a whole table (SQLite SQL as the
+    // translator writes it) becomes the count its definition records, as
+    // Jet answers it; any other statement comes back unchanged.
+    std::string countFromDefinition(const std::string& sqliteSql) const;
+
     // Recreates the views of saved select queries from their Jet text (after
     // a table was renamed, dropped or rebuilt). Queries whose tables are gone
     // stay stored and come back when they can.
@@ -82,6 +91,9 @@ public:
 private:
     Database() = default;
     static std::shared_ptr<Database> openJet(const std::string& path, const std::string& password);
+    // Writes a genuine file's tables, with the engine's description and
+    // the saved queries, as native tables into the attached schema.
+    void copyGenuineInto(const std::string& schema);
     Recordset openSelect(const sql::Translation& t, const std::string& source, int lockType);
     // Translates with this database's saved queries, crosstab columns and
     // parameter values; a name that is no field becomes a parameter.
@@ -104,7 +116,8 @@ private:
     std::string refusedName_;
     static int authorize(void* self, int action, const char* a, const char* b, const char* db,
                          const char* inner);
-    bool jetFile_ = false; // a genuine Jet file, held as a read-only copy in memory
+    bool jetFile_ = false; // a genuine Jet file, read in place through virtual tables
+    std::shared_ptr<jettables::Source> jetSource_;
     int executeDepth_ = 0;
 };
 

@@ -1,14 +1,23 @@
-// Genuine Jet .mdb files: read by the Jet reader and copied into an
-// in-memory SQLite database, where every statement, recordset and catalogue
-// call works exactly as on the engine's own files. The file itself is never
-// written; the copy is read-only.
+// Genuine Jet .mdb files: each table of the file is a virtual table read in
+// place (JetTables.h), in an in-memory SQLite database that holds only the
+// engine's description of the tables and the saved queries. Every statement,
+// recordset and catalogue call works as on the engine's own files; the file
+// itself is never written.
+//
+// Jet's own system tables (MSysObjects, MSysQueries, ...) live in the temp
+// schema, which SQLite searches first: a statement naming them reads the
+// file's, while the engine reads its description through main.
 
 #include "Database.h"
+#include "JetTables.h"
 
 #include "engine/base/Messages.h"
 #include "engine/jet/JetFile.h"
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"
+
+#include <algorithm>
+#include <regex>
 
 namespace engine {
 
@@ -17,113 +26,80 @@ using sqlite::Statement;
 
 namespace {
 
-std::string typeWord(const jet::ColumnDef& c) {
-    switch (c.adoType) {
-    case adtype::VarWChar:
-    case adtype::WChar:
-        return "Text(" + std::to_string(c.size > 0 ? c.size : 255) + ")";
-    case adtype::LongVarWChar:
-        return "Memo";
-    case adtype::Integer:
-        return c.autoNumber ? "Counter" : "Long";
-    case adtype::SmallInt:
-        return "Short";
-    case adtype::UnsignedTinyInt:
-        return "Byte";
-    case adtype::Single:
-        return "Single";
-    case adtype::Double:
-        return "Double";
-    case adtype::Currency:
-        return "Currency";
-    case adtype::Date:
-        return "DateTime";
-    case adtype::Boolean:
-        return "Bit";
-    case adtype::VarBinary:
-        return "Binary(" + std::to_string(c.size > 0 ? c.size : 255) + ")";
-    case adtype::LongVarBinary:
-        return "LongBinary";
-    case adtype::GUID:
-        return "GUID";
-    case adtype::Numeric:
-        return "Numeric(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
-    default:
-        return "Memo";
+// One relationship of MSysRelationships: the table holding the foreign key,
+// its columns, and the table and columns it refers to.
+struct Relationship {
+    std::string name, table, refTable;
+    std::vector<std::pair<std::int64_t, std::pair<std::string, std::string>>> columns;
+};
+
+std::vector<Relationship> relationshipsOf(const jet::JetFile& file) {
+    std::vector<Relationship> out;
+    try {
+        const jet::TableDef def = file.table("MSysRelationships");
+        const int cName = def.columnIndex("szRelationship"), cObject = def.columnIndex("szObject"),
+                  cColumn = def.columnIndex("szColumn"),
+                  cRefObject = def.columnIndex("szReferencedObject"),
+                  cRefColumn = def.columnIndex("szReferencedColumn"),
+                  cOrder = def.columnIndex("icolumn");
+        if (cName < 0 || cObject < 0 || cColumn < 0 || cRefObject < 0 || cRefColumn < 0) return out;
+        file.forEachRow(def.name, [&](const std::vector<Value>& row) {
+            const std::string name = row[cName].toText();
+            auto it = std::find_if(out.begin(), out.end(),
+                                   [&](const Relationship& r) { return r.name == name; });
+            if (it == out.end()) {
+                out.push_back({name, row[cObject].toText(), row[cRefObject].toText(), {}});
+                it = out.end() - 1;
+            }
+            const std::int64_t order = cOrder >= 0 ? row[cOrder].toInt() : 0;
+            it->columns.push_back({order, {row[cColumn].toText(), row[cRefColumn].toText()}});
+            return true;
+        });
+    } catch (const EngineError&) {
+        // No relationships (or a damaged list of them): the tables still open.
     }
+    for (auto& r : out)
+        std::stable_sort(r.columns.begin(), r.columns.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    return out;
 }
 
-TableMeta metaFor(const jet::TableDef& def) {
-    TableMeta meta;
-    meta.name = def.name;
-    for (const auto& c : def.columns) {
-        ColumnMeta col;
-        col.name = c.name;
-        col.type.word = typeWord(c);
-        col.type.code = c.adoType ? c.adoType : adtype::LongVarWChar;
-        col.type.size = c.size;
-        col.type.precision = c.precision;
-        col.type.scale = c.scale;
-        // Only a long counter numbers rows here; a generated GUID is just a value.
-        col.type.autoIncrement = c.autoNumber && c.adoType == adtype::Integer;
-        col.required = c.required;
-        meta.columns.push_back(std::move(col));
-    }
-    for (const auto& ix : def.indexes) {
-        KeyMeta k;
-        k.name = ix.name;
-        k.type = ix.primary   ? KeyMeta::Primary
-                 : ix.foreign ? KeyMeta::Foreign
-                 : ix.unique  ? KeyMeta::Unique
-                              : KeyMeta::Index;
-        k.unique = ix.unique || ix.primary;
-        k.columns = ix.columns;
-        k.descending = ix.descending;
-        k.descending.resize(k.columns.size(), false);
-        if (k.columns.empty() || meta.keyIndex(k.name) >= 0) continue;
-        if (k.type == KeyMeta::Primary && meta.primaryKey()) continue;
-        meta.keys.push_back(std::move(k));
-    }
-    return meta;
-}
-
-void importTable(sqlite3* db, const jet::JetFile& file, const jet::TableDef& def) {
-    const TableMeta meta = metaFor(def);
-    // Created without NOT NULL and type checks: the rows are the file's, as
-    // they are, even where an old row breaks a rule added later.
-    TableMeta loose = meta;
-    for (auto& c : loose.columns)
-        c.required = false;
-    loose.keys.clear();
-    sqlite::exec(db, metadata::createTableSql(loose, meta.name));
-
-    std::string marks;
-    for (std::size_t i = 0; i < meta.columns.size(); ++i)
-        marks += i ? ",?" : "?";
-    Statement ins(db, "INSERT INTO " + quoteName(meta.name) + " VALUES (" + marks + ")");
-    file.forEachRow(def.name, [&](const std::vector<Value>& row) {
-        ins.reset();
-        for (std::size_t i = 0; i < meta.columns.size(); ++i)
-            ins.bind(static_cast<int>(i + 1), i < row.size() ? row[i] : Value::null());
-        ins.run();
-        return true;
-    });
-    metadata::save(db, meta);
-    for (const auto& s : metadata::createIndexSql(meta)) {
-        // A key the rows no longer satisfy is kept in the description only.
-        try {
-            sqlite::exec(db, s);
-        } catch (const EngineError&) {
+// The table's foreign keys as its relationships describe them: the
+// referring table holds the key and names the table it refers to; the
+// referred-to table holds none.
+void applyRelationships(TableMeta& meta, const std::vector<Relationship>& all) {
+    for (const auto& r : all) {
+        const bool holder = sameName(r.table, meta.name);
+        const int at = meta.keyIndex(r.name);
+        if (!holder) {
+            // The referred-to side keeps an index of its own for the
+            // relationship (named ".rB", ...): not a foreign key of its.
+            if (!sameName(r.refTable, meta.name)) continue;
+            std::vector<std::string> refColumns;
+            for (const auto& [order, cols] : r.columns)
+                refColumns.push_back(cols.second);
+            std::erase_if(meta.keys, [&](const KeyMeta& k) {
+                if (k.type != KeyMeta::Foreign || k.columns.size() != refColumns.size())
+                    return false;
+                for (std::size_t i = 0; i < refColumns.size(); ++i)
+                    if (!sameName(k.columns[i], refColumns[i])) return false;
+                return true;
+            });
+            continue;
         }
-    }
-    for (const auto& c : meta.columns) {
-        if (!c.type.autoIncrement) continue;
-        Statement next(db, "UPDATE MSysColumns SET NextValue = (SELECT coalesce(max(" +
-                               quoteName(c.name) + "), 0) + 1 FROM " + quoteName(meta.name) +
-                               ") WHERE TableName=?1 AND ColumnName=?2");
-        next.bindText(1, meta.name);
-        next.bindText(2, c.name);
-        next.run();
+        KeyMeta k;
+        k.name = r.name;
+        k.type = KeyMeta::Foreign;
+        for (const auto& [order, cols] : r.columns) {
+            k.columns.push_back(cols.first);
+            k.refColumns.push_back(cols.second);
+        }
+        k.descending.assign(k.columns.size(), false);
+        k.refTable = r.refTable;
+        if (at >= 0 && meta.keys[static_cast<std::size_t>(at)].type == KeyMeta::Foreign)
+            meta.keys[static_cast<std::size_t>(at)] = std::move(k);
+        else if (at < 0)
+            meta.keys.push_back(std::move(k));
     }
 }
 
@@ -139,11 +115,35 @@ std::shared_ptr<Database> Database::openJet(const std::string& path, const std::
         sqlite3_open_v2(":memory:", &d->db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) msg::raiseWithDetail(msg::CannotOpen, {path}, sqlite3_errstr(rc));
     sql::registerJetFunctions(d->db_);
+    d->jetSource_ = std::make_shared<jettables::Source>(file);
+    jettables::Source::install(d->db_, d->jetSource_);
     sqlite::Transaction tx(d->db_);
     metadata::ensure(d->db_);
-    for (const auto& entry : file.catalog()) {
-        if (entry.kind != jet::ObjectKind::Table || metadata::isSystemName(entry.name)) continue;
-        importTable(d->db_, file, file.table(entry.name));
+    const auto& catalog = file.catalog();
+    const std::vector<Relationship> relationships = relationshipsOf(file);
+    for (std::size_t i = 0; i < catalog.size(); ++i) {
+        const auto& entry = catalog[i];
+        const bool system = metadata::isSystemName(entry.name);
+        if (entry.kind == jet::ObjectKind::SystemTable && system) {
+            // A system table that cannot be read is left out; the user's
+            // tables still open.
+            try {
+                sqlite::exec(d->db_, "CREATE VIRTUAL TABLE temp." + quoteName(entry.name) +
+                                         " USING jetfile(" + std::to_string(i) + ")");
+            } catch (const EngineError&) {
+            }
+            continue;
+        }
+        if (entry.kind != jet::ObjectKind::Table || system) continue;
+        // A table whose definition is damaged is left out; the others open.
+        try {
+            TableMeta meta = jettables::metaFor(file.table(entry.name));
+            applyRelationships(meta, relationships);
+            sqlite::exec(d->db_, "CREATE VIRTUAL TABLE " + quoteName(meta.name) +
+                                     " USING jetfile(" + std::to_string(i) + ")");
+            metadata::save(d->db_, meta);
+        } catch (const EngineError&) {
+        }
     }
     for (const auto& q : file.queries()) {
         const bool select = q.kind == jet::QueryKind::Select || q.kind == jet::QueryKind::Union;
@@ -165,6 +165,87 @@ std::shared_ptr<Database> Database::openJet(const std::string& path, const std::
     }
     tx.commit();
     return d;
+}
+
+std::string Database::countFromDefinition(const std::string& sqliteSql) const {
+    if (!jetSource_) return sqliteSql;
+    // count(*) of a whole genuine table, as its definition records it.
+    static const std::regex whole(
+        R"re(^SELECT count\(\*\)( AS "(?:[^"]|"")*")? FROM ("(?:[^"]|"")*")$)re",
+        std::regex::icase);
+    std::smatch m;
+    if (!std::regex_match(sqliteSql, m, whole)) return sqliteSql;
+    std::string name = m[2].str().substr(1, m[2].length() - 2);
+    for (std::size_t p = 0; (p = name.find("\"\"", p)) != std::string::npos; ++p)
+        name.erase(p, 1);
+    // Only a table of the file; a view or the engine's own table counts itself.
+    Statement st(db_, "SELECT sql FROM sqlite_master WHERE type='table' AND name=?1");
+    st.bindText(1, name);
+    if (!st.step() || st.columnText(0).rfind("CREATE VIRTUAL TABLE", 0) != 0) return sqliteSql;
+    const auto n = jetSource_->rowCount(name);
+    if (!n) return sqliteSql;
+    return "SELECT " + std::to_string(*n) + m[1].str();
+}
+
+void Database::copyGenuineInto(const std::string& schema) {
+    const std::string to = quoteName(schema) + ".";
+    // Re-aims "CREATE <what> name ..." at the attached schema.
+    auto into = [&](const std::string& sql, const std::string& what) {
+        const std::string head = "CREATE " + what + " ";
+        return head + to + sql.substr(head.size());
+    };
+    struct Object {
+        std::string type, name, sql;
+    };
+    std::vector<Object> objects;
+    {
+        Statement st(db_, "SELECT type, name, sql FROM main.sqlite_master WHERE sql IS NOT NULL "
+                          "ORDER BY rowid");
+        while (st.step())
+            objects.push_back({st.columnText(0), st.columnText(1), st.columnText(2)});
+    }
+    // The engine's description and saved queries as they are.
+    for (const auto& o : objects) {
+        if (o.type != "table" || o.sql.rfind("CREATE TABLE ", 0) != 0) continue;
+        sqlite::exec(db_, into(o.sql, "TABLE"));
+        sqlite::exec(db_, "INSERT INTO " + to + quoteName(o.name) + " SELECT * FROM main." +
+                              quoteName(o.name));
+    }
+    // The file's tables become the engine's own: typed columns, keys, triggers.
+    for (const auto& o : objects) {
+        if (o.type != "table" || o.sql.rfind("CREATE VIRTUAL TABLE ", 0) != 0) continue;
+        const auto meta = table(o.name);
+        if (!meta) continue;
+        TableMeta loose = *meta;
+        for (auto& c : loose.columns)
+            c.required = false;
+        loose.keys.clear();
+        // Created without NOT NULL and type checks: the rows are the file's,
+        // as they are, even where an old row breaks a rule added later.
+        sqlite::exec(db_, into(metadata::createTableSql(loose, meta->name), "TABLE"));
+        sqlite::exec(db_, "INSERT INTO " + to + quoteName(meta->name) + " SELECT * FROM main." +
+                              quoteName(meta->name));
+        for (const auto& s : metadata::createIndexSql(*meta)) {
+            // A key the rows no longer satisfy is kept in the description only.
+            try {
+                sqlite::exec(db_,
+                             into(s, s.rfind("CREATE UNIQUE ", 0) == 0 ? "UNIQUE INDEX" : "INDEX"));
+            } catch (const EngineError&) {
+            }
+        }
+        for (const auto& c : meta->columns) {
+            if (!c.type.autoIncrement) continue;
+            Statement next(db_,
+                           "UPDATE " + to + "MSysColumns SET NextValue = (SELECT coalesce(max(" +
+                               quoteName(c.name) + "), 0) + 1 FROM " + to + quoteName(meta->name) +
+                               ") WHERE TableName=?1 AND ColumnName=?2");
+            next.bindText(1, meta->name);
+            next.bindText(2, c.name);
+            next.run();
+        }
+    }
+    for (const auto& o : objects)
+        if (o.type == "view") sqlite::exec(db_, into(o.sql, "VIEW"));
 }
 
 } // namespace engine

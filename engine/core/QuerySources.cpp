@@ -204,7 +204,7 @@ long KeysetSource::expectedCount() const {
     if (expected_ < 0) {
         std::unique_ptr<Statement> st;
         try {
-            st = std::make_unique<Statement>(db_->handle(), countSql_);
+            st = std::make_unique<Statement>(db_->handle(), db_->countFromDefinition(countSql_));
         } catch (const EngineError&) {
             // A condition naming a column alias counts through the full select.
             st = std::make_unique<Statement>(db_->handle(),

@@ -34,7 +34,6 @@ constexpr std::uint8_t kPageUsageMap = 0x05;
 constexpr std::uint32_t kMaxColumns = 4096;
 constexpr std::uint32_t kMaxIndexes = 4096;
 constexpr std::size_t kMaxTdefPages = 4096;
-constexpr std::size_t kCacheLimit = 1024;
 
 bool headerLooksRight(const std::uint8_t* h, std::size_t n) {
     if (n < 0x20 || std::memcmp(h, kMagic, 4) != 0) return false;
@@ -120,11 +119,10 @@ int adoTypeOf(int type, bool fixed) {
     engine::msg::raise(engine::msg::Corrupt, {"“" + path + "”：" + what});
 }
 
-void ByteView::need(std::size_t offset, std::size_t count, const char* what) const {
-    if (!has(offset, count))
-        corrupt(path_ ? *path_ : std::string(),
-                std::string(what) + "超出了所在记录或页面的范围（偏移 " + u32text(offset) +
-                    "，长度 " + u32text(count) + "，可用 " + u32text(size_) + "）");
+void ByteView::outOfRange(std::size_t offset, std::size_t count, const char* what) const {
+    corrupt(path_ ? *path_ : std::string(),
+            std::string(what) + "超出了所在记录或页面的范围（偏移 " + u32text(offset) + "，长度 " +
+                u32text(count) + "，可用 " + u32text(size_) + "）");
 }
 
 double ByteView::f64(std::size_t off) const {
@@ -180,9 +178,31 @@ JetState::~JetState() {
     if (fd >= 0) ::close(fd);
 }
 
+Page PageCache::find(std::uint32_t number) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = pages_.find(number);
+    if (it == pages_.end()) return nullptr;
+    order_.splice(order_.begin(), order_, it->second.where);
+    return it->second.page;
+}
+
+void PageCache::put(std::uint32_t number, Page page) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (pages_.count(number)) return;
+    const std::size_t size = page->size();
+    while (!order_.empty() && bytes_ + size > limit_) {
+        auto victim = pages_.find(order_.back());
+        bytes_ -= victim->second.page->size();
+        pages_.erase(victim);
+        order_.pop_back();
+    }
+    order_.push_front(number);
+    pages_.emplace(number, Entry{std::move(page), order_.begin()});
+    bytes_ += size;
+}
+
 Page JetState::page(std::uint32_t number) {
-    auto it = cache.find(number);
-    if (it != cache.end()) return it->second;
+    if (Page hit = cache.find(number)) return hit;
     if (number >= header.pageCount)
         corrupt(path, "引用的第 " + u32text(number) + " 页超出了文件末尾（文件共 " +
                           u32text(header.pageCount) + " 页）");
@@ -206,9 +226,8 @@ Page JetState::page(std::uint32_t number) {
                                static_cast<std::uint8_t>(k >> 24)};
         rc4(key, 4, buf->data(), buf->size());
     }
-    if (cache.size() >= kCacheLimit) cache.clear();
     Page p = std::move(buf);
-    cache.emplace(number, p);
+    cache.put(number, p);
     return p;
 }
 
@@ -320,6 +339,7 @@ TableDef JetState::readTableDef(std::uint32_t tdefPage, const std::string& name)
         std::vector<int> columns;
         std::vector<bool> descending;
         std::uint8_t flags = 0;
+        std::uint32_t root = 0;
     };
     std::vector<RealIndex> real(numRealIdx);
     for (std::uint32_t i = 0; i < numRealIdx; ++i) {
@@ -331,6 +351,7 @@ TableDef JetState::readTableDef(std::uint32_t tdefPage, const std::string& name)
             real[i].columns.push_back(colNum);
             real[i].descending.push_back(e.u8(p + 2) != 0x01);
         }
+        real[i].root = e.u32(p + 4);
         real[i].flags = e.u8(p + 8);
         pos += L.realIdxDefSize;
     }
@@ -363,6 +384,7 @@ TableDef JetState::readTableDef(std::uint32_t tdefPage, const std::string& name)
             idx.columns.push_back(it->name);
             idx.descending.push_back(ri.descending[k]);
         }
+        idx.rootPage = ri.root;
         idx.primary = li.type == 0x01;
         idx.foreign = li.type == 0x02;
         idx.unique = idx.primary || (ri.flags & 0x01) != 0;

@@ -103,6 +103,7 @@ struct IndexDef {
     bool foreign = false; // the table side of a relationship
     bool ignoreNulls = false;
     bool required = false;
+    std::uint32_t rootPage = 0; // first page of the index's tree (0 when unknown)
 };
 
 struct TableDef {
@@ -197,6 +198,7 @@ public:
     std::vector<QueryDef> queries() const;
 
 private:
+    friend class TableReader;
     explicit JetFile(std::shared_ptr<JetState> state) : state_(std::move(state)) {}
     std::shared_ptr<JetState> state_;
 };

@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -31,7 +33,10 @@ public:
     bool has(std::size_t offset, std::size_t count) const {
         return offset <= size_ && count <= size_ - offset;
     }
-    void need(std::size_t offset, std::size_t count, const char* what) const;
+    void need(std::size_t offset, std::size_t count, const char* what) const {
+        if (!has(offset, count)) outOfRange(offset, count, what);
+    }
+    [[noreturn]] void outOfRange(std::size_t offset, std::size_t count, const char* what) const;
 
     std::uint8_t u8(std::size_t off) const {
         need(off, 1, "字节");
@@ -101,6 +106,29 @@ struct Layout {
     static Layout forJet4(std::uint32_t pageSize);
 };
 
+// Decoded pages kept for reuse, bounded by bytes: the least recently used
+// page goes first, so a scan of a large table never holds the whole file.
+class PageCache {
+public:
+    explicit PageCache(std::size_t limitBytes = 32u << 20) : limit_(limitBytes) {}
+    Page find(std::uint32_t number);
+    void put(std::uint32_t number, Page page);
+    std::size_t bytes() const { return bytes_; }
+    std::size_t limit() const { return limit_; }
+
+private:
+    using Order = std::list<std::uint32_t>;
+    struct Entry {
+        Page page;
+        Order::iterator where;
+    };
+    std::size_t limit_;
+    std::size_t bytes_ = 0;
+    std::unordered_map<std::uint32_t, Entry> pages_;
+    Order order_; // most recently used first
+    std::mutex mutex_;
+};
+
 struct JetState {
     std::string path;
     int fd = -1;
@@ -113,8 +141,7 @@ struct JetState {
     // designer set (Required, ...), read when a definition is asked for.
     std::unordered_map<std::int32_t, std::vector<std::uint8_t>> tableProps;
 
-    // Decoded pages kept for reuse; dropped wholesale when it grows large.
-    std::unordered_map<std::uint32_t, Page> cache;
+    PageCache cache;
 
     JetState() = default;
     JetState(const JetState&) = delete;

@@ -407,7 +407,7 @@ std::vector<std::string> createTriggerSql(const TableMeta& meta) {
 std::vector<SavedQuery> queries(sqlite3* db) {
     std::vector<SavedQuery> out;
     if (!present(db)) return out;
-    Statement st(db, "SELECT Name, JetSql, IsSelect FROM MSysQueries ORDER BY Name");
+    Statement st(db, "SELECT Name, JetSql, IsSelect FROM main.MSysQueries ORDER BY Name");
     while (st.step())
         out.push_back({st.columnText(0), st.columnText(1), st.columnInt(2) != 0});
     return out;
@@ -415,7 +415,7 @@ std::vector<SavedQuery> queries(sqlite3* db) {
 
 std::optional<SavedQuery> findQuery(sqlite3* db, const std::string& name) {
     if (!present(db)) return std::nullopt;
-    Statement st(db, "SELECT Name, JetSql, IsSelect FROM MSysQueries WHERE Name=?1");
+    Statement st(db, "SELECT Name, JetSql, IsSelect FROM main.MSysQueries WHERE Name=?1");
     st.bindText(1, name);
     if (st.step()) return SavedQuery{st.columnText(0), st.columnText(1), st.columnInt(2) != 0};
     return std::nullopt;
@@ -423,8 +423,8 @@ std::optional<SavedQuery> findQuery(sqlite3* db, const std::string& name) {
 
 void saveQuery(sqlite3* db, const SavedQuery& q) {
     ensure(db);
-    Statement st(db,
-                 "INSERT OR REPLACE INTO MSysQueries (Name, JetSql, IsSelect) VALUES (?1,?2,?3)");
+    Statement st(
+        db, "INSERT OR REPLACE INTO main.MSysQueries (Name, JetSql, IsSelect) VALUES (?1,?2,?3)");
     st.bindText(1, q.name);
     st.bindText(2, q.jet);
     st.bindInt(3, q.isSelect ? 1 : 0);
@@ -433,7 +433,7 @@ void saveQuery(sqlite3* db, const SavedQuery& q) {
 
 void removeQuery(sqlite3* db, const std::string& name) {
     if (!present(db)) return;
-    Statement st(db, "DELETE FROM MSysQueries WHERE Name=?1");
+    Statement st(db, "DELETE FROM main.MSysQueries WHERE Name=?1");
     st.bindText(1, name);
     st.run();
 }

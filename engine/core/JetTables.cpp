@@ -1,0 +1,592 @@
+// SQLite virtual tables over the tables of a genuine Jet file.
+
+#include "JetTables.h"
+
+#include "engine/base/EngineError.h"
+#include "engine/base/Messages.h"
+#include "engine/Recordset.h"
+#include "engine/jet/JetTableReader.h"
+#include "engine/schema/JetType.h"
+#include "engine/sql/JetDate.h"
+#include "engine/sql/JetFunctions.h"
+#include "engine/sqlite/SqliteDb.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace engine::jettables {
+
+using sqlite::quoteName;
+
+namespace {
+
+std::string typeWord(const jet::ColumnDef& c) {
+    switch (c.adoType) {
+    case adtype::VarWChar:
+    case adtype::WChar:
+        return "Text(" + std::to_string(c.size > 0 ? c.size : 255) + ")";
+    case adtype::LongVarWChar:
+        return "Memo";
+    case adtype::Integer:
+        return c.autoNumber ? "Counter" : "Long";
+    case adtype::SmallInt:
+        return "Short";
+    case adtype::UnsignedTinyInt:
+        return "Byte";
+    case adtype::Single:
+        return "Single";
+    case adtype::Double:
+        return "Double";
+    case adtype::Currency:
+        return "Currency";
+    case adtype::Date:
+        return "DateTime";
+    case adtype::Boolean:
+        return "Bit";
+    case adtype::VarBinary:
+        return "Binary(" + std::to_string(c.size > 0 ? c.size : 255) + ")";
+    case adtype::LongVarBinary:
+        return "LongBinary";
+    case adtype::GUID:
+        return "GUID";
+    case adtype::Numeric:
+        return "Numeric(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
+    default:
+        return "Memo";
+    }
+}
+
+int codeOf(const jet::ColumnDef& c) {
+    return c.adoType ? c.adoType : adtype::LongVarWChar;
+}
+
+// ---- values ----------------------------------------------------------------
+
+// How SQLite would have stored a value in a column of this affinity.
+enum class Affinity { Integer, Real, Text, Blob };
+
+Affinity affinityOf(int code) {
+    const std::string a = sqliteAffinity(code);
+    if (a == "INTEGER") return Affinity::Integer;
+    if (a == "REAL") return Affinity::Real;
+    if (a == "BLOB") return Affinity::Blob;
+    return Affinity::Text;
+}
+
+// A text that is wholly a decimal number, as SQLite's numeric affinities take it.
+bool numericText(const std::string& s, double& d, bool& integral) {
+    std::size_t i = 0, n = s.size();
+    while (i < n && s[i] == ' ')
+        ++i;
+    while (n > i && s[n - 1] == ' ')
+        --n;
+    std::size_t p = i;
+    if (p < n && (s[p] == '+' || s[p] == '-')) ++p;
+    bool digits = false, point = false, exponent = false;
+    for (; p < n; ++p) {
+        const char c = s[p];
+        if (c >= '0' && c <= '9') {
+            digits = true;
+        } else if (c == '.' && !point && !exponent) {
+            point = true;
+        } else if ((c == 'e' || c == 'E') && digits && !exponent) {
+            exponent = true;
+            if (p + 1 < n && (s[p + 1] == '+' || s[p + 1] == '-')) ++p;
+            digits = false;
+        } else {
+            return false;
+        }
+    }
+    if (!digits) return false;
+    const std::string t = s.substr(i, n - i);
+    d = std::strtod(t.c_str(), nullptr);
+    integral = !point && !exponent && std::fabs(d) < 9.2e18;
+    return true;
+}
+
+void resultInt(sqlite3_context* ctx, std::int64_t v, Affinity a) {
+    if (a == Affinity::Real) {
+        sqlite3_result_double(ctx, static_cast<double>(v));
+    } else if (a == Affinity::Text) {
+        const std::string t = std::to_string(v);
+        sqlite3_result_text(ctx, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+    } else {
+        sqlite3_result_int64(ctx, v);
+    }
+}
+
+void resultDouble(sqlite3_context* ctx, double d, Affinity a) {
+    if (a == Affinity::Integer && std::isfinite(d) && std::trunc(d) == d && std::fabs(d) < 9.2e18) {
+        sqlite3_result_int64(ctx, static_cast<std::int64_t>(d));
+    } else if (a == Affinity::Text) {
+        char buf[64];
+        sqlite3_snprintf(sizeof buf, buf, "%!.15g", d);
+        sqlite3_result_text(ctx, buf, -1, SQLITE_TRANSIENT);
+    } else {
+        sqlite3_result_double(ctx, d);
+    }
+}
+
+// The value as the engine's Statement::bind would store it, converted as the
+// column's affinity would convert it on insert.
+void result(sqlite3_context* ctx, const Value& v, Affinity a) {
+    switch (v.kind()) {
+    case Value::Kind::Empty:
+    case Value::Kind::Null:
+        sqlite3_result_null(ctx);
+        return;
+    case Value::Kind::Boolean:
+        resultInt(ctx, v.toBool() ? -1 : 0, a);
+        return;
+    case Value::Kind::Integer:
+        resultInt(ctx, v.toInt(), a);
+        return;
+    case Value::Kind::Currency:
+        resultInt(ctx, v.currencyScaled(), a);
+        return;
+    case Value::Kind::Double:
+        resultDouble(ctx, v.toDouble(), a);
+        return;
+    case Value::Kind::Date:
+    case Value::Kind::Text: {
+        const std::string& t = v.text();
+        double d = 0;
+        bool integral = false;
+        if ((a == Affinity::Integer || a == Affinity::Real) && numericText(t, d, integral)) {
+            if (a == Affinity::Integer && integral)
+                sqlite3_result_int64(ctx, std::strtoll(t.c_str(), nullptr, 10));
+            else
+                resultDouble(ctx, d, a);
+            return;
+        }
+        sqlite3_result_text(ctx, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    case Value::Kind::Bytes: {
+        const auto& b = v.bytes();
+        sqlite3_result_blob(ctx, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    }
+}
+
+// ---- the module ------------------------------------------------------------
+
+struct Table {
+    sqlite3_vtab base{};
+    std::shared_ptr<Source> source;
+    jet::TableDef def;
+    std::vector<Affinity> affinity;
+    // For each column: the index whose first column it is and that the
+    // reader can search (-1: none).
+    std::vector<int> index;
+};
+
+struct Cursor {
+    sqlite3_vtab_cursor base{};
+    jet::TableReader reader;
+    bool scanning = true;
+    bool eof = true;
+    std::vector<jet::RowId> ids;
+    std::size_t next = 0;
+    explicit Cursor(jet::TableReader r) : reader(std::move(r)) {}
+};
+
+// Plans, in idxNum.
+constexpr int PlanScan = 0, PlanRowid = 1, PlanIndex = 2;
+constexpr int HasLower = 1 << 4, HasUpper = 1 << 5;
+
+// Failures reach the engine's statement as "<number>|<text>", which it
+// turns back into the same EngineError.
+int fail(sqlite3_vtab* vt, const EngineError& e) {
+    sqlite3_free(vt->zErrMsg);
+    vt->zErrMsg = sqlite3_mprintf("%d|%s", e.number(), e.what());
+    return SQLITE_ERROR;
+}
+
+template <class F> int guarded(sqlite3_vtab* vt, F&& f) {
+    try {
+        return f();
+    } catch (const EngineError& e) {
+        return fail(vt, e);
+    } catch (const std::bad_alloc&) {
+        return SQLITE_NOMEM;
+    } catch (const std::exception& e) {
+        sqlite3_free(vt->zErrMsg);
+        vt->zErrMsg = sqlite3_mprintf("%s", e.what());
+        return SQLITE_ERROR;
+    }
+}
+
+int xConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
+             char** err) {
+    auto* holder = static_cast<std::shared_ptr<Source>*>(aux);
+    try {
+        if (argc < 4) {
+            *err = sqlite3_mprintf("jetfile: missing catalogue position");
+            return SQLITE_ERROR;
+        }
+        const long pos = std::strtol(argv[3], nullptr, 10);
+        const auto& catalog = (*holder)->file().catalog();
+        if (pos < 0 || static_cast<std::size_t>(pos) >= catalog.size()) {
+            *err = sqlite3_mprintf("jetfile: no table at %s", argv[3]);
+            return SQLITE_ERROR;
+        }
+        auto t = std::make_unique<Table>();
+        t->source = *holder;
+        t->def = (*holder)->file().table(catalog[static_cast<std::size_t>(pos)].name);
+        std::string sql = "CREATE TABLE x(";
+        for (std::size_t i = 0; i < t->def.columns.size(); ++i) {
+            const auto& c = t->def.columns[i];
+            const int code = codeOf(c);
+            if (i) sql += ", ";
+            sql += quoteName(c.name) + " " + sqliteAffinity(code);
+            if (isTextCode(code)) sql += std::string(" COLLATE ") + sql::JetTextCollation;
+            t->affinity.push_back(affinityOf(code));
+        }
+        sql += ")";
+        t->index.assign(t->def.columns.size(), -1);
+        jet::TableReader probe((*holder)->file(), t->def);
+        for (std::size_t k = 0; k < t->def.indexes.size(); ++k) {
+            const auto& ix = t->def.indexes[k];
+            if (!probe.searchable(ix)) continue;
+            const int c = t->def.columnIndex(ix.columns[0]);
+            auto& slot = t->index[static_cast<std::size_t>(c)];
+            // A primary key, or else the first index found.
+            if (slot < 0 || ix.primary) slot = static_cast<int>(k);
+        }
+        const int rc = sqlite3_declare_vtab(db, sql.c_str());
+        if (rc != SQLITE_OK) return rc;
+        *out = &t.release()->base;
+        return SQLITE_OK;
+    } catch (const EngineError& e) {
+        *err = sqlite3_mprintf("%d|%s", e.number(), e.what());
+        return SQLITE_ERROR;
+    } catch (const std::bad_alloc&) {
+        return SQLITE_NOMEM;
+    }
+}
+
+int xDisconnect(sqlite3_vtab* vt) {
+    delete reinterpret_cast<Table*>(vt);
+    return SQLITE_OK;
+}
+
+int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
+    auto* t = reinterpret_cast<Table*>(vt);
+    const double rows = std::max<double>(t->def.rowCount, 1);
+    // By rowid: one row.
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto& c = info->aConstraint[i];
+        if (!c.usable || c.iColumn != -1 || c.op != SQLITE_INDEX_CONSTRAINT_EQ) continue;
+        info->idxNum = PlanRowid;
+        info->aConstraintUsage[i].argvIndex = 1;
+        info->aConstraintUsage[i].omit = 1;
+        info->estimatedCost = 10;
+        info->estimatedRows = 1;
+        info->idxFlags = SQLITE_INDEX_SCAN_UNIQUE;
+        return SQLITE_OK;
+    }
+    // On the first column of an index: equality, else a range.
+    int bestColumn = -1, eq = -1, lower = -1, upper = -1;
+    for (int pass = 0; pass < 2 && bestColumn < 0; ++pass) {
+        for (int i = 0; i < info->nConstraint; ++i) {
+            const auto& c = info->aConstraint[i];
+            if (!c.usable || c.iColumn < 0 || c.iColumn >= static_cast<int>(t->index.size()) ||
+                t->index[c.iColumn] < 0)
+                continue;
+            const bool isEq = c.op == SQLITE_INDEX_CONSTRAINT_EQ;
+            const bool isRange =
+                c.op == SQLITE_INDEX_CONSTRAINT_GT || c.op == SQLITE_INDEX_CONSTRAINT_GE ||
+                c.op == SQLITE_INDEX_CONSTRAINT_LT || c.op == SQLITE_INDEX_CONSTRAINT_LE;
+            if (pass == 0 && isEq) {
+                bestColumn = c.iColumn;
+                eq = i;
+                break;
+            }
+            if (pass == 1 && isRange && (bestColumn < 0 || bestColumn == c.iColumn)) {
+                bestColumn = c.iColumn;
+                const bool low =
+                    c.op == SQLITE_INDEX_CONSTRAINT_GT || c.op == SQLITE_INDEX_CONSTRAINT_GE;
+                (low ? lower : upper) = i;
+            }
+        }
+    }
+    if (bestColumn >= 0) {
+        int plan = PlanIndex | (t->index[bestColumn] << 8);
+        int arg = 0;
+        double share = 1;
+        if (eq >= 0) {
+            info->aConstraintUsage[eq].argvIndex = ++arg;
+            plan |= HasLower | HasUpper;
+            share = 1 / rows + 1e-6;
+        } else {
+            if (lower >= 0) {
+                info->aConstraintUsage[lower].argvIndex = ++arg;
+                plan |= HasLower;
+                share /= 3;
+            }
+            if (upper >= 0) {
+                info->aConstraintUsage[upper].argvIndex = ++arg;
+                plan |= HasUpper;
+                share /= 3;
+            }
+        }
+        info->idxNum = plan;
+        info->estimatedRows = static_cast<sqlite3_int64>(std::max(1.0, rows * share));
+        info->estimatedCost = 20 + rows * share * 4;
+        return SQLITE_OK;
+    }
+    info->idxNum = PlanScan;
+    info->estimatedRows = static_cast<sqlite3_int64>(rows);
+    info->estimatedCost = 100 + rows * 2;
+    // A scan comes in rowid order.
+    if (info->nOrderBy == 1 && info->aOrderBy[0].iColumn == -1 && !info->aOrderBy[0].desc)
+        info->orderByConsumed = 1;
+    return SQLITE_OK;
+}
+
+int xOpen(sqlite3_vtab* vt, sqlite3_vtab_cursor** out) {
+    auto* t = reinterpret_cast<Table*>(vt);
+    return guarded(vt, [&] {
+        auto* c = new Cursor(jet::TableReader(t->source->file(), t->def));
+        *out = &c->base;
+        return SQLITE_OK;
+    });
+}
+
+int xClose(sqlite3_vtab_cursor* cur) {
+    delete reinterpret_cast<Cursor*>(cur);
+    return SQLITE_OK;
+}
+
+// Moves a cursor over a list of row ids to the next live row.
+void nextListed(Cursor& c) {
+    while (c.next < c.ids.size())
+        if (c.reader.seek(c.ids[c.next++])) {
+            c.eof = false;
+            return;
+        }
+    c.eof = true;
+}
+
+// A constraint value as the number the index holds for the column; false
+// when it has none (the caller then reads every row).
+bool boundOf(sqlite3_value* v, int jetType, double& out) {
+    const int type = sqlite3_value_type(v);
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+        if (jetType == jet::coltype::DateTime) return false; // dates are text to SQLite
+        out = sqlite3_value_double(v);
+        return std::isfinite(out);
+    }
+    if (type == SQLITE_TEXT && jetType == jet::coltype::DateTime) {
+        const std::string text(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                               static_cast<std::size_t>(sqlite3_value_bytes(v)));
+        sql::date::DateTime dt;
+        // Only the stored form orders like the dates themselves.
+        if (!sql::date::parse(text, dt) || sql::date::canonical(dt) != text) return false;
+        out = sql::date::toSerial(dt);
+        // Before 1899-12-30 the stored numbers do not grow with the time of
+        // day (-1.25 is 06:00, -1.5 is 12:00): no index order there.
+        return out >= 1;
+    }
+    return false;
+}
+
+int xFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_value** argv) {
+    auto* c = reinterpret_cast<Cursor*>(cur);
+    return guarded(cur->pVtab, [&] {
+        auto* t = reinterpret_cast<Table*>(cur->pVtab);
+        c->ids.clear();
+        c->next = 0;
+        const int plan = idxNum & 0xF;
+        if (plan == PlanRowid && argc >= 1) {
+            c->scanning = false;
+            const int type = sqlite3_value_numeric_type(argv[0]);
+            if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+                const double d = sqlite3_value_double(argv[0]);
+                const sqlite3_int64 v = sqlite3_value_int64(argv[0]);
+                if (v >= 0 && static_cast<double>(v) == d &&
+                    jet::TableReader::encode(jet::TableReader::decode(v)) == v)
+                    c->ids.push_back(jet::TableReader::decode(v));
+            }
+            nextListed(*c);
+            return SQLITE_OK;
+        }
+        if (plan == PlanIndex) {
+            const auto& ix = t->def.indexes[static_cast<std::size_t>(idxNum >> 8)];
+            const int col = t->def.columnIndex(ix.columns[0]);
+            const int jetType = t->def.columns[static_cast<std::size_t>(col)].jetType;
+            std::optional<jet::IndexBound> lo, hi;
+            bool usable = true, nullBound = false;
+            int arg = 0;
+            auto take = [&](std::optional<jet::IndexBound>& b) {
+                if (arg >= argc) return;
+                if (sqlite3_value_type(argv[arg]) == SQLITE_NULL) {
+                    // Nothing compares true with Null.
+                    nullBound = true;
+                    ++arg;
+                    return;
+                }
+                double d = 0;
+                if (boundOf(argv[arg++], jetType, d))
+                    b = jet::IndexBound{d, true};
+                else
+                    usable = false;
+            };
+            const bool equality = (idxNum & HasLower) && (idxNum & HasUpper) && argc == 1;
+            if (equality) {
+                take(lo);
+                hi = lo;
+            } else {
+                if (idxNum & HasLower) take(lo);
+                if (idxNum & HasUpper) take(hi);
+            }
+            // A stored date reads as its whole second: the bounds widen by
+            // one so a fraction of a second is not lost.
+            if (jetType == jet::coltype::DateTime) {
+                if (lo) lo->value -= 1 / 86400.0;
+                if (hi) hi->value += 1 / 86400.0;
+            }
+            if (nullBound) {
+                c->scanning = false;
+                c->eof = true;
+                return SQLITE_OK;
+            }
+            if (usable) {
+                // An index that does not read is only slower: the rows are
+                // scanned instead (and a damaged data page still says so).
+                bool read = true;
+                try {
+                    c->ids = c->reader.indexRange(ix, lo, hi);
+                } catch (const EngineError&) {
+                    read = false;
+                }
+                if (read) {
+                    c->scanning = false;
+                    nextListed(*c);
+                    return SQLITE_OK;
+                }
+            }
+        }
+        c->scanning = true;
+        c->reader.rewind();
+        c->eof = !c->reader.advance();
+        return SQLITE_OK;
+    });
+}
+
+int xNext(sqlite3_vtab_cursor* cur) {
+    auto* c = reinterpret_cast<Cursor*>(cur);
+    return guarded(cur->pVtab, [&] {
+        if (c->scanning)
+            c->eof = !c->reader.advance();
+        else
+            nextListed(*c);
+        return SQLITE_OK;
+    });
+}
+
+int xEof(sqlite3_vtab_cursor* cur) {
+    return reinterpret_cast<Cursor*>(cur)->eof ? 1 : 0;
+}
+
+int xColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i) {
+    auto* c = reinterpret_cast<Cursor*>(cur);
+    auto* t = reinterpret_cast<Table*>(cur->pVtab);
+    try {
+        const auto& row = c->reader.values();
+        if (i < 0 || static_cast<std::size_t>(i) >= row.size()) {
+            sqlite3_result_null(ctx);
+        } else {
+            result(ctx, row[static_cast<std::size_t>(i)], t->affinity[static_cast<std::size_t>(i)]);
+        }
+    } catch (const EngineError& e) {
+        const std::string text = std::to_string(e.number()) + "|" + e.what();
+        sqlite3_result_error(ctx, text.data(), static_cast<int>(text.size()));
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+    return SQLITE_OK;
+}
+
+int xRowid(sqlite3_vtab_cursor* cur, sqlite3_int64* out) {
+    *out = jet::TableReader::encode(reinterpret_cast<Cursor*>(cur)->reader.position());
+    return SQLITE_OK;
+}
+
+sqlite3_module makeModule() {
+    sqlite3_module m{};
+    m.iVersion = 1;
+    m.xCreate = xConnect;
+    m.xConnect = xConnect;
+    m.xBestIndex = xBestIndex;
+    m.xDisconnect = xDisconnect;
+    m.xDestroy = xDisconnect;
+    m.xOpen = xOpen;
+    m.xClose = xClose;
+    m.xFilter = xFilter;
+    m.xNext = xNext;
+    m.xEof = xEof;
+    m.xColumn = xColumn;
+    m.xRowid = xRowid;
+    return m;
+}
+
+const sqlite3_module kModule = makeModule();
+
+} // namespace
+
+TableMeta metaFor(const jet::TableDef& def) {
+    TableMeta meta;
+    meta.name = def.name;
+    for (const auto& c : def.columns) {
+        ColumnMeta col;
+        col.name = c.name;
+        col.type.word = typeWord(c);
+        col.type.code = codeOf(c);
+        col.type.size = c.size;
+        col.type.precision = c.precision;
+        col.type.scale = c.scale;
+        // Only a long counter numbers rows here; a generated GUID is just a value.
+        col.type.autoIncrement = c.autoNumber && c.adoType == adtype::Integer;
+        col.required = c.required;
+        meta.columns.push_back(std::move(col));
+    }
+    for (const auto& ix : def.indexes) {
+        KeyMeta k;
+        k.name = ix.name;
+        k.type = ix.primary   ? KeyMeta::Primary
+                 : ix.foreign ? KeyMeta::Foreign
+                 : ix.unique  ? KeyMeta::Unique
+                              : KeyMeta::Index;
+        k.unique = ix.unique || ix.primary;
+        k.columns = ix.columns;
+        k.descending = ix.descending;
+        k.descending.resize(k.columns.size(), false);
+        if (k.columns.empty() || meta.keyIndex(k.name) >= 0) continue;
+        if (k.type == KeyMeta::Primary && meta.primaryKey()) continue;
+        meta.keys.push_back(std::move(k));
+    }
+    return meta;
+}
+
+void Source::install(sqlite3* db, const std::shared_ptr<Source>& source) {
+    auto* holder = new std::shared_ptr<Source>(source);
+    const int rc = sqlite3_create_module_v2(db, "jetfile", &kModule, holder, [](void* p) {
+        delete static_cast<std::shared_ptr<Source>*>(p);
+    });
+    if (rc != SQLITE_OK) sqlite::raiseFromSqlite(db, rc);
+}
+
+std::optional<std::int64_t> Source::rowCount(const std::string& name) const {
+    for (const auto& e : file_.catalog())
+        if ((e.kind == jet::ObjectKind::Table || e.kind == jet::ObjectKind::SystemTable) &&
+            sameName(e.name, name))
+            return file_.table(e.name).rowCount;
+    return std::nullopt;
+}
+
+} // namespace engine::jettables

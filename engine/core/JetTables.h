@@ -1,0 +1,45 @@
+#pragma once
+
+// The tables of a genuine Jet file as SQLite virtual tables, read in place:
+// a statement reads only the pages it needs, through the reader's bounded
+// page cache. A table is made with
+//
+//   CREATE VIRTUAL TABLE [temp.]"name" USING jetfile(<position in the catalogue>)
+//
+// Rowids are the rows' places in the file (page << 8 | slot), ascending in
+// scan order. Lookups by rowid read one row; equality and ranges on the first
+// column of a numeric or date index read the file's index tree.
+
+#include "engine/jet/JetFile.h"
+#include "engine/schema/TableMeta.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+struct sqlite3;
+
+namespace engine::jettables {
+
+// The engine's description of a genuine table: column types and keys.
+TableMeta metaFor(const jet::TableDef& def);
+
+class Source {
+public:
+    explicit Source(jet::JetFile file) : file_(std::move(file)) {}
+    const jet::JetFile& file() const { return file_; }
+
+    // Registers the module "jetfile" on the connection; the source lives as
+    // long as the connection.
+    static void install(sqlite3* db, const std::shared_ptr<Source>& source);
+
+    // The row count recorded in the definition of the genuine table that
+    // SQLite knows as `name`, when there is one.
+    std::optional<std::int64_t> rowCount(const std::string& name) const;
+
+private:
+    jet::JetFile file_;
+};
+
+} // namespace engine::jettables

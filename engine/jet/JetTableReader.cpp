@@ -1,0 +1,341 @@
+// A table's rows for a query engine: lazy scans, positioning by RowId, and
+// range searches over the file's index trees.
+
+#include "engine/jet/JetTableReader.h"
+
+#include "engine/base/Messages.h"
+#include "engine/jet/JetInternal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <set>
+
+namespace engine::jet {
+
+namespace {
+
+constexpr std::uint8_t kPageData = 0x01;
+constexpr std::uint8_t kPageIndexNode = 0x03;
+constexpr std::uint8_t kPageIndexLeaf = 0x04;
+constexpr int kMaxTreeDepth = 32;
+
+std::string num(std::uint64_t v) {
+    return std::to_string(v);
+}
+
+// The parts of an index page a search needs.
+struct IndexPage {
+    bool leaf = false;
+    std::uint32_t next = 0;
+    std::uint32_t tail = 0;
+    struct Entry {
+        std::vector<std::uint8_t> key;
+        RowId row;
+        std::uint32_t child = 0; // node pages only
+    };
+    std::vector<Entry> entries;
+};
+
+std::uint32_t bigEndian(const std::uint8_t* p, int n) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < n; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+IndexPage readIndexPage(JetState& s, std::uint32_t number, std::uint32_t tdefPage) {
+    const bool jet4 = s.layout.jet4;
+    Page p = s.page(number);
+    ByteView v = s.view(p);
+    const std::uint8_t type = v.u8(0);
+    if ((type != kPageIndexNode && type != kPageIndexLeaf) || v.u32(4) != tdefPage)
+        corrupt(s.path, "第 " + num(number) + " 页应为本表的索引页，实际页类型为 " + num(type));
+    IndexPage out;
+    out.leaf = type == kPageIndexLeaf;
+    out.next = v.u32(jet4 ? 16 : 12);
+    out.tail = v.u32(jet4 ? 20 : 16);
+    const std::size_t prefixLen = v.u16(jet4 ? 24 : 20);
+    const std::size_t maskStart = jet4 ? 27 : 22;
+    const std::size_t entriesStart = jet4 ? 0x1E0 : 0xF8;
+    const std::size_t maskBytes = entriesStart - maskStart;
+    const std::size_t tailBytes = out.leaf ? 4 : 8;
+    std::size_t begin = 0;
+    std::vector<std::uint8_t> first;
+    for (std::size_t bit = 1; bit < maskBytes * 8; ++bit) {
+        if (!(v.u8(maskStart + bit / 8) & (1u << (bit % 8)))) continue;
+        ByteView written = v.sub(entriesStart + begin, bit - begin);
+        std::vector<std::uint8_t> bytes;
+        if (out.entries.empty()) {
+            bytes = written.copy();
+            first = bytes;
+        } else {
+            if (prefixLen > first.size())
+                corrupt(s.path, "第 " + num(number) + " 页的索引前缀长度无效");
+            bytes.assign(first.begin(), first.begin() + static_cast<long>(prefixLen));
+            bytes.insert(bytes.end(), written.data(), written.data() + written.size());
+        }
+        if (bytes.size() < tailBytes)
+            corrupt(s.path, "第 " + num(number) + " 页中有一条索引项太短");
+        IndexPage::Entry e;
+        const std::size_t keyLen = bytes.size() - tailBytes;
+        e.key.assign(bytes.begin(), bytes.begin() + static_cast<long>(keyLen));
+        e.row.page = bigEndian(bytes.data() + keyLen, 3);
+        e.row.slot = bytes[keyLen + 3];
+        if (!out.leaf) e.child = bigEndian(bytes.data() + keyLen + 4, 4);
+        out.entries.push_back(std::move(e));
+        begin = bit;
+    }
+    return out;
+}
+
+// Big-endian bytes of an integer with the sign bit flipped: they sort as
+// the numbers do.
+std::vector<std::uint8_t> integerKey(std::int64_t value, int bytes) {
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(bytes));
+    std::uint64_t u = static_cast<std::uint64_t>(value);
+    for (int i = bytes - 1; i >= 0; --i, u >>= 8)
+        out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(u);
+    if (bytes > 1) out[0] ^= 0x80;
+    return out;
+}
+
+// IEEE bytes, big-endian: positive values with the sign bit flipped,
+// negative ones inverted.
+std::vector<std::uint8_t> floatKey(std::uint64_t bits, int bytes) {
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(bytes));
+    for (int i = bytes - 1; i >= 0; --i, bits >>= 8)
+        out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bits);
+    if (out[0] & 0x80) {
+        for (auto& b : out)
+            b = static_cast<std::uint8_t>(~b);
+    } else {
+        out[0] ^= 0x80;
+    }
+    return out;
+}
+
+// Key bytes (flag included) of the first column of an ascending index for
+// a bound, rounded outwards so no matching row falls outside. `upper` tells
+// which end. Empty when the bound excludes every value of the type.
+std::optional<std::vector<std::uint8_t>> boundKey(int jetType, double v, bool upper) {
+    std::vector<std::uint8_t> value;
+    auto integral = [&](double lo, double hi, int bytes) -> bool {
+        double r = upper ? std::floor(v) : std::ceil(v);
+        if (upper && r < lo) return false;
+        if (!upper && r > hi) return false;
+        r = std::clamp(r, lo, hi);
+        value = integerKey(static_cast<std::int64_t>(r), bytes);
+        return true;
+    };
+    switch (jetType) {
+    case coltype::Byte:
+        if (!integral(0, 255, 1)) return std::nullopt;
+        break;
+    case coltype::Integer:
+        if (!integral(-32768, 32767, 2)) return std::nullopt;
+        break;
+    case coltype::Long:
+        if (!integral(-2147483648.0, 2147483647.0, 4)) return std::nullopt;
+        break;
+    case coltype::Currency:
+        if (!integral(-9.2e18, 9.2e18, 8)) return std::nullopt;
+        break;
+    case coltype::Single: {
+        // Stored singles reach the engine as their shortest decimal, which
+        // may differ from the float in its last place: widen by one step.
+        float f = static_cast<float>(v);
+        f = std::nextafter(f, upper ? std::numeric_limits<float>::infinity()
+                                    : -std::numeric_limits<float>::infinity());
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        value = floatKey(bits, 4);
+        break;
+    }
+    case coltype::Double:
+    case coltype::DateTime: {
+        // -0 equals 0 but sorts below it.
+        if (v == 0) v = upper ? 0.0 : -0.0;
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        value = floatKey(bits, 8);
+        break;
+    }
+    default:
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> key{0x7F};
+    key.insert(key.end(), value.begin(), value.end());
+    return key;
+}
+
+// Compares the first `n` bytes of a key with a bound's bytes.
+int compareSegment(const std::vector<std::uint8_t>& key, const std::vector<std::uint8_t>& bound) {
+    const std::size_t n = std::min(key.size(), bound.size());
+    const int c = std::memcmp(key.data(), bound.data(), n);
+    if (c != 0) return c;
+    return key.size() < bound.size() ? -1 : 0;
+}
+
+} // namespace
+
+TableReader::TableReader(const JetFile& file, TableDef def)
+    : state_(file.state_), def_(std::move(def)) {}
+
+void TableReader::rewind() {
+    if (!pagesRead_) {
+        pages_ = state_->usageMapPages(def_.usageMap);
+        pagesRead_ = true;
+    }
+    pageIndex_ = 0;
+    slot_ = 0;
+    rowPage_.reset();
+}
+
+Page TableReader::pageAt(std::uint32_t number) {
+    if (!lastPage_ || lastPageNo_ != number) {
+        lastPage_ = state_->page(number);
+        lastPageNo_ = number;
+    }
+    return lastPage_;
+}
+
+bool TableReader::loadRow(std::uint32_t pageNo, int slot) {
+    JetState& s = *state_;
+    Page p = pageAt(pageNo);
+    ByteView pv = s.view(p);
+    if (pv.u8(0) != kPageData || pv.u32(4) != def_.tdefPage ||
+        slot >= pv.u16(s.layout.rowCountOffset))
+        return false;
+    std::size_t start = 0, end = 0;
+    bool deleted = false, overflow = false;
+    if (!s.rowBounds(pv, slot, start, end, deleted, overflow)) return false;
+    // A row that moved to another page: its slot here says where to.
+    if (overflow && !s.locateRow(pageNo, slot, p, start, end)) return false;
+    rowPage_ = std::move(p);
+    rowStart_ = start;
+    rowEnd_ = end;
+    current_ = {pageNo, static_cast<std::uint16_t>(slot)};
+    decoded_ = false;
+    return true;
+}
+
+bool TableReader::advance() {
+    if (!pagesRead_) rewind();
+    JetState& s = *state_;
+    while (pageIndex_ < pages_.size()) {
+        const std::uint32_t pageNo = pages_[pageIndex_];
+        ByteView pv = s.view(pageAt(pageNo));
+        // The map may list pages that were since given to another table.
+        if (pv.u8(0) != kPageData || pv.u32(4) != def_.tdefPage ||
+            slot_ >= pv.u16(s.layout.rowCountOffset)) {
+            ++pageIndex_;
+            slot_ = 0;
+            continue;
+        }
+        const int slot = slot_++;
+        if (loadRow(pageNo, slot)) return true;
+    }
+    rowPage_.reset();
+    return false;
+}
+
+bool TableReader::seek(RowId id) {
+    if (id.page == 0 || id.page >= state_->header.pageCount) return false;
+    return loadRow(id.page, id.slot);
+}
+
+const std::vector<Value>& TableReader::values() {
+    if (!decoded_) {
+        if (!rowPage_) msg::raise(msg::NoCurrentRecord);
+        ByteView pv = state_->view(rowPage_);
+        values_ = state_->decodeRow(def_, pv.sub(rowStart_, rowEnd_ - rowStart_));
+        decoded_ = true;
+    }
+    return values_;
+}
+
+bool TableReader::searchable(const IndexDef& index) const {
+    // Jet 3 index pages are laid out differently in ways not pinned down:
+    // its tables are scanned.
+    if (!state_->layout.jet4 || index.rootPage == 0 || index.columns.empty()) return false;
+    const int c = def_.columnIndex(index.columns[0]);
+    if (c < 0) return false;
+    switch (def_.columns[static_cast<std::size_t>(c)].jetType) {
+    case coltype::Byte:
+    case coltype::Integer:
+    case coltype::Long:
+    case coltype::Currency:
+    case coltype::Single:
+    case coltype::Double:
+    case coltype::DateTime:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::vector<RowId> TableReader::indexRange(const IndexDef& index,
+                                           const std::optional<IndexBound>& lo,
+                                           const std::optional<IndexBound>& hi) const {
+    std::vector<RowId> out;
+    if (!searchable(index)) return out;
+    JetState& s = *state_;
+    const ColumnDef& col =
+        def_.columns[static_cast<std::size_t>(def_.columnIndex(index.columns[0]))];
+    const bool desc = !index.descending.empty() && index.descending[0];
+    std::optional<std::vector<std::uint8_t>> from, to;
+    if (lo) {
+        from = boundKey(col.jetType, lo->value, false);
+        if (!from) return out;
+    }
+    if (hi) {
+        to = boundKey(col.jetType, hi->value, true);
+        if (!to) return out;
+    }
+    if (from && to && compareSegment(*from, *to) > 0) return out;
+    if (desc) {
+        // A descending column stores the inverted value: the order turns round.
+        auto invert = [](std::vector<std::uint8_t>& k) {
+            k[0] = 0x80;
+            for (std::size_t i = 1; i < k.size(); ++i)
+                k[i] = static_cast<std::uint8_t>(~k[i]);
+        };
+        if (from) invert(*from);
+        if (to) invert(*to);
+        std::swap(from, to);
+    }
+
+    // Down the tree to the first leaf that may hold the lower bound.
+    std::uint32_t pageNo = index.rootPage;
+    IndexPage page = readIndexPage(s, pageNo, def_.tdefPage);
+    for (int depth = 0; !page.leaf; ++depth) {
+        if (depth >= kMaxTreeDepth) corrupt(s.path, "索引树的层数过多或形成了循环");
+        std::uint32_t child = page.tail;
+        for (const auto& e : page.entries)
+            if (!from || compareSegment(e.key, *from) >= 0) {
+                child = e.child;
+                break;
+            }
+        if (child == 0) return out; // every key lies below the lower bound
+        pageNo = child;
+        page = readIndexPage(s, pageNo, def_.tdefPage);
+    }
+    // Along the leaves until past the upper bound.
+    std::set<std::uint32_t> seen{pageNo};
+    for (;;) {
+        for (const auto& e : page.entries) {
+            if (from && compareSegment(e.key, *from) < 0) continue;
+            if (to && compareSegment(e.key, *to) > 0) return out;
+            out.push_back(e.row);
+        }
+        if (page.next == 0) return out;
+        pageNo = page.next;
+        if (!seen.insert(pageNo).second) corrupt(s.path, "索引页的链接形成了循环");
+        page = readIndexPage(s, pageNo, def_.tdefPage);
+        if (!page.leaf) corrupt(s.path, "索引叶页链接到了非叶页（第 " + num(pageNo) + " 页）");
+    }
+}
+
+} // namespace engine::jet

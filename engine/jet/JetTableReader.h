@@ -1,0 +1,89 @@
+#pragma once
+
+// Row-level access to one table of a genuine Jet file for a query engine:
+// a scan that finds live rows without decoding them (values are decoded
+// only when asked for), direct positioning on a row by its RowId, and range
+// searches over the file's own indexes on numeric and date columns.
+//
+//   engine::jet::TableReader r(file, "Orders");
+//   for (r.rewind(); r.advance();)
+//       if (wanted(r.position())) use(r.values());
+//   for (RowId id : r.indexRange(r.table().indexes[0], lo, hi))
+//       if (r.seek(id)) use(r.values());
+//
+// Failures are EngineError (msg::Corrupt for damaged pages), raised when the
+// damaged page is met. Not safe for use from several threads at once.
+
+#include "engine/jet/JetFile.h"
+
+#include <optional>
+
+namespace engine::jet {
+
+struct JetState;
+
+// One end of a range over an index's first column, in the value the engine
+// gives the column: a number (a date as its day number, an amount of
+// Currency in 1/10,000).
+struct IndexBound {
+    double value = 0;
+    bool inclusive = true;
+};
+
+class TableReader {
+public:
+    TableReader(const JetFile& file, TableDef def);
+
+    const TableDef& table() const { return def_; }
+
+    // Scan in page order, the order of RowIds.
+    void rewind();
+    bool advance(); // to the next live row; false at the end
+    RowId position() const { return current_; }
+    // Values of the current row, one per column (decoded once per row).
+    const std::vector<Value>& values();
+
+    // Positions on the row a RowId names. False when no live row of this
+    // table is there.
+    bool seek(RowId id);
+
+    // True when the index's first column is of a type searchIndex can
+    // encode (numbers, dates, Yes/No excluded).
+    bool searchable(const IndexDef& index) const;
+    // RowIds of the rows whose first index column lies within the bounds,
+    // in index order. The result may hold more rows than match (the caller
+    // checks each); it never misses one.
+    std::vector<RowId> indexRange(const IndexDef& index, const std::optional<IndexBound>& lo,
+                                  const std::optional<IndexBound>& hi) const;
+
+    // A whole RowId as one number and back (page << 8 | slot).
+    static std::int64_t encode(RowId id) {
+        return (static_cast<std::int64_t>(id.page) << 8) | id.slot;
+    }
+    static RowId decode(std::int64_t v) {
+        return {static_cast<std::uint32_t>(v >> 8), static_cast<std::uint16_t>(v & 0xFF)};
+    }
+
+private:
+    bool loadRow(std::uint32_t pageNo, int slot);
+    // The page, from the one last used when it is the same (rows of one
+    // page are read one after another).
+    std::shared_ptr<const std::vector<std::uint8_t>> pageAt(std::uint32_t number);
+
+    std::shared_ptr<JetState> state_;
+    TableDef def_;
+    std::vector<std::uint32_t> pages_;
+    bool pagesRead_ = false;
+    std::size_t pageIndex_ = 0;
+    int slot_ = 0;
+    RowId current_;
+    // The current row's bytes, kept alive by the page that holds them.
+    std::shared_ptr<const std::vector<std::uint8_t>> rowPage_;
+    std::size_t rowStart_ = 0, rowEnd_ = 0;
+    std::vector<Value> values_;
+    bool decoded_ = false;
+    std::shared_ptr<const std::vector<std::uint8_t>> lastPage_;
+    std::uint32_t lastPageNo_ = 0;
+};
+
+} // namespace engine::jet
