@@ -30,6 +30,9 @@ inline constexpr Message EmptyPath{3044, "未指定数据库文件的路径。"}
 inline constexpr Message FileNotFound{3024, "找不到文件“%1”。"};
 inline constexpr Message NotADatabase{3343, "无法识别的数据库格式“%1”。"};
 inline constexpr Message UnsupportedFormat{3951, "数据库“%1”的格式版本（%2）不受支持。"};
+// An encrypted .accdb whose form of encryption the reader does not know;
+// the password may well be right, so the text does not mention it.
+inline constexpr Message UnsupportedEncryption{3970, "此文件使用了不支持的加密方式（%1）：“%2”。"};
 inline constexpr Message CannotOpen{
     3051, "无法打开文件“%1”。请确认该文件存在、没有被其他程序独占，并且您有读写它的权限。"};
 inline constexpr Message BadConnectionString{3706, "连接字符串无效：%1"};
@@ -58,8 +61,7 @@ inline constexpr Message UnknownTable{
     3078, "找不到输入表或查询“%1”。请确定它是否存在，以及名称是否拼写正确。"};
 inline constexpr Message UnknownField{3061, "字段“%1”不存在，或参数不足。"};
 // A column outside an aggregate function that GROUP BY does not name.
-inline constexpr Message NotInAggregate{
-    3122, "您的查询不包含作为聚合函数一部分的特定表达式“%1”。"};
+inline constexpr Message NotInAggregate{3122, "您的查询不包含作为聚合函数一部分的特定表达式“%1”。"};
 inline constexpr Message GroupOnStar{3120, "不能对使用“*”选定的字段分组。"};
 // Parameter queries: a parameter without a value, a value of the wrong kind.
 inline constexpr Message ParameterMissing{3965, "参数不足：缺少参数“%1”的值。"};

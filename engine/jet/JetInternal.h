@@ -2,6 +2,7 @@
 
 // Pieces shared by the reader's source files; not part of the public API.
 
+#include "engine/jet/JetCrypto.h"
 #include "engine/jet/JetFile.h"
 
 #include <cstddef>
@@ -108,6 +109,8 @@ struct JetState {
     Layout layout;
     HeaderInfo header;
     std::uint32_t dbKey = 0;
+    // Decrypts the pages of an ACE file encrypted with its password.
+    std::unique_ptr<OfficeCipher> office;
     std::vector<CatalogEntry> catalog;
     // MSysObjects.LvProp of each table, by object id: the properties the
     // designer set (Required, ...), read when a definition is asked for.
@@ -162,6 +165,10 @@ std::string jet4Text(const std::uint8_t* data, std::size_t size);
 std::string codePageText(const std::uint8_t* data, std::size_t size, int codePage);
 // OLE automation day number to 'yyyy-MM-dd HH:mm:ss'; false when out of range.
 bool oleDateText(double days, std::string& out);
+// An ACE extended date/time value (42 ASCII bytes: days since 0001-01-01,
+// ':', the time of day in 100 ns units, ':', the digits kept) to
+// 'yyyy-MM-dd HH:mm:ss'; false when it does not read as one.
+bool extDateText(const std::uint8_t* p, std::size_t size, std::string& out);
 std::string guidText(const std::uint8_t* p);
 Value numericValue(const std::uint8_t* p17, int scale);
 bool equalsNoCase(const std::string& a, const std::string& b);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 
 namespace engine::jet {
@@ -132,7 +133,7 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
     std::vector<Value> out;
     out.reserve(def.columns.size());
     for (const auto& c : def.columns) {
-        if (c.jetType == coltype::Boolean) {
+        if (c.jetType == coltype::Boolean && !c.calculated) {
             // A Yes/No value is its null-mask bit; a row written before the
             // column existed reads as No.
             out.emplace_back(present(c.columnNumber));
@@ -161,7 +162,28 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
                                   "–" + num(e) + "）");
             data = row.sub(s, e - s);
         }
+        // A calculated value: 16 bytes of its own, its length, the value in
+        // the column's type, padding. A memo's result is itself a long value.
+        std::vector<std::uint8_t> unwrapped;
+        if (c.calculated) {
+            if (c.jetType == coltype::Memo || c.jetType == coltype::Ole) {
+                unwrapped = longValue(data);
+                data = ByteView(unwrapped.data(), unwrapped.size(), &path);
+            }
+            data = data.sub(20, data.u32(16));
+            if (c.jetType == coltype::Memo) {
+                out.emplace_back(text(data.data(), data.size()));
+                continue;
+            }
+            if (c.jetType == coltype::Ole) {
+                out.emplace_back(data.copy());
+                continue;
+            }
+        }
         switch (c.jetType) {
+        case coltype::Boolean: // only a calculated one is stored as a byte
+            out.emplace_back(data.u8(0) != 0);
+            break;
         case coltype::Byte:
             out.emplace_back(static_cast<int>(data.u8(0)));
             break;
@@ -193,6 +215,16 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
                 out.push_back(Value::date(std::move(t)));
             else
                 out.emplace_back(d); // outside the calendar Jet accepts: keep the number
+            break;
+        }
+        case coltype::ExtDateTime: {
+            std::string t;
+            if (extDateText(data.data(), data.size(), t))
+                out.push_back(Value::date(std::move(t)));
+            else // not a date after all: its stored text, rather than nothing
+                out.emplace_back(
+                    std::string(reinterpret_cast<const char*>(data.data()),
+                                strnlen(reinterpret_cast<const char*>(data.data()), data.size())));
             break;
         }
         case coltype::Guid:
