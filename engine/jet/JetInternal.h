@@ -169,6 +169,8 @@ bool oleDateText(double days, std::string& out);
 // ':', the time of day in 100 ns units, ':', the digits kept) to
 // 'yyyy-MM-dd HH:mm:ss'; false when it does not read as one.
 bool extDateText(const std::uint8_t* p, std::size_t size, std::string& out);
+// The same value as an OLE day number (days since 1899-12-30).
+bool extDateOleDays(const std::uint8_t* p, std::size_t size, double& out);
 std::string guidText(const std::uint8_t* p);
 Value numericValue(const std::uint8_t* p17, int scale);
 bool equalsNoCase(const std::string& a, const std::string& b);

@@ -218,9 +218,14 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
             break;
         }
         case coltype::ExtDateTime: {
+            // Dates in Jet's calendar (years 100 to 9999) are dates; earlier
+            // ones keep their day number, as an old date outside it does.
             std::string t;
-            if (extDateText(data.data(), data.size(), t))
+            double days = 0;
+            if (extDateText(data.data(), data.size(), t) && t.compare(0, 4, "0100") >= 0)
                 out.push_back(Value::date(std::move(t)));
+            else if (extDateOleDays(data.data(), data.size(), days))
+                out.emplace_back(days);
             else // not a date after all: its stored text, rather than nothing
                 out.emplace_back(
                     std::string(reinterpret_cast<const char*>(data.data()),
