@@ -113,6 +113,8 @@ int adoTypeOf(int type, bool fixed) {
         return adtype::Numeric;
     case coltype::BigInt:
         return adtype::BigInt;
+    case coltype::Complex: // its values, as text
+        return adtype::LongVarWChar;
     default:
         return adtype::Variant;
     }
@@ -285,6 +287,7 @@ TableDef JetState::readTableDef(std::uint32_t tdefPage, const std::string& name)
             c.calculated = true;
             len = std::max(0, len - kCalculatedExtra);
         }
+        if (c.jetType == coltype::Complex && L.jet4) c.complexId = e.i32(L.colPrecOffset);
         if (c.jetType == coltype::Numeric) {
             c.precision = e.u8(L.colPrecOffset);
             c.scale = e.u8(L.colScaleOffset);
@@ -296,6 +299,7 @@ TableDef JetState::readTableDef(std::uint32_t tdefPage, const std::string& name)
             c.jetType != coltype::Memo && c.jetType != coltype::Ole)
             c.size = fixedSizeOf(c.jetType, len);
         if (c.jetType == coltype::Boolean) c.size = 2; // as the engine reports a Yes/No column
+        if (c.jetType == coltype::Complex) c.size = 0; // read as memo text
         c.adoType = adoTypeOf(c.jetType, c.fixedLength);
     }
     pos += numCols * L.colEntrySize;

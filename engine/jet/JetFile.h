@@ -30,7 +30,9 @@
 //
 // ACE columns: BigInt -> Integer (64-bit), Date/Time Extended -> Date (whole
 // seconds), a calculated column -> the value stored with the row, in its
-// result type.
+// result type. A complex column reads as Text: its values joined with "; "
+// (an attachment by its file name, a multi-value field by each value);
+// complexItems() reaches each value, an attachment's content included.
 //
 // Failures are EngineError: msg::WrongPassword for a wrong database password,
 // msg::UnsupportedEncryption for an encrypted .accdb whose form of encryption
@@ -90,19 +92,20 @@ inline constexpr int Boolean = 0x01, Byte = 0x02, Integer = 0x03, Long = 0x04, C
 
 struct ColumnDef {
     std::string name;
-    int jetType = 0;          // coltype code
-    int adoType = 0;          // engine::adtype code
-    int size = 0;             // characters for text, bytes otherwise (0 for memo/OLE)
-    int precision = 0;        // numeric only
-    int scale = 0;            // numeric only
-    bool autoNumber = false;  // long auto-increment or GUID auto-generated
-    bool required = false;    // the designer's Required setting (value may not be null)
-    bool fixedLength = false; // stored in the fixed part of a row
-    bool calculated = false;  // an expression's result, stored with each row (ACE)
-    int ordinal = 0;          // 0-based position in TableDef::columns
-    int columnNumber = 0;     // number in the file (gaps where columns were deleted)
-    int varIndex = 0;         // slot in the variable part of a row
-    int fixedOffset = 0;      // offset in the fixed part of a row
+    int jetType = 0;            // coltype code
+    int adoType = 0;            // engine::adtype code
+    int size = 0;               // characters for text, bytes otherwise (0 for memo/OLE)
+    int precision = 0;          // numeric only
+    int scale = 0;              // numeric only
+    bool autoNumber = false;    // long auto-increment or GUID auto-generated
+    bool required = false;      // the designer's Required setting (value may not be null)
+    bool fixedLength = false;   // stored in the fixed part of a row
+    bool calculated = false;    // an expression's result, stored with each row (ACE)
+    std::int32_t complexId = 0; // complex columns (ACE): their MSysComplexColumns.ComplexID
+    int ordinal = 0;            // 0-based position in TableDef::columns
+    int columnNumber = 0;       // number in the file (gaps where columns were deleted)
+    int varIndex = 0;           // slot in the variable part of a row
+    int fixedOffset = 0;        // offset in the fixed part of a row
 };
 
 struct IndexDef {
@@ -148,6 +151,14 @@ struct QueryDef {
     // ending in ";" as the desktop engine writes it. Data-definition and
     // pass-through queries give their stored text as it is.
     std::string sql;
+};
+
+// One value of a complex field: an attachment or one value of a
+// multi-value field.
+struct ComplexItem {
+    std::string text;               // the value as text; an attachment's file name
+    std::string fileType;           // attachments: the file's type ("txt", "png", ...)
+    std::vector<std::uint8_t> data; // attachments: the file's content
 };
 
 // Chinese word for a query kind, for lists shown to the user.
@@ -206,6 +217,11 @@ public:
     std::vector<Value> readRow(const TableDef& table, RowId id) const;
 
     std::vector<QueryDef> queries() const;
+
+    // The values behind a complex column's field in the row `id` (as a
+    // cursor reported it), in the order they were stored.
+    std::vector<ComplexItem> complexItems(const TableDef& table, const std::string& column,
+                                          RowId id) const;
 
 private:
     explicit JetFile(std::shared_ptr<JetState> state) : state_(std::move(state)) {}

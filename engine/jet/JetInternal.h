@@ -116,6 +116,17 @@ struct JetState {
     // designer set (Required, ...), read when a definition is asked for.
     std::unordered_map<std::int32_t, std::vector<std::uint8_t>> tableProps;
 
+    // Complex columns (ACE), by complex id, read when first met.
+    struct ComplexColumn {
+        bool attachment = false;
+        std::map<std::int32_t, std::vector<ComplexItem>> items; // by link key
+    };
+    std::map<std::int32_t, std::shared_ptr<const ComplexColumn>> complexColumns;
+    // The column's values; null when the file does not describe it.
+    std::shared_ptr<const ComplexColumn> complexColumn(std::int32_t complexId);
+    // The text of a complex field: its values joined with "; ".
+    Value complexText(const ColumnDef& c, std::int32_t key);
+
     // Decoded pages kept for reuse; dropped wholesale when it grows large.
     std::unordered_map<std::uint32_t, Page> cache;
 
@@ -141,7 +152,10 @@ struct JetState {
     // Returns false when the row is deleted.
     bool locateRow(std::uint32_t pageNo, int slot, Page& page, std::size_t& start,
                    std::size_t& end);
-    std::vector<Value> decodeRow(const TableDef& def, const ByteView& row);
+    // `complexKeys` leaves complex fields as the key that links them to
+    // their values instead of the values' text.
+    std::vector<Value> decodeRow(const TableDef& def, const ByteView& row,
+                                 bool complexKeys = false);
     // The pages a usage map record (row pointer) marks as used.
     std::vector<std::uint32_t> usageMapPages(std::uint32_t rowPointer);
     // Long value (memo / OLE) bytes from a 12-byte field header and what follows.

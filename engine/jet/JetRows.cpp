@@ -75,7 +75,7 @@ std::vector<std::uint8_t> JetState::longValue(const ByteView& field) {
     return out;
 }
 
-std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row) {
+std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row, bool complexKeys) {
     const bool jet4 = layout.jet4;
     const std::size_t rowLen = row.size();
     const std::size_t fixedStart = jet4 ? 2 : 1;
@@ -147,6 +147,7 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
         if (c.fixedLength) {
             std::size_t size = static_cast<std::size_t>(c.size);
             if (c.jetType == coltype::Text && jet4) size *= 2;
+            if (c.jetType == coltype::Complex) size = 4; // the key; the column reads as text
             const std::size_t off = fixedStart + static_cast<std::size_t>(c.fixedOffset);
             if (off + size > varLimit)
                 corrupt(path, "表“" + def.name + "”字段“" + c.name + "”的值超出了记录范围");
@@ -194,7 +195,10 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
             out.emplace_back(static_cast<int>(data.i32(0)));
             break;
         case coltype::Complex:
-            out.emplace_back(static_cast<int>(data.i32(0)));
+            if (complexKeys)
+                out.emplace_back(static_cast<int>(data.i32(0)));
+            else
+                out.push_back(complexText(c, data.i32(0)));
             break;
         case coltype::BigInt:
             out.emplace_back(static_cast<std::int64_t>(data.u64(0)));

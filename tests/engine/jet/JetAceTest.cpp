@@ -148,3 +148,40 @@ TEST(JetAce, ExtendedDateTextsOutsideTheFormAreKept) {
                                               bad.size(), t))
             << bad;
 }
+
+TEST(JetAce, ComplexColumnsJoinTheirValuesAndReachAttachments) {
+    JetFile f = JetFile::open(sample("acecomplex.accdb"));
+    // The flat tables that hold the values are the engine's, not the user's.
+    std::vector<std::string> tables;
+    for (const auto& e : f.catalog())
+        if (e.kind == engine::jet::ObjectKind::Table) tables.push_back(e.name);
+    EXPECT_EQ(tables, std::vector<std::string>{"Items"});
+
+    const auto t = f.table("Items");
+    EXPECT_EQ(column(t, "Tags").jetType, engine::jet::coltype::Complex);
+    EXPECT_EQ(column(t, "Tags").adoType, engine::adtype::LongVarWChar);
+    std::vector<std::vector<Value>> rows;
+    std::vector<engine::jet::RowId> ids;
+    auto cursor = f.cursor("Items");
+    std::vector<Value> row;
+    while (cursor.next(row)) {
+        rows.push_back(row);
+        ids.push_back(cursor.position());
+    }
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(at(rows[0], t, "Tags").text(), "");
+    EXPECT_EQ(at(rows[1], t, "Tags").text(), "红色; blue");
+    EXPECT_EQ(at(rows[1], t, "Files").text(), "说明.txt; pic.png");
+    EXPECT_TRUE(at(rows[2], t, "Tags").isNull());
+
+    // The attachments' contents: a deflated text file and a stored image.
+    const auto files = f.complexItems(t, "Files", ids[1]);
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].text, "说明.txt");
+    EXPECT_EQ(files[0].fileType, "txt");
+    EXPECT_EQ(std::string(files[0].data.begin(), files[0].data.end()), "第一行\nsecond line");
+    EXPECT_EQ(files[1].data, (std::vector<std::uint8_t>{0x89, 'P', 'N', 'G', 0, 1, 2}));
+    EXPECT_EQ(f.complexItems(t, "Tags", ids[1]).size(), 2u);
+    EXPECT_TRUE(f.complexItems(t, "Files", ids[2]).empty());
+    EXPECT_TRUE(f.complexItems(t, "Name", ids[1]).empty());
+}
