@@ -36,10 +36,11 @@
 //
 // Failures are EngineError: msg::WrongPassword for a wrong database password,
 // msg::UnsupportedEncryption for an encrypted .accdb whose form of encryption
-// is not readable, msg::NotADatabase when the file is not a Jet file, msg::Corrupt (with a
-// Chinese description of what is wrong) for a damaged file, msg::UnknownTable
-// for a name that is not a table of the file. A JetFile and its copies share
-// one open file; they are not safe to use from several threads at once.
+// is not readable, msg::NotADatabase when the file is not a Jet file,
+// msg::Corrupt (with a Chinese description of what is wrong) for a damaged
+// file, msg::UnknownTable for a name that is not a table of the file. A
+// JetFile and its copies share one open file; they are not safe to use from
+// several threads at once.
 
 #include "engine/Value.h"
 
@@ -92,20 +93,20 @@ inline constexpr int Boolean = 0x01, Byte = 0x02, Integer = 0x03, Long = 0x04, C
 
 struct ColumnDef {
     std::string name;
-    int jetType = 0;            // coltype code
-    int adoType = 0;            // engine::adtype code
-    int size = 0;               // characters for text, bytes otherwise (0 for memo/OLE)
-    int precision = 0;          // numeric only
-    int scale = 0;              // numeric only
-    bool autoNumber = false;    // long auto-increment or GUID auto-generated
-    bool required = false;      // the designer's Required setting (value may not be null)
-    bool fixedLength = false;   // stored in the fixed part of a row
-    bool calculated = false;    // an expression's result, stored with each row (ACE)
-    std::int32_t complexId = 0; // complex columns (ACE): their MSysComplexColumns.ComplexID
-    int ordinal = 0;            // 0-based position in TableDef::columns
-    int columnNumber = 0;       // number in the file (gaps where columns were deleted)
-    int varIndex = 0;           // slot in the variable part of a row
-    int fixedOffset = 0;        // offset in the fixed part of a row
+    int jetType = 0;          // coltype code
+    int adoType = 0;          // engine::adtype code
+    int size = 0;             // characters for text, bytes otherwise (0 for memo/OLE)
+    int precision = 0;        // numeric only
+    int scale = 0;            // numeric only
+    bool autoNumber = false;  // long auto-increment or GUID auto-generated
+    bool required = false;    // the designer's Required setting (value may not be null)
+    bool fixedLength = false; // stored in the fixed part of a row
+    bool calculated = false;  // an expression's result, stored with each row (ACE)
+    int complexId = 0;        // complex columns (ACE): MSysComplexColumns.ComplexID
+    int ordinal = 0;          // 0-based position in TableDef::columns
+    int columnNumber = 0;     // number in the file (gaps where columns were deleted)
+    int varIndex = 0;         // slot in the variable part of a row
+    int fixedOffset = 0;      // offset in the fixed part of a row
 };
 
 struct IndexDef {
