@@ -73,6 +73,24 @@ TEST(JetAce, FormatIsToldByTheHeaderNotTheName) {
     EXPECT_FALSE(JetFile::open(jettest::corpusFile("testV2000.mdb")).header().ace);
 }
 
+TEST(JetAce, CompactionLogIsASystemTableReadableByName) {
+    JetFile f = JetFile::open(sample("ace2007.accdb"));
+    bool listed = false;
+    for (const auto& e : f.catalog())
+        if (e.name == "MSysCompactError") {
+            listed = true;
+            EXPECT_EQ(e.kind, engine::jet::ObjectKind::SystemTable);
+        }
+    EXPECT_TRUE(listed);
+    const auto t = f.table("MSysCompactError");
+    const auto rows = jettest::allRows(f, "MSysCompactError");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(at(rows[0], t, "ErrorCode").toInt(), -1605);
+    EXPECT_EQ(at(rows[0], t, "ErrorTable").text(), "联系人");
+    EXPECT_EQ(at(rows[0], t, "ErrorRecid").kind(), Value::Kind::Bytes);
+    EXPECT_TRUE(at(rows[0], t, "ErrorRecid").bytes().empty());
+}
+
 TEST(JetAce, CalculatedColumnsReadTheirStoredResults) {
     JetFile f = JetFile::open(sample("ace2010.accdb"));
     const auto t = f.table("People");

@@ -81,7 +81,11 @@ TEST(JetAceDiff, PlainColumnsAgreeWithMdbtools) {
             if (e.kind == jet::ObjectKind::Table) mine.push_back(e.name);
         const auto listed = jetdiff::run({"mdb-tables", "-1", copy.path()});
         ASSERT_EQ(listed.status, 0) << name;
-        EXPECT_EQ(mine, jetdiff::lines(listed.out)) << name;
+        // mdbtools lists the compaction log MSysCompactError, which Access
+        // writes without the system flag; it is a system table all the same.
+        auto theirs = jetdiff::lines(listed.out);
+        theirs.erase(std::remove(theirs.begin(), theirs.end(), "MSysCompactError"), theirs.end());
+        EXPECT_EQ(mine, theirs) << name;
 
         for (const auto& table : mine) {
             const auto def = file.table(table);

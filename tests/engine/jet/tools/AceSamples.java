@@ -7,7 +7,8 @@
 //   java -cp /tmp/acesamples:$CP AceSamples tests/engine/jet/data
 //
 // Files (each is refused when it exists already):
-//   ace2007.accdb  Access 2007 format: text, numbers, dates, a zero-length binary
+//   ace2007.accdb  Access 2007 format: text, numbers, dates, a zero-length binary,
+//                  a compaction log MSysCompactError
 //   ace2010.accdb  Access 2010 format: calculated columns of text, long and double
 //   ace2019.accdb  Access 2019 format: BigInt, Date/Time Extended, a calculated column
 //   acecomplex.accdb  Access 2010 format: a multi-value and an attachment column
@@ -90,6 +91,16 @@ public class AceSamples {
             t.addRow(null, "Li Si", LocalDateTime.of(2001, 12, 31, 23, 59, 58), null, new byte[0], "");
             t.addRow(null, null, null, new java.math.BigDecimal("-3.25"), null, null);
             dump("ace2007.accdb", t);
+            // The log a failed compaction leaves: an ordinary table by its
+            // flags, a system table by its name.
+            Table log = new TableBuilder("MSysCompactError")
+                            .addColumn(new ColumnBuilder("ErrorCode", DataType.LONG))
+                            .addColumn(new ColumnBuilder("ErrorDescription", DataType.MEMO))
+                            .addColumn(new ColumnBuilder("ErrorRecid", DataType.BINARY).setLength(255))
+                            .addColumn(new ColumnBuilder("ErrorTable", DataType.TEXT).setLengthInUnits(255))
+                            .toTable(db);
+            log.addRow(-1605, "记录已损坏。", new byte[0], "联系人");
+            dump("ace2007.accdb", log);
         }
 
         try (Database db = create(dir, "ace2010.accdb", Database.FileFormat.V2010)) {
