@@ -61,7 +61,9 @@ inline void setHeader(Bytes& file, std::uint32_t encodingKey, const Bytes& info)
     putU32(file, 0x3E, encodingKey);
     engine::jet::rc4(headerKey, 4, file.data() + 0x18, 128);
     putU16(file, engine::jet::kOfficeCryptInfoOffset, static_cast<std::uint32_t>(info.size()));
-    std::memcpy(file.data() + engine::jet::kOfficeCryptInfoOffset + 2, info.data(), info.size());
+    if (!info.empty())
+        std::memcpy(file.data() + engine::jet::kOfficeCryptInfoOffset + 2, info.data(),
+                    info.size());
 }
 
 struct AgileSpec {
