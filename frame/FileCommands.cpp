@@ -24,6 +24,8 @@ namespace frame::commands {
 namespace {
 
 const QString MdbFilter = QStringLiteral("ACCESS (*.mdb)|*.mdb");
+// Opening also reads the later Access format; saving writes .mdb only.
+const QString OpenFilter = QStringLiteral("ACCESS (*.mdb;*.accdb)|*.mdb;*.accdb");
 const QString CaptionStart = QStringLiteral("Tabelko：");
 
 std::string local(const QString& path) {
@@ -95,7 +97,7 @@ void newDatabase(MDI& mdi) {
 void openDatabase(MDI& mdi) {
     dbconn::Globals& g = dbconn::globals();
     // A cancelled dialog changes nothing: the open database stays open.
-    const QString chosen = platform::services().ShowOpen(MdbFilter, g.DbPath);
+    const QString chosen = platform::services().ShowOpen(OpenFilter, g.DbPath);
     if (chosen.isEmpty()) return;
     if (!closeDatabase()) return;
     g.DbPath = chosen;

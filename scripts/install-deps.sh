@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-translations-l10n libgl-dev
-  libsqlcipher-dev libicu-dev
+  libsqlcipher-dev libicu-dev libssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-noto-cjk xvfb xauth
   mdbtools

@@ -30,6 +30,9 @@ inline constexpr Message EmptyPath{3044, "未指定数据库文件的路径。"}
 inline constexpr Message FileNotFound{3024, "找不到文件“%1”。"};
 inline constexpr Message NotADatabase{3343, "无法识别的数据库格式“%1”。"};
 inline constexpr Message UnsupportedFormat{3951, "数据库“%1”的格式版本（%2）不受支持。"};
+// An encrypted .accdb whose form of encryption the reader does not know;
+// the password may well be right, so the text does not mention it.
+inline constexpr Message UnsupportedEncryption{3970, "此文件使用了不支持的加密方式（%1）：“%2”。"};
 inline constexpr Message CannotOpen{
     3051, "无法打开文件“%1”。请确认该文件存在、没有被其他程序独占，并且您有读写它的权限。"};
 inline constexpr Message BadConnectionString{3706, "连接字符串无效：%1"};

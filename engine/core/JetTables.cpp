@@ -31,6 +31,8 @@ std::string typeWord(const jet::ColumnDef& c) {
         return "Memo";
     case adtype::Integer:
         return c.autoNumber ? "Counter" : "Long";
+    case adtype::BigInt:
+        return "BigInt";
     case adtype::SmallInt:
         return "Short";
     case adtype::UnsignedTinyInt:

@@ -167,6 +167,50 @@ bool oleDateText(double days, std::string& out) {
     return true;
 }
 
+// "DDDDDDDDDDDDDDDDDDD:TTTTTTTTTTTTTTTTTTT:P", then padding: days since
+// 0001-01-01 and 100 ns ticks since midnight.
+static bool extDateParts(const std::uint8_t* p, std::size_t size, unsigned long long& days,
+                         unsigned long long& ticks) {
+    auto digits = [&](std::size_t from, std::size_t count, unsigned long long& v) {
+        if (from + count > size) return false;
+        v = 0;
+        for (std::size_t i = from; i < from + count; ++i) {
+            if (p[i] < '0' || p[i] > '9') return false;
+            v = v * 10 + (p[i] - '0');
+        }
+        return true;
+    };
+    if (!digits(0, 19, days) || size < 40 || p[19] != ':' || !digits(20, 19, ticks) || p[39] != ':')
+        return false;
+    // Up to 9999-12-31, and less than one day of ticks.
+    return days <= 3652058ull && ticks < 864'000'000'000ull;
+}
+
+bool extDateText(const std::uint8_t* p, std::size_t size, std::string& out) {
+    unsigned long long days = 0, ticks = 0;
+    if (!extDateParts(p, size, days, ticks)) return false;
+    long long y;
+    unsigned m, d;
+    civilFromDays(static_cast<long long>(days) - 719162, y, m, d); // 0001-01-01 to 1970-01-01
+    const unsigned long long secs = ticks / 10'000'000ull;
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02llu:%02llu:%02llu", y, m, d, secs / 3600,
+                  (secs / 60) % 60, secs % 60);
+    out = buf;
+    return true;
+}
+
+bool extDateOleDays(const std::uint8_t* p, std::size_t size, double& out) {
+    unsigned long long days = 0, ticks = 0;
+    if (!extDateParts(p, size, days, ticks)) return false;
+    // 1899-12-30, day 0 of the OLE calendar, is day 693593 from 0001-01-01.
+    const long long whole = static_cast<long long>(days) - 693593;
+    const double frac = static_cast<double>(ticks) / 864'000'000'000.0;
+    // Before day 0 the fraction still counts forward from midnight.
+    out = whole < 0 ? static_cast<double>(whole) - frac : static_cast<double>(whole) + frac;
+    return true;
+}
+
 std::string guidText(const std::uint8_t* p) {
     char buf[40];
     std::snprintf(buf, sizeof buf,

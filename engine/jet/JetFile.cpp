@@ -34,6 +34,7 @@ constexpr std::uint8_t kPageUsageMap = 0x05;
 constexpr std::uint32_t kMaxColumns = 4096;
 constexpr std::uint32_t kMaxIndexes = 4096;
 constexpr std::size_t kMaxTdefPages = 4096;
+constexpr int kCalculatedExtra = 23;
 
 bool headerLooksRight(const std::uint8_t* h, std::size_t n) {
     if (n < 0x20 || std::memcmp(h, kMagic, 4) != 0) return false;
@@ -69,6 +70,8 @@ int fixedSizeOf(int type, int declared) {
         return 17;
     case coltype::BigInt:
         return 8;
+    case coltype::ExtDateTime:
+        return 42;
     case coltype::Complex:
         return 4;
     default:
@@ -93,6 +96,7 @@ int adoTypeOf(int type, bool fixed) {
     case coltype::Double:
         return adtype::Double;
     case coltype::DateTime:
+    case coltype::ExtDateTime:
         return adtype::Date;
     case coltype::Binary:
         return adtype::VarBinary;
@@ -108,6 +112,8 @@ int adoTypeOf(int type, bool fixed) {
         return adtype::Numeric;
     case coltype::BigInt:
         return adtype::BigInt;
+    case coltype::Complex: // its values, as text
+        return adtype::LongVarWChar;
     default:
         return adtype::Variant;
     }
@@ -217,6 +223,8 @@ Page JetState::page(std::uint32_t number) {
     }
     if (number == 0) {
         rc4(kHeaderKey, 4, buf->data() + kHeaderRegion, layout.jet4 ? 128 : 126);
+    } else if (office) {
+        office->decryptPage(number, buf->data(), buf->size());
     } else if (dbKey != 0) {
         // Encoded databases scramble every page but the header with a key
         // made of the database key and the page number.
@@ -291,7 +299,14 @@ TableDef JetState::readTableDef(std::uint32_t tdefPage, const std::string& name)
         c.required = (flags & 0x02) == 0;
         c.autoNumber = (flags & 0x04) != 0 || (flags & 0x40) != 0;
         c.fixedOffset = e.u16(L.colFixedOffset);
-        const int len = e.u16(L.colSizeOffset);
+        int len = e.u16(L.colSizeOffset);
+        // A calculated column (ACE) keeps its result with the row, in a
+        // wrapper that makes the declared size 23 bytes larger.
+        if (L.jet4 && (e.u8(L.colExtFlagsOffset) & 0xC0) == 0xC0) {
+            c.calculated = true;
+            len = std::max(0, len - kCalculatedExtra);
+        }
+        if (c.jetType == coltype::Complex && L.jet4) c.complexId = e.i32(L.colPrecOffset);
         if (c.jetType == coltype::Numeric) {
             c.precision = e.u8(L.colPrecOffset);
             c.scale = e.u8(L.colScaleOffset);
@@ -303,6 +318,7 @@ TableDef JetState::readTableDef(std::uint32_t tdefPage, const std::string& name)
             c.jetType != coltype::Memo && c.jetType != coltype::Ole)
             c.size = fixedSizeOf(c.jetType, len);
         if (c.jetType == coltype::Boolean) c.size = 2; // as the engine reports a Yes/No column
+        if (c.jetType == coltype::Complex) c.size = 0; // read as memo text
         c.adoType = adoTypeOf(c.jetType, c.fixedLength);
     }
     pos += numCols * L.colEntrySize;
@@ -615,7 +631,10 @@ void loadCatalog(const std::shared_ptr<JetState>& s) {
         };
         switch (row[cType].toInt()) {
         case 1:
-            e.kind = (static_cast<std::uint32_t>(e.flags) & 0x80000002u) != 0
+            // MSys* tables the engine writes without the system flag (the
+            // compaction log MSysCompactError) are system tables all the same.
+            e.kind = (static_cast<std::uint32_t>(e.flags) & 0x80000002u) != 0 ||
+                             (e.name.size() > 4 && equalsNoCase(e.name.substr(0, 4), "MSys"))
                          ? ObjectKind::SystemTable
                          : ObjectKind::Table;
             e.tdefPage = static_cast<std::uint32_t>(e.id) & 0x00FFFFFFu;
@@ -671,6 +690,9 @@ JetFile JetFile::open(const std::string& path, const std::string& password) {
         corrupt(path, "文件只有 " + u32text(s->fileSize) + " 字节，不足以容纳数据库的系统页面");
     s->header.versionByte = version;
     s->header.jetVersion = version == 0 ? 3 : 4;
+    // ACE files (Access 2007 and later) name their engine differently and
+    // count their versions from 2; their layout is Jet 4's.
+    s->header.ace = version >= 2 || std::memcmp(h + 4, kAceName, 15) == 0;
     s->header.pageSize = pageSize;
     const std::uint64_t pages = s->fileSize / pageSize;
     s->header.pageCount = pages > 0xFFFFFFu ? 0xFFFFFFu : static_cast<std::uint32_t>(pages);
@@ -684,6 +706,18 @@ JetFile JetFile::open(const std::string& path, const std::string& password) {
     if (s->layout.jet4) {
         std::string created;
         if (oleDateText(hv.f64(0x72), created)) s->header.created = created;
+    }
+    if (s->header.ace && s->dbKey != 0) {
+        // Encrypted with the database password: the header keeps how, and
+        // checking the password is part of reading that.
+        const std::size_t len = hv.u16(kOfficeCryptInfoOffset);
+        if (len == 0) corrupt(path, "文件已加密，但文件头中没有加密信息");
+        const std::vector<std::uint8_t> info = hv.sub(kOfficeCryptInfoOffset + 2, len).copy();
+        s->office = OfficeCipher::create(info, s->dbKey, password, path);
+        s->header.encryption = s->office->form();
+        s->header.hasPassword = true;
+        loadCatalog(s);
+        return JetFile(std::move(s));
     }
     const std::string stored = passwordText(*s, hp);
     s->header.hasPassword = !stored.empty();

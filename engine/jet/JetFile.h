@@ -1,6 +1,7 @@
 #pragma once
 
-// Read-only access to genuine Jet 3 / Jet 4 .mdb files.
+// Read-only access to genuine Jet 3 / Jet 4 .mdb files and ACE (.accdb,
+// Access 2007 and later) files, also those encrypted with a database password.
 //
 // How the engine uses it:
 //
@@ -27,11 +28,19 @@
 // unscaled value fits in 53 bits, otherwise its exact decimal Text. A null
 // field is Value::null().
 //
+// ACE columns: BigInt -> Integer (64-bit), Date/Time Extended -> Date (whole
+// seconds), a calculated column -> the value stored with the row, in its
+// result type. A complex column reads as Text: its values joined with "; "
+// (an attachment by its file name, a multi-value field by each value);
+// complexItems() reaches each value, an attachment's content included.
+//
 // Failures are EngineError: msg::WrongPassword for a wrong database password,
-// msg::NotADatabase when the file is not a Jet file, msg::Corrupt (with a
-// Chinese description of what is wrong) for a damaged file, msg::UnknownTable
-// for a name that is not a table of the file. A JetFile and its copies share
-// one open file; they are not safe to use from several threads at once.
+// msg::UnsupportedEncryption for an encrypted .accdb whose form of encryption
+// is not readable, msg::NotADatabase when the file is not a Jet file,
+// msg::Corrupt (with a Chinese description of what is wrong) for a damaged
+// file, msg::UnknownTable for a name that is not a table of the file. A
+// JetFile and its copies share one open file; they are not safe to use from
+// several threads at once.
 
 #include "engine/base/Value.h"
 
@@ -46,7 +55,8 @@ namespace engine::jet {
 // What the header page says about the file.
 struct HeaderInfo {
     int jetVersion = 0;         // 3 or 4 (Jet 4 also covers the later 4 KiB formats)
-    int versionByte = 0;        // the raw version byte (0 = Jet 3, 1 = Jet 4, 2+ = later)
+    int versionByte = 0;        // the raw version byte (0 = Jet 3, 1 = Jet 4, 2+ = ACE)
+    bool ace = false;           // an ACE (.accdb) file: Access 2007 and later
     std::uint32_t pageSize = 0; // 2048 or 4096
     std::uint32_t pageCount = 0;
     int codePage = 0;          // code page of single-byte text (Jet 3)
@@ -54,6 +64,9 @@ struct HeaderInfo {
     std::string created;       // creation date 'yyyy-MM-dd HH:mm:ss' (Jet 4), else ""
     bool pagesEncoded = false; // pages are RC4-encoded with the database key
     bool hasPassword = false;
+    // An ACE file encrypted with its database password: "agile" (AES, Access
+    // 2010 and later) or "rc4" (RC4 CryptoAPI, Access 2007); empty otherwise.
+    std::string encryption;
 };
 
 enum class ObjectKind { Table, SystemTable, LinkedTable, Query };
@@ -75,7 +88,7 @@ namespace coltype {
 inline constexpr int Boolean = 0x01, Byte = 0x02, Integer = 0x03, Long = 0x04, Currency = 0x05,
                      Single = 0x06, Double = 0x07, DateTime = 0x08, Binary = 0x09, Text = 0x0A,
                      Ole = 0x0B, Memo = 0x0C, Guid = 0x0F, Numeric = 0x10, Complex = 0x12,
-                     BigInt = 0x13;
+                     BigInt = 0x13, ExtDateTime = 0x14;
 }
 
 struct ColumnDef {
@@ -88,6 +101,8 @@ struct ColumnDef {
     bool autoNumber = false;  // long auto-increment or GUID auto-generated
     bool required = false;    // the designer's Required setting (value may not be null)
     bool fixedLength = false; // stored in the fixed part of a row
+    bool calculated = false;  // an expression's result, stored with each row (ACE)
+    int complexId = 0;        // complex columns (ACE): MSysComplexColumns.ComplexID
     int ordinal = 0;          // 0-based position in TableDef::columns
     int columnNumber = 0;     // number in the file (gaps where columns were deleted)
     int varIndex = 0;         // slot in the variable part of a row
@@ -138,6 +153,14 @@ struct QueryDef {
     // ending in ";" as the desktop engine writes it. Data-definition and
     // pass-through queries give their stored text as it is.
     std::string sql;
+};
+
+// One value of a complex field: an attachment or one value of a
+// multi-value field.
+struct ComplexItem {
+    std::string text;               // the value as text; an attachment's file name
+    std::string fileType;           // attachments: the file's type ("txt", "png", ...)
+    std::vector<std::uint8_t> data; // attachments: the file's content
 };
 
 // Chinese word for a query kind, for lists shown to the user.
@@ -196,6 +219,11 @@ public:
     std::vector<Value> readRow(const TableDef& table, RowId id) const;
 
     std::vector<QueryDef> queries() const;
+
+    // The values behind a complex column's field in the row `id` (as a
+    // cursor reported it), in the order they were stored.
+    std::vector<ComplexItem> complexItems(const TableDef& table, const std::string& column,
+                                          RowId id) const;
 
 private:
     friend class TableReader;

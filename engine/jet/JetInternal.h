@@ -2,6 +2,7 @@
 
 // Pieces shared by the reader's source files; not part of the public API.
 
+#include "engine/jet/JetCrypto.h"
 #include "engine/jet/JetFile.h"
 
 #include <cstddef>
@@ -136,10 +137,23 @@ struct JetState {
     Layout layout;
     HeaderInfo header;
     std::uint32_t dbKey = 0;
+    // Decrypts the pages of an ACE file encrypted with its password.
+    std::unique_ptr<OfficeCipher> office;
     std::vector<CatalogEntry> catalog;
     // MSysObjects.LvProp of each table, by object id: the properties the
     // designer set (Required, ...), read when a definition is asked for.
     std::unordered_map<std::int32_t, std::vector<std::uint8_t>> tableProps;
+
+    // Complex columns (ACE), by complex id, read when first met.
+    struct ComplexColumn {
+        bool attachment = false;
+        std::map<std::int32_t, std::vector<ComplexItem>> items; // by link key
+    };
+    std::map<std::int32_t, std::shared_ptr<const ComplexColumn>> complexColumns;
+    // The column's values; null when the file does not describe it.
+    std::shared_ptr<const ComplexColumn> complexColumn(std::int32_t complexId);
+    // The text of a complex field: its values joined with "; ".
+    Value complexText(const ColumnDef& c, std::int32_t key);
 
     PageCache cache;
 
@@ -165,7 +179,10 @@ struct JetState {
     // Returns false when the row is deleted.
     bool locateRow(std::uint32_t pageNo, int slot, Page& page, std::size_t& start,
                    std::size_t& end);
-    std::vector<Value> decodeRow(const TableDef& def, const ByteView& row);
+    // `complexKeys` leaves complex fields as the key that links them to
+    // their values instead of the values' text.
+    std::vector<Value> decodeRow(const TableDef& def, const ByteView& row,
+                                 bool complexKeys = false);
     // The pages a usage map record (row pointer) marks as used.
     std::vector<std::uint32_t> usageMapPages(std::uint32_t rowPointer);
     // Long value (memo / OLE) bytes from a 12-byte field header and what follows.
@@ -189,6 +206,12 @@ std::string jet4Text(const std::uint8_t* data, std::size_t size);
 std::string codePageText(const std::uint8_t* data, std::size_t size, int codePage);
 // OLE automation day number to 'yyyy-MM-dd HH:mm:ss'; false when out of range.
 bool oleDateText(double days, std::string& out);
+// An ACE extended date/time value (42 ASCII bytes: days since 0001-01-01,
+// ':', the time of day in 100 ns units, ':', the digits kept) to
+// 'yyyy-MM-dd HH:mm:ss'; false when it does not read as one.
+bool extDateText(const std::uint8_t* p, std::size_t size, std::string& out);
+// The same value as an OLE day number (days since 1899-12-30).
+bool extDateOleDays(const std::uint8_t* p, std::size_t size, double& out);
 std::string guidText(const std::uint8_t* p);
 Value numericValue(const std::uint8_t* p17, int scale);
 bool equalsNoCase(const std::string& a, const std::string& b);

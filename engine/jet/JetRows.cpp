@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 
 namespace engine::jet {
@@ -74,7 +75,7 @@ std::vector<std::uint8_t> JetState::longValue(const ByteView& field) {
     return out;
 }
 
-std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row) {
+std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row, bool complexKeys) {
     const bool jet4 = layout.jet4;
     const std::size_t rowLen = row.size();
     const std::size_t fixedStart = jet4 ? 2 : 1;
@@ -132,7 +133,7 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
     std::vector<Value> out;
     out.reserve(def.columns.size());
     for (const auto& c : def.columns) {
-        if (c.jetType == coltype::Boolean) {
+        if (c.jetType == coltype::Boolean && !c.calculated) {
             // A Yes/No value is its null-mask bit; a row written before the
             // column existed reads as No.
             out.emplace_back(present(c.columnNumber));
@@ -146,6 +147,7 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
         if (c.fixedLength) {
             std::size_t size = static_cast<std::size_t>(c.size);
             if (c.jetType == coltype::Text && jet4) size *= 2;
+            if (c.jetType == coltype::Complex) size = 4; // the key; the column reads as text
             const std::size_t off = fixedStart + static_cast<std::size_t>(c.fixedOffset);
             if (off + size > varLimit)
                 corrupt(path, "表“" + def.name + "”字段“" + c.name + "”的值超出了记录范围");
@@ -161,7 +163,28 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
                                   "–" + num(e) + "）");
             data = row.sub(s, e - s);
         }
+        // A calculated value: 16 bytes of its own, its length, the value in
+        // the column's type, padding. A memo's result is itself a long value.
+        std::vector<std::uint8_t> unwrapped;
+        if (c.calculated) {
+            if (c.jetType == coltype::Memo || c.jetType == coltype::Ole) {
+                unwrapped = longValue(data);
+                data = ByteView(unwrapped.data(), unwrapped.size(), &path);
+            }
+            data = data.sub(20, data.u32(16));
+            if (c.jetType == coltype::Memo) {
+                out.emplace_back(text(data.data(), data.size()));
+                continue;
+            }
+            if (c.jetType == coltype::Ole) {
+                out.emplace_back(data.copy());
+                continue;
+            }
+        }
         switch (c.jetType) {
+        case coltype::Boolean: // only a calculated one is stored as a byte
+            out.emplace_back(data.u8(0) != 0);
+            break;
         case coltype::Byte:
             out.emplace_back(static_cast<int>(data.u8(0)));
             break;
@@ -172,7 +195,10 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
             out.emplace_back(static_cast<int>(data.i32(0)));
             break;
         case coltype::Complex:
-            out.emplace_back(static_cast<int>(data.i32(0)));
+            if (complexKeys)
+                out.emplace_back(static_cast<int>(data.i32(0)));
+            else
+                out.push_back(complexText(c, data.i32(0)));
             break;
         case coltype::BigInt:
             out.emplace_back(static_cast<std::int64_t>(data.u64(0)));
@@ -193,6 +219,21 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row)
                 out.push_back(Value::date(std::move(t)));
             else
                 out.emplace_back(d); // outside the calendar Jet accepts: keep the number
+            break;
+        }
+        case coltype::ExtDateTime: {
+            // Dates in Jet's calendar (years 100 to 9999) are dates; earlier
+            // ones keep their day number, as an old date outside it does.
+            std::string t;
+            double days = 0;
+            if (extDateText(data.data(), data.size(), t) && t.compare(0, 4, "0100") >= 0)
+                out.push_back(Value::date(std::move(t)));
+            else if (extDateOleDays(data.data(), data.size(), days))
+                out.emplace_back(days);
+            else // not a date after all: its stored text, rather than nothing
+                out.emplace_back(
+                    std::string(reinterpret_cast<const char*>(data.data()),
+                                strnlen(reinterpret_cast<const char*>(data.data()), data.size())));
             break;
         }
         case coltype::Guid:

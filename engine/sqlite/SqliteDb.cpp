@@ -247,8 +247,13 @@ void Statement::bind(int index, const Value& v) {
         bindText(index, v.text());
         break;
     case Value::Kind::Bytes:
-        sqlite3_bind_blob(stmt_, index, v.bytes().data(), static_cast<int>(v.bytes().size()),
-                          SQLITE_TRANSIENT);
+        // An empty vector may have no storage, and a blob bound from a null
+        // pointer is NULL: a zero-length value stays a value.
+        if (v.bytes().empty())
+            sqlite3_bind_zeroblob(stmt_, index, 0);
+        else
+            sqlite3_bind_blob(stmt_, index, v.bytes().data(), static_cast<int>(v.bytes().size()),
+                              SQLITE_TRANSIENT);
         break;
     }
 }
