@@ -3,8 +3,8 @@
 #include "ConnectionString.h"
 #include "Messages.h"
 #include "core/Database.h"
-#include "sqlite/SqliteDb.h"
 #include "sqlite/Sqlite3.h"
+#include "sqlite/SqliteDb.h"
 
 namespace engine {
 

@@ -58,8 +58,7 @@ inline constexpr Message UnknownTable{
     3078, "找不到输入表或查询“%1”。请确定它是否存在，以及名称是否拼写正确。"};
 inline constexpr Message UnknownField{3061, "字段“%1”不存在，或参数不足。"};
 // A column outside an aggregate function that GROUP BY does not name.
-inline constexpr Message NotInAggregate{
-    3122, "您的查询不包含作为聚合函数一部分的特定表达式“%1”。"};
+inline constexpr Message NotInAggregate{3122, "您的查询不包含作为聚合函数一部分的特定表达式“%1”。"};
 inline constexpr Message GroupOnStar{3120, "不能对使用“*”选定的字段分组。"};
 // Parameter queries: a parameter without a value, a value of the wrong kind.
 inline constexpr Message ParameterMissing{3965, "参数不足：缺少参数“%1”的值。"};

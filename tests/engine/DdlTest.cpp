@@ -184,8 +184,9 @@ TEST_F(DdlTest, AddAlterAndDropColumns) {
 }
 
 TEST_F(DdlTest, DefaultsAndRequiredColumns) {
-    c.Execute("create table 账户 (号 counter, 名 text(20) not null default '无名', 余额 money default 0, "
-              "开户 datetime default #2024-01-01#, 启用 bit, 网址 hyperlink)");
+    c.Execute(
+        "create table 账户 (号 counter, 名 text(20) not null default '无名', 余额 money default 0, "
+        "开户 datetime default #2024-01-01#, 启用 bit, 网址 hyperlink)");
     c.Execute("insert into 账户 (网址) values ('http://例子')");
     EXPECT_EQ(c.Execute("select 名, 余额, 开户, 启用 from 账户").valueAt(0, 0).text(), "无名");
     auto rs = c.Execute("select 名, 余额, 开户, 启用 from 账户");
@@ -196,7 +197,8 @@ TEST_F(DdlTest, DefaultsAndRequiredColumns) {
               std::string::npos);
     Catalog cat;
     cat.SetActiveConnection(c);
-    EXPECT_TRUE(cat.Tables()["账户"].Columns()["网址"].PropertyValue("Jet OLEDB:Hyperlink").toBool());
+    EXPECT_TRUE(
+        cat.Tables()["账户"].Columns()["网址"].PropertyValue("Jet OLEDB:Hyperlink").toBool());
     EXPECT_EQ(cat.Tables()["账户"].Columns()["名"].PropertyValue("Default").text(), "'无名'");
 }
 

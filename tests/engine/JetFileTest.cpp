@@ -1,7 +1,7 @@
 // Genuine Jet files opened through the engine's connection, as the program
 // opens them: listed, queried, searched, and never written.
-#include "support/SharedFiles.h"
 #include "TestDb.h"
+#include "support/SharedFiles.h"
 
 #include "engine/Catalog.h"
 

@@ -1,7 +1,7 @@
 // Parameter and crosstab queries through the connection, on a file of our
 // own and on the genuine sample files that hold a saved query of every kind.
-#include "support/SharedFiles.h"
 #include "TestDb.h"
+#include "support/SharedFiles.h"
 
 #include "engine/Messages.h"
 #include "engine/core/Database.h"

@@ -6,8 +6,8 @@
 // values in full as hex (its default raw mode stops a long binary value at
 // the first zero byte), nulls as an unquoted marker, text quoted. With that
 // every value of every sample file agrees, so no difference is tolerated.
-#include "support/SharedFiles.h"
 #include "Oracle.h"
+#include "support/SharedFiles.h"
 
 #include "engine/Catalog.h"
 #include "engine/Connection.h"
