@@ -2,10 +2,14 @@
 
 #include "platform/Services.h"
 
+#include <QApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QStaticText>
 #include <QStyledItemDelegate>
 
 #include <cmath>
@@ -16,9 +20,54 @@ namespace {
 
 // Memo cells are edited in a multi-line editor; Enter starts a new line
 // there, and leaving the cell keeps the text.
+//
+// A one-line text is laid out once and kept (the grid repaints the same cells
+// on every selection, focus and scroll change, and laying out mixed Chinese
+// and Latin text is most of the cost of a paint); other cells are painted by
+// the style as usual.
 class CellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const auto plain = QStyleOptionViewItem::HasDisplay;
+        if ((opt.features & ~(plain | QStyleOptionViewItem::Alternate)) ||
+            opt.text.contains(QChar::LineSeparator) || opt.text.contains(QLatin1Char('\n')) ||
+            opt.textElideMode != Qt::ElideRight || opt.direction != Qt::LeftToRight) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const QWidget* widget = opt.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        QString text;
+        text.swap(opt.text);
+        opt.features &= ~plain;
+        // Background, selection and focus as the style draws them.
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        if (text.isEmpty()) return;
+
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget)
+                               .adjusted(margin, 0, -margin, 0);
+        const QStaticText& laid = laidOut(text, opt.font, area.width(), opt.fontMetrics);
+        const QSize size = laid.size().toSize();
+        const QRect at = QStyle::alignedRect(opt.direction, opt.displayAlignment, size, area);
+        const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : !(opt.state & QStyle::State_Active)
+                                               ? QPalette::Inactive
+                                               : QPalette::Normal;
+        painter->save();
+        painter->setClipRect(area, Qt::IntersectClip);
+        painter->setFont(opt.font);
+        painter->setPen(opt.palette.color(group, (opt.state & QStyle::State_Selected)
+                                                     ? QPalette::HighlightedText
+                                                     : QPalette::Text));
+        painter->drawStaticText(at.topLeft(), laid);
+        painter->restore();
+    }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
@@ -61,6 +110,34 @@ public:
     }
 
 private:
+    // The text as drawn in `width` pixels: whole, or cut short with an
+    // ellipsis when it does not fit.
+    const QStaticText& laidOut(const QString& text, const QFont& font, int width,
+                               const QFontMetrics& metrics) const {
+        if (font != font_) {
+            texts_.clear();
+            font_ = font;
+        }
+        // Bounded: a long scroll through many rows starts afresh now and then.
+        if (texts_.size() > 4096) texts_.clear();
+        auto prepared = [&font](const QString& s) {
+            QStaticText st(s);
+            st.setTextFormat(Qt::PlainText);
+            st.prepare(QTransform(), font);
+            return st;
+        };
+        auto it = texts_.find(text);
+        if (it == texts_.end()) it = texts_.insert(text, prepared(text));
+        if (it->size().width() <= width) return *it;
+        const QString cut = metrics.elidedText(text, Qt::ElideRight, width);
+        auto shortIt = texts_.find(cut);
+        if (shortIt == texts_.end()) shortIt = texts_.insert(cut, prepared(cut));
+        return *shortIt;
+    }
+
+    mutable QHash<QString, QStaticText> texts_;
+    mutable QFont font_;
+
     static bool isMemo(const QModelIndex& index) {
         auto* m = qobject_cast<const RecordsetModel*>(index.model());
         return m && m->columnKind(index.column()) == ColumnKind::Memo;

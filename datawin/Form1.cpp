@@ -98,6 +98,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     QAbstractItemModel* model = DataGrid1->model();
     connect(model, &QAbstractItemModel::rowsInserted, this, [this] { refreshRowStatus(); });
     connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { refreshRowStatus(); });
+    connect(DataGrid1->recordsetModel(), &RecordsetModel::keysetCompleted, this,
+            [this] { countKnown(); });
     // A row that cannot be read is said once in the status bar, its cells
     // show the failure.
     connect(DataGrid1->recordsetModel(), &RecordsetModel::readFailed, this,
@@ -119,6 +121,29 @@ void Form1::refreshRowStatus() {
     // text stays until the user clicks a row.
     if (!databaseClosed_ && StatusBar1->SimpleText().startsWith(QStringLiteral("当前行：")))
         StatusBar1->setSimpleText(rowStatusText());
+}
+
+void Form1::showRecordCount(const QString& before, long count, const QString& after) {
+    const RecordsetModel* model = DataGrid1->recordsetModel();
+    countWaiting_.clear();
+    if (count < 0 && model->keysetComplete() && model->recordset()) count = model->recordCount();
+    if (count >= 0) {
+        StatusBar1->setSimpleText(before + QString::number(count) + after);
+        return;
+    }
+    countBefore_ = before;
+    countAfter_ = after;
+    countWaiting_ = before + CountPending + after;
+    StatusBar1->setSimpleText(countWaiting_);
+}
+
+void Form1::countKnown() {
+    // Only the status still waiting for it takes the count: a clicked row,
+    // a failure or a closed database said something else since.
+    if (countWaiting_.isEmpty() || StatusBar1->SimpleText() != countWaiting_) return;
+    countWaiting_.clear();
+    StatusBar1->setSimpleText(
+        countBefore_ + QString::number(DataGrid1->recordsetModel()->recordCount()) + countAfter_);
 }
 
 void Form1::Form_Load() {

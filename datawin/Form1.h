@@ -123,6 +123,14 @@ public:
     // The text "当前行：… 总数：… 当前表：…" for the current row.
     QString rowStatusText() const;
 
+    // Shows `before` + the record count + `after` in the status bar. A
+    // count not known yet (-1) is taken from the grid once its rows are all
+    // read; until then the status says the count is being taken. The first
+    // rows never wait for a count.
+    void showRecordCount(const QString& before, long count, const QString& after);
+    // Said in place of a count that is still being taken.
+    static inline const QString CountPending = QStringLiteral("正在计数…");
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -130,6 +138,10 @@ protected:
 private:
     void selectStoredRow();
     void refreshRowStatus();
+    void countKnown();
+    // The status waiting for the count: its text, and the parts around the
+    // count. Empty when no count is awaited.
+    QString countWaiting_, countBefore_, countAfter_;
     bool loaded_ = false;
     bool resizing_ = false;
     bool databaseClosed_ = false;

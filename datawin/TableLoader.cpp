@@ -53,10 +53,6 @@ void bringForward(Form1* form) {
     form->activateWindow();
 }
 
-QString countText(long n) {
-    return QString::number(n);
-}
-
 } // namespace
 
 Form1* defaultForm1(bool load) {
@@ -116,13 +112,13 @@ void ShowTable(const QString& source, int slot) {
     g.SharedRs.Open(source.toStdString(), *g.DbConn, engine::cursor::Keyset,
                     engine::lock::Optimistic, engine::option::AsyncFetch);
     // An action statement was carried out and left nothing to count; this
-    // raises the failure before any window is touched.
-    const long count = g.SharedRs.expectedCount();
+    // raises the failure before any window is touched. A result of more than
+    // its first rows is not counted here: the window paints its first rows
+    // at once and its status takes the count when the rest is read.
+    const long count = g.SharedRs.keysetComplete() ? g.SharedRs.readyCount() : -1;
 
     if (slot == 0) {
         Form1* form = defaultForm1(); // a first use loads it, with F still unset
-        form->StatusBar1->setSimpleText(QStringLiteral("总条数：") + countText(count) +
-                                        QStringLiteral(" - 位置：") + g.DbPath);
         bringForward(form);
         form->F = 1;
         // The window re-queries and sorts what it shows.
@@ -131,6 +127,8 @@ void ShowTable(const QString& source, int slot) {
         form->TableName = g.CurrentTable;
         form->DbFile = g.DbPath;
         form->DataGrid1->setDataSource(g.SharedRs);
+        form->showRecordCount(QStringLiteral("总条数："), count,
+                              QStringLiteral(" - 位置：") + g.DbPath);
         outerWindow(form)->raise();
         form->Timer1->stop();
         form->setWindowTitle(source);
@@ -153,8 +151,8 @@ void ShowTable(const QString& source, int slot) {
     }
     bringForward(form);
     outerWindow(form)->update();
-    form->StatusBar1->setSimpleText(QStringLiteral(" 总条数：") + countText(count) +
-                                    QStringLiteral(" 表：") + g.CurrentTable);
+    form->showRecordCount(QStringLiteral(" 总条数："), count,
+                          QStringLiteral(" 表：") + g.CurrentTable);
     if (g.Frame) g.Frame->SetItemEnabled(dbconn::Menu::SQ, 5, true);
 }
 

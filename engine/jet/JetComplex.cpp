@@ -7,7 +7,7 @@
 // An attachment's content is stored with a small header, and deflated
 // unless the file's type is already compressed.
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "engine/jet/JetInternal.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 
 #include "engine/jet/JetCrypto.h"
 
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "engine/jet/JetInternal.h"
 
 #include <algorithm>

@@ -170,7 +170,13 @@ public:
 TEST_F(FirstRowsWindow, RowsFollowTheFirstScreenAndTheLatestSortWins) {
     datawin::Form1* form = open(QStringLiteral("select * from Big"));
     EXPECT_GE(form->DataGrid1->ApproxCount(), 100);
+    // The status takes the count when the rest of the rows is read, not
+    // before the first screen.
+    EXPECT_EQ(form->StatusBar1->SimpleText(), QStringLiteral(" 总条数：") +
+                                                  datawin::Form1::CountPending +
+                                                  QStringLiteral(" 表：Big"));
     ASSERT_TRUE(waitForAllRows());
+    EXPECT_EQ(form->StatusBar1->SimpleText(), QStringLiteral(" 总条数：250 表：Big"));
     EXPECT_EQ(form->DataGrid1->ApproxCount(), Rows);
     EXPECT_EQ(model->rowCount(), Rows + 1); // and the empty row for a new record
     EXPECT_EQ(cell(form, Rows - 1, 0), QStringLiteral("250"));

@@ -1,7 +1,7 @@
 // The program's windows built as the executable builds them, with the
 // designer reached through the view menu and the home window's labels.
-#include "support/SharedFiles.h"
 #include "DesignerTestSupport.h"
+#include "support/SharedFiles.h"
 
 #include "app/ProgramWiring.h"
 

@@ -3,7 +3,7 @@
 // (tools/AceSamples.java); data/ace-samples.txt lists what it wrote.
 
 #include "JetTestSupport.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 #include "engine/Recordset.h"
 #include "engine/jet/JetInternal.h"
 

@@ -5,7 +5,7 @@
 
 #include "EncryptedSamples.h"
 #include "JetTestSupport.h"
-#include "engine/Messages.h"
+#include "engine/base/Messages.h"
 
 #include <random>
 

@@ -6,8 +6,8 @@
 
 #include "engine/Connection.h"
 #include "engine/ConnectionString.h"
-#include "engine/EngineError.h"
-#include "engine/Messages.h"
+#include "engine/base/EngineError.h"
+#include "engine/base/Messages.h"
 #include "engine/Recordset.h"
 #include "engine/jet/EncryptedSamples.h"
 #include "engine/jet/JetFile.h"

@@ -2,8 +2,8 @@
 // catalogue records for them (read back through mdb-export), offered as
 // views when they select, and opened to the same rows as the same query
 // written by hand over the tables.
-#include "support/SharedFiles.h"
 #include "Oracle.h"
+#include "support/SharedFiles.h"
 
 #include "engine/Connection.h"
 #include "engine/Recordset.h"
