@@ -146,6 +146,11 @@ TEST_F(JetInPlaceTest, JetSystemTablesAnswerByTheirNames) {
         if (rs["TABLE_NAME"].GetValue().text() == "MSysQueries")
             listed = rs["TABLE_TYPE"].GetValue().text() == "SYSTEM TABLE";
     EXPECT_TRUE(listed);
+    Catalog cat;
+    cat.SetActiveConnection(c);
+    auto& columns = cat.Tables()["MSysQueries"].Columns();
+    EXPECT_NO_THROW(columns["Attribute"]);
+    EXPECT_NO_THROW(columns["ObjectId"]);
 }
 
 TEST_F(JetInPlaceTest, RelationshipsAreForeignKeysOfTheReferringTable) {
