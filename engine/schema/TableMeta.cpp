@@ -144,8 +144,11 @@ void ensure(sqlite3* db) {
 }
 
 std::optional<std::string> findTable(sqlite3* db, const std::string& name) {
-    Statement st(db,
-                 "SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE");
+    // A temp table comes first, as SQLite resolves the name (a genuine Jet
+    // file's own system tables live there).
+    Statement st(db, "SELECT name FROM sqlite_temp_master WHERE type='table' AND name=?1 COLLATE "
+                     "NOCASE UNION ALL SELECT name FROM sqlite_master WHERE type='table' AND "
+                     "name=?1 COLLATE NOCASE");
     st.bindText(1, name);
     if (st.step()) return st.columnText(0);
     return std::nullopt;

@@ -10,6 +10,7 @@
 #include "engine/Recordset.h"
 #include "engine/jet/JetFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -94,7 +95,11 @@ TEST_F(JetInPlaceTest, IndexedLookupsAndRangesFindWhatAScanFinds) {
                         slot.first = lit->second;
                         ++slot.second;
                     }
+                // Up to 40 values spread over the index, the first and last among them.
+                const std::size_t step = std::max<std::size_t>(1, counts.size() / 40);
+                std::size_t at = 0;
                 for (const auto& [key, value] : counts) {
+                    if (at++ % step != 0 && at != counts.size()) continue;
                     EXPECT_EQ(countOf(c, "select count(*) from " + t + " where " + field + " = " +
                                              value.first),
                               value.second)
@@ -127,7 +132,7 @@ TEST_F(JetInPlaceTest, IndexedLookupsAndRangesFindWhatAScanFinds) {
             }
         }
     }
-    EXPECT_GT(checked, 100);
+    EXPECT_GT(checked, 60);
 }
 
 TEST_F(JetInPlaceTest, JetSystemTablesAnswerByTheirNames) {
@@ -146,6 +151,11 @@ TEST_F(JetInPlaceTest, JetSystemTablesAnswerByTheirNames) {
         if (rs["TABLE_NAME"].GetValue().text() == "MSysQueries")
             listed = rs["TABLE_TYPE"].GetValue().text() == "SYSTEM TABLE";
     EXPECT_TRUE(listed);
+    Catalog cat;
+    cat.SetActiveConnection(c);
+    auto& columns = cat.Tables()["MSysQueries"].Columns();
+    EXPECT_NO_THROW(columns["Attribute"]);
+    EXPECT_NO_THROW(columns["ObjectId"]);
 }
 
 TEST_F(JetInPlaceTest, RelationshipsAreForeignKeysOfTheReferringTable) {
