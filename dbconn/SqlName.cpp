@@ -17,6 +17,10 @@ QString SqlName(const QString& name) {
     return QString::fromStdString(engine::sql::quoteJetName(name.toStdString()));
 }
 
+QString SqlBracketedName(const QString& name) {
+    return QString::fromStdString(engine::sql::quoteJetName(name.toStdString(), true));
+}
+
 QString SqlLiteral(const QString& text) {
     return QString::fromStdString(engine::sql::quoteJetString(text.toStdString()));
 }

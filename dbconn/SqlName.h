@@ -17,6 +17,9 @@ QString StripQuerySuffix(const QString& entry);
 // [Order Details].
 QString SqlName(const QString& name);
 
+// The same, always between brackets: [Orders].
+QString SqlBracketedName(const QString& name);
+
 // A text as a literal of a Jet statement: it's -> 'it''s'.
 QString SqlLiteral(const QString& text);
 

@@ -545,7 +545,7 @@ void start::CQ_Click(int Index) {
                       DropTitle) != platform::mb::Yes)
             return;
         const QString name = dbconn::StripQuerySuffix(selected);
-        g.CurrentSql = QStringLiteral("Drop table ") + dbconn::SqlName(name);
+        g.CurrentSql = QStringLiteral("Drop table ") + dbconn::SqlBracketedName(name);
         failureText = QStringLiteral("无法删除“") + name + QStringLiteral("”：");
         if (selected.endsWith(dbconn::QuerySuffix)) savedQuery = name;
     } else if (Index == 0) {
@@ -579,7 +579,8 @@ void start::CQ_Click(int Index) {
             // to drop one as a table; it goes as a procedure instead.
             if (savedQuery.isEmpty()) throw;
             g.DbConn->Execute(
-                (QStringLiteral("Drop procedure ") + dbconn::SqlName(savedQuery)).toStdString());
+                (QStringLiteral("Drop procedure ") + dbconn::SqlBracketedName(savedQuery))
+                    .toStdString());
         }
     } catch (const std::runtime_error& e) {
         ui.MsgBox(failureText + reason(e), platform::mb::OkOnly, QString());

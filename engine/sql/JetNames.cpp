@@ -91,8 +91,8 @@ bool endsExpression(std::string_view word) {
     return r && r->endsExpression;
 }
 
-std::string quoteJetName(std::string_view name) {
-    if (plainName(name)) return std::string(name);
+std::string quoteJetName(std::string_view name, bool always) {
+    if (!always && plainName(name)) return std::string(name);
     // Jet names cannot hold ']'; should one come, backquotes still read it.
     if (name.find(']') != std::string_view::npos && name.find('`') == std::string_view::npos)
         return "`" + std::string(name) + "`";

@@ -48,8 +48,9 @@ bool isReservedWord(std::string_view word);
 // A table or field name as it goes into a Jet statement: as it is when the
 // tokenizer reads it as one name (letters, digits and '_', not starting with
 // a digit, not a reserved word), otherwise in brackets: "Orders" stays
-// Orders, "Order Details" becomes [Order Details].
-std::string quoteJetName(std::string_view name);
+// Orders, "Order Details" becomes [Order Details]. With `always`, every
+// name is bracketed ([Orders]), as statements shown to the user write them.
+std::string quoteJetName(std::string_view name, bool always = false);
 // A text literal for a Jet statement: it's -> 'it''s'.
 std::string quoteJetString(std::string_view text);
 

@@ -137,12 +137,15 @@ TEST(Tokenizer, LenientTokensGoOnPastWhatTheStrictOnesRefuse) {
 TEST(Tokenizer, QuotedNamesAndTextsReadBackAsGiven) {
     for (const std::string name : {"Orders", "客户_2", "_a", "Order Details", "order", "Mod", "key",
                                    "xor", "2024", "a-b", "Left$", "名 称", "x]y", "ＡＢ１"}) {
-        const std::string q = quoteJetName(name);
-        const auto t = tokenize(q);
-        ASSERT_EQ(t.size(), 2u) << q;
-        EXPECT_EQ(t[0].kind == TokenKind::Word ? t[0].text : t[0].value, name) << q;
+        for (const bool always : {false, true}) {
+            const std::string q = quoteJetName(name, always);
+            const auto t = tokenize(q);
+            ASSERT_EQ(t.size(), 2u) << q;
+            EXPECT_EQ(t[0].kind == TokenKind::Word ? t[0].text : t[0].value, name) << q;
+        }
     }
     EXPECT_EQ(quoteJetName("客户_2"), "客户_2");
+    EXPECT_EQ(quoteJetName("客户_2", true), "[客户_2]");
     // Reserved words are bracketed whether the expression parser or only
     // DDL stops at them.
     EXPECT_EQ(quoteJetName("Mod"), "[Mod]");
