@@ -8,7 +8,9 @@
 // Two forms are read: the agile form Access 2010 and later write (AES with
 // an iterated SHA-512 key derivation, described in XML) and the RC4
 // CryptoAPI form of Access 2007 (RC4 with SHA-1). Other forms are reported as
-// msg::UnsupportedEncryption. The ciphers and hashes are OpenSSL's.
+// msg::UnsupportedEncryption. The ciphers and hashes are OpenSSL's. The
+// structures are those of Office document cryptography ([MS-OFFCRYPTO]
+// 2.3.4.10 agile EncryptionInfo, 2.3.2/2.3.3 header and verifier).
 
 #include <cstddef>
 #include <cstdint>
