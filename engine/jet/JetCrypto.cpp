@@ -335,7 +335,14 @@ struct AgileParams {
 class AgileCipher final : public OfficeCipher {
 public:
     AgileCipher(AgileParams data, Bytes key, std::uint32_t encodingKey)
-        : data_(std::move(data)), key_(std::move(key)), encodingKey_(encodingKey) {}
+        : data_(std::move(data)), key_(std::move(key)), encodingKey_(encodingKey),
+          md_(officecrypt::fetchDigest(data_.hash)),
+          cipher_(EVP_CIPHER_fetch(nullptr,
+                                   key_.size() == 16   ? "AES-128-CBC"
+                                   : key_.size() == 24 ? "AES-192-CBC"
+                                                       : "AES-256-CBC",
+                                   nullptr)),
+          mdCtx_(EVP_MD_CTX_new()), ctx_(EVP_CIPHER_CTX_new()) {}
     const char* form() const override { return "agile"; }
     void decryptPage(std::uint32_t number, std::uint8_t* p, std::size_t n) const override {
         run(false, number, p, n);
@@ -345,17 +352,37 @@ public:
     }
 
 private:
+    // One page in place: AES-CBC with the file's key and an IV made from the
+    // page's block key. The OpenSSL objects are fetched once per file.
     void run(bool encrypt, std::uint32_t number, std::uint8_t* p, std::size_t n) const {
-        const Bytes iv =
-            officecrypt::agileIv(data_.hash, data_.salt,
-                                 officecrypt::pageBlockKey(encodingKey_, number), data_.blockSize);
-        const Bytes out = officecrypt::aesCbc(encrypt, key_, iv, Bytes(p, p + n));
-        if (out.size() == n) std::memcpy(p, out.data(), n);
+        if (!md_ || !cipher_ || !mdCtx_ || !ctx_ || n % 16 != 0) return;
+        const Bytes block = officecrypt::pageBlockKey(encodingKey_, number);
+        std::uint8_t hash[EVP_MAX_MD_SIZE];
+        unsigned int hashLen = 0;
+        if (EVP_DigestInit_ex(mdCtx_.get(), md_.get(), nullptr) != 1 ||
+            EVP_DigestUpdate(mdCtx_.get(), data_.salt.data(), data_.salt.size()) != 1 ||
+            EVP_DigestUpdate(mdCtx_.get(), block.data(), block.size()) != 1 ||
+            EVP_DigestFinal_ex(mdCtx_.get(), hash, &hashLen) != 1)
+            return;
+        std::uint8_t iv[16];
+        for (std::size_t i = 0; i < 16; ++i)
+            iv[i] = i < hashLen ? hash[i] : 0x36;
+        int outLen = 0, tail = 0;
+        if (EVP_CipherInit_ex2(ctx_.get(), cipher_.get(), key_.data(), iv, encrypt ? 1 : 0,
+                               nullptr) != 1 ||
+            EVP_CIPHER_CTX_set_padding(ctx_.get(), 0) != 1 ||
+            EVP_CipherUpdate(ctx_.get(), p, &outLen, p, static_cast<int>(n)) != 1 ||
+            EVP_CipherFinal_ex(ctx_.get(), p + outLen, &tail) != 1)
+            return;
     }
 
     AgileParams data_;
     Bytes key_;
     std::uint32_t encodingKey_;
+    std::unique_ptr<EVP_MD, officecrypt::MdDeleter> md_;
+    std::unique_ptr<EVP_CIPHER, officecrypt::CipherDeleter> cipher_;
+    std::unique_ptr<EVP_MD_CTX, officecrypt::MdCtxDeleter> mdCtx_;
+    std::unique_ptr<EVP_CIPHER_CTX, officecrypt::CipherCtxDeleter> ctx_;
 };
 
 class Rc4CryptoApiCipher final : public OfficeCipher {
