@@ -129,8 +129,8 @@ Bytes digest(const std::string& hash, const Bytes& a, const Bytes& b) {
     return out;
 }
 
-Bytes agileKey(const std::string& hash, const Bytes& password, const Bytes& salt,
-               std::uint32_t spinCount, const Bytes& blockKey, std::size_t keyBytes) {
+Bytes agileIteratedHash(const std::string& hash, const Bytes& password, const Bytes& salt,
+                        std::uint32_t spinCount) {
     auto md = fetchDigest(hash);
     if (!md) return {};
     std::unique_ptr<EVP_MD_CTX, MdCtxDeleter> ctx(EVP_MD_CTX_new());
@@ -147,7 +147,13 @@ Bytes agileKey(const std::string& hash, const Bytes& password, const Bytes& salt
             EVP_DigestFinal_ex(ctx.get(), h.data(), &n) != 1)
             return {};
     }
-    return fixToLength(digest(hash, h, blockKey), keyBytes, 0x36);
+    return h;
+}
+
+Bytes agileKey(const std::string& hash, const Bytes& password, const Bytes& salt,
+               std::uint32_t spinCount, const Bytes& blockKey, std::size_t keyBytes) {
+    const Bytes h = agileIteratedHash(hash, password, salt, spinCount);
+    return h.empty() ? h : fixToLength(digest(hash, h, blockKey), keyBytes, 0x36);
 }
 
 Bytes agileIv(const std::string& hash, const Bytes& salt, const Bytes& blockKey,
@@ -465,9 +471,12 @@ std::unique_ptr<OfficeCipher> createAgile(const Bytes& info, std::uint32_t encod
 
     const Bytes pwd = officecrypt::passwordBytes(password);
     const Bytes iv = officecrypt::agileIv(pw.hash, pw.salt, {}, pw.blockSize);
+    // The costly part, the iterated hash, is shared by the three keys.
+    const Bytes iterated =
+        officecrypt::agileIteratedHash(pw.hash, pwd, pw.salt, static_cast<std::uint32_t>(spin));
     auto decryptWith = [&](const Bytes& block, const Bytes& value) {
-        const Bytes key = officecrypt::agileKey(
-            pw.hash, pwd, pw.salt, static_cast<std::uint32_t>(spin), block, pw.keyBytes);
+        Bytes key = officecrypt::digest(pw.hash, iterated, block);
+        key.resize(pw.keyBytes, 0x36);
         return officecrypt::aesCbc(false, key, iv, value);
     };
     Bytes input = decryptWith(kVerifierInputBlock, verifierInput);
