@@ -517,15 +517,16 @@ std::unique_ptr<OfficeCipher> createRc4CryptoApi(const Bytes& info, std::uint32_
         if (headerSize > 32) {
             ByteView name = header.sub(32, headerSize - 32);
             csp = utf16ToUtf8(name.data(), name.size() & ~std::size_t{1});
+            csp = csp.substr(0, csp.find('\0'));
         }
         std::transform(csp.begin(), csp.end(), csp.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        keyBits = csp.find('\0') == 0 || csp.empty() || csp.find(" base ") != std::string::npos
-                      ? 40
-                      : 128;
+        keyBits = csp.empty() || csp.find(" base ") != std::string::npos ? 40 : 128;
     }
-    if (keyBits < 40 || keyBits > 512 || keyBits % 8 != 0)
+    // RC4 keys of CryptoAPI are 40 to 128 bits, cut from a SHA-1 hash.
+    if (keyBits < 40 || keyBits % 8 != 0)
         corrupt(path, "加密信息中的密钥长度无效（" + std::to_string(keyBits) + "）");
+    if (keyBits > 128) unsupported(path, "RC4 " + std::to_string(keyBits) + " bit");
 
     std::size_t pos = 12 + headerSize;
     const std::uint32_t saltSize = v.u32(pos);
