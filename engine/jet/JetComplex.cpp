@@ -91,7 +91,6 @@ std::shared_ptr<const JetState::ComplexColumn> JetState::complexColumn(std::int3
 }
 
 std::shared_ptr<const JetState::ComplexColumn> JetState::loadComplexColumn(std::int32_t complexId) {
-
     const CatalogEntry* columns = findTable("MSysComplexColumns");
     if (!columns) return nullptr;
     const TableDef cc = readTableDef(columns->tdefPage, columns->name);
