@@ -79,9 +79,18 @@ std::shared_ptr<const JetState::ComplexColumn> JetState::complexColumn(std::int3
     auto found = complexColumns.find(complexId);
     if (found != complexColumns.end()) return found->second;
     // Remembered before reading, so a damaged file that leads back here
-    // does not recurse.
+    // does not recurse; forgotten again when reading fails, so the next
+    // statement reports the damage too instead of showing bare keys.
     complexColumns[complexId] = nullptr;
+    try {
+        return loadComplexColumn(complexId);
+    } catch (...) {
+        complexColumns.erase(complexId);
+        throw;
+    }
+}
 
+std::shared_ptr<const JetState::ComplexColumn> JetState::loadComplexColumn(std::int32_t complexId) {
     const CatalogEntry* columns = findTable("MSysComplexColumns");
     if (!columns) return nullptr;
     const TableDef cc = readTableDef(columns->tdefPage, columns->name);

@@ -129,8 +129,8 @@ Bytes digest(const std::string& hash, const Bytes& a, const Bytes& b) {
     return out;
 }
 
-Bytes agileKey(const std::string& hash, const Bytes& password, const Bytes& salt,
-               std::uint32_t spinCount, const Bytes& blockKey, std::size_t keyBytes) {
+Bytes agileIteratedHash(const std::string& hash, const Bytes& password, const Bytes& salt,
+                        std::uint32_t spinCount) {
     auto md = fetchDigest(hash);
     if (!md) return {};
     std::unique_ptr<EVP_MD_CTX, MdCtxDeleter> ctx(EVP_MD_CTX_new());
@@ -147,7 +147,13 @@ Bytes agileKey(const std::string& hash, const Bytes& password, const Bytes& salt
             EVP_DigestFinal_ex(ctx.get(), h.data(), &n) != 1)
             return {};
     }
-    return fixToLength(digest(hash, h, blockKey), keyBytes, 0x36);
+    return h;
+}
+
+Bytes agileKey(const std::string& hash, const Bytes& password, const Bytes& salt,
+               std::uint32_t spinCount, const Bytes& blockKey, std::size_t keyBytes) {
+    const Bytes h = agileIteratedHash(hash, password, salt, spinCount);
+    return h.empty() ? h : fixToLength(digest(hash, h, blockKey), keyBytes, 0x36);
 }
 
 Bytes agileIv(const std::string& hash, const Bytes& salt, const Bytes& blockKey,
@@ -335,7 +341,14 @@ struct AgileParams {
 class AgileCipher final : public OfficeCipher {
 public:
     AgileCipher(AgileParams data, Bytes key, std::uint32_t encodingKey)
-        : data_(std::move(data)), key_(std::move(key)), encodingKey_(encodingKey) {}
+        : data_(std::move(data)), key_(std::move(key)), encodingKey_(encodingKey),
+          md_(officecrypt::fetchDigest(data_.hash)),
+          cipher_(EVP_CIPHER_fetch(nullptr,
+                                   key_.size() == 16   ? "AES-128-CBC"
+                                   : key_.size() == 24 ? "AES-192-CBC"
+                                                       : "AES-256-CBC",
+                                   nullptr)),
+          mdCtx_(EVP_MD_CTX_new()), ctx_(EVP_CIPHER_CTX_new()) {}
     const char* form() const override { return "agile"; }
     void decryptPage(std::uint32_t number, std::uint8_t* p, std::size_t n) const override {
         run(false, number, p, n);
@@ -345,17 +358,37 @@ public:
     }
 
 private:
+    // One page in place: AES-CBC with the file's key and an IV made from the
+    // page's block key. The OpenSSL objects are fetched once per file.
     void run(bool encrypt, std::uint32_t number, std::uint8_t* p, std::size_t n) const {
-        const Bytes iv =
-            officecrypt::agileIv(data_.hash, data_.salt,
-                                 officecrypt::pageBlockKey(encodingKey_, number), data_.blockSize);
-        const Bytes out = officecrypt::aesCbc(encrypt, key_, iv, Bytes(p, p + n));
-        if (out.size() == n) std::memcpy(p, out.data(), n);
+        if (!md_ || !cipher_ || !mdCtx_ || !ctx_ || n % 16 != 0) return;
+        const Bytes block = officecrypt::pageBlockKey(encodingKey_, number);
+        std::uint8_t hash[EVP_MAX_MD_SIZE];
+        unsigned int hashLen = 0;
+        if (EVP_DigestInit_ex(mdCtx_.get(), md_.get(), nullptr) != 1 ||
+            EVP_DigestUpdate(mdCtx_.get(), data_.salt.data(), data_.salt.size()) != 1 ||
+            EVP_DigestUpdate(mdCtx_.get(), block.data(), block.size()) != 1 ||
+            EVP_DigestFinal_ex(mdCtx_.get(), hash, &hashLen) != 1)
+            return;
+        std::uint8_t iv[16];
+        for (std::size_t i = 0; i < 16; ++i)
+            iv[i] = i < hashLen ? hash[i] : 0x36;
+        int outLen = 0, tail = 0;
+        if (EVP_CipherInit_ex2(ctx_.get(), cipher_.get(), key_.data(), iv, encrypt ? 1 : 0,
+                               nullptr) != 1 ||
+            EVP_CIPHER_CTX_set_padding(ctx_.get(), 0) != 1 ||
+            EVP_CipherUpdate(ctx_.get(), p, &outLen, p, static_cast<int>(n)) != 1 ||
+            EVP_CipherFinal_ex(ctx_.get(), p + outLen, &tail) != 1)
+            return;
     }
 
     AgileParams data_;
     Bytes key_;
     std::uint32_t encodingKey_;
+    std::unique_ptr<EVP_MD, officecrypt::MdDeleter> md_;
+    std::unique_ptr<EVP_CIPHER, officecrypt::CipherDeleter> cipher_;
+    std::unique_ptr<EVP_MD_CTX, officecrypt::MdCtxDeleter> mdCtx_;
+    std::unique_ptr<EVP_CIPHER_CTX, officecrypt::CipherCtxDeleter> ctx_;
 };
 
 class Rc4CryptoApiCipher final : public OfficeCipher {
@@ -438,9 +471,12 @@ std::unique_ptr<OfficeCipher> createAgile(const Bytes& info, std::uint32_t encod
 
     const Bytes pwd = officecrypt::passwordBytes(password);
     const Bytes iv = officecrypt::agileIv(pw.hash, pw.salt, {}, pw.blockSize);
+    // The costly part, the iterated hash, is shared by the three keys.
+    const Bytes iterated =
+        officecrypt::agileIteratedHash(pw.hash, pwd, pw.salt, static_cast<std::uint32_t>(spin));
     auto decryptWith = [&](const Bytes& block, const Bytes& value) {
-        const Bytes key = officecrypt::agileKey(
-            pw.hash, pwd, pw.salt, static_cast<std::uint32_t>(spin), block, pw.keyBytes);
+        Bytes key = officecrypt::digest(pw.hash, iterated, block);
+        key.resize(pw.keyBytes, 0x36);
         return officecrypt::aesCbc(false, key, iv, value);
     };
     Bytes input = decryptWith(kVerifierInputBlock, verifierInput);
@@ -481,15 +517,16 @@ std::unique_ptr<OfficeCipher> createRc4CryptoApi(const Bytes& info, std::uint32_
         if (headerSize > 32) {
             ByteView name = header.sub(32, headerSize - 32);
             csp = utf16ToUtf8(name.data(), name.size() & ~std::size_t{1});
+            csp = csp.substr(0, csp.find('\0'));
         }
         std::transform(csp.begin(), csp.end(), csp.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        keyBits = csp.find('\0') == 0 || csp.empty() || csp.find(" base ") != std::string::npos
-                      ? 40
-                      : 128;
+        keyBits = csp.empty() || csp.find(" base ") != std::string::npos ? 40 : 128;
     }
-    if (keyBits < 40 || keyBits > 512 || keyBits % 8 != 0)
+    // RC4 keys of CryptoAPI are 40 to 128 bits, cut from a SHA-1 hash.
+    if (keyBits < 40 || keyBits % 8 != 0)
         corrupt(path, "加密信息中的密钥长度无效（" + std::to_string(keyBits) + "）");
+    if (keyBits > 128) unsupported(path, "RC4 " + std::to_string(keyBits) + " bit");
 
     std::size_t pos = 12 + headerSize;
     const std::uint32_t saltSize = v.u32(pos);

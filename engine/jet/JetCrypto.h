@@ -8,7 +8,9 @@
 // Two forms are read: the agile form Access 2010 and later write (AES with
 // an iterated SHA-512 key derivation, described in XML) and the RC4
 // CryptoAPI form of Access 2007 (RC4 with SHA-1). Other forms are reported as
-// msg::UnsupportedEncryption. The ciphers and hashes are OpenSSL's.
+// msg::UnsupportedEncryption. The ciphers and hashes are OpenSSL's. The
+// structures are those of Office document cryptography ([MS-OFFCRYPTO]
+// 2.3.4.10 agile EncryptionInfo, 2.3.2/2.3.3 header and verifier).
 
 #include <cstddef>
 #include <cstdint>
@@ -53,8 +55,10 @@ Bytes passwordBytes(const std::string& utf8);
 // `hash` is "SHA1", "SHA256", "SHA384", "SHA512" or "MD5". Empty when unknown.
 Bytes digest(const std::string& hash, const Bytes& a, const Bytes& b = {});
 // The agile key of a password: H(salt + password), hashed `spinCount` times
-// more with the iteration number in front, then with `blockKey`, cut or
-// padded (with 0x36) to `keyBytes`.
+// more with the iteration number in front (agileIteratedHash), then with
+// `blockKey`, cut or padded (with 0x36) to `keyBytes`.
+Bytes agileIteratedHash(const std::string& hash, const Bytes& password, const Bytes& salt,
+                        std::uint32_t spinCount);
 Bytes agileKey(const std::string& hash, const Bytes& password, const Bytes& salt,
                std::uint32_t spinCount, const Bytes& blockKey, std::size_t keyBytes);
 // The initialization vector of one agile block: H(salt + blockKey) cut or

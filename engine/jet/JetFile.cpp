@@ -318,7 +318,9 @@ TableDef JetState::readTableDef(std::uint32_t tdefPage, const std::string& name)
             c.jetType != coltype::Memo && c.jetType != coltype::Ole)
             c.size = fixedSizeOf(c.jetType, len);
         if (c.jetType == coltype::Boolean) c.size = 2; // as the engine reports a Yes/No column
-        if (c.jetType == coltype::Complex) c.size = 0; // read as memo text
+        // A complex column reads as memo text, an extended date as a date.
+        if (c.jetType == coltype::Complex) c.size = 0;
+        if (c.jetType == coltype::ExtDateTime) c.size = 8;
         c.adoType = adoTypeOf(c.jetType, c.fixedLength);
     }
     pos += numCols * L.colEntrySize;

@@ -152,6 +152,7 @@ struct JetState {
     std::map<std::int32_t, std::shared_ptr<const ComplexColumn>> complexColumns;
     // The column's values; null when the file does not describe it.
     std::shared_ptr<const ComplexColumn> complexColumn(std::int32_t complexId);
+    std::shared_ptr<const ComplexColumn> loadComplexColumn(std::int32_t complexId);
     // The text of a complex field: its values joined with "; ".
     Value complexText(const ColumnDef& c, std::int32_t key);
 

@@ -147,7 +147,9 @@ std::vector<Value> JetState::decodeRow(const TableDef& def, const ByteView& row,
         if (c.fixedLength) {
             std::size_t size = static_cast<std::size_t>(c.size);
             if (c.jetType == coltype::Text && jet4) size *= 2;
-            if (c.jetType == coltype::Complex) size = 4; // the key; the column reads as text
+            // A complex column keeps its key here, an extended date its text.
+            if (c.jetType == coltype::Complex) size = 4;
+            if (c.jetType == coltype::ExtDateTime) size = 42;
             const std::size_t off = fixedStart + static_cast<std::size_t>(c.fixedOffset);
             if (off + size > varLimit)
                 corrupt(path, "表“" + def.name + "”字段“" + c.name + "”的值超出了记录范围");

@@ -66,7 +66,7 @@ inline void setHeader(Bytes& file, std::uint32_t encodingKey, const Bytes& info)
                     info.size());
 }
 
-struct AgileSpec {
+struct AgileSetup {
     std::string hash = "SHA512";
     std::size_t keyBits = 256;
     std::uint32_t spin = 100000;
@@ -84,21 +84,22 @@ inline Bytes padTo(Bytes b, std::size_t block) {
 
 // The agile encryption description for `password`, protecting `fileKey`.
 inline Bytes agileInfo(const std::string& password, const Bytes& fileKey, const Bytes& dataSalt,
-                       const AgileSpec& spec) {
+                       const AgileSetup& setup) {
     const Bytes pwd = oc::passwordBytes(password);
     const Bytes salt = fill(16, 0x5A);
     const Bytes iv = salt;
-    const std::size_t keyBytes = spec.keyBits / 8;
+    const std::size_t keyBytes = setup.keyBits / 8;
     auto encrypt = [&](const Bytes& block, const Bytes& value) {
-        return oc::aesCbc(true, oc::agileKey(spec.hash, pwd, salt, spec.spin, block, keyBytes), iv,
-                          padTo(value, 16));
+        return oc::aesCbc(true, oc::agileKey(setup.hash, pwd, salt, setup.spin, block, keyBytes),
+                          iv, padTo(value, 16));
     };
     const Bytes verifier = fill(16, 0x11);
-    const Bytes verifierHash = oc::digest(spec.hash, verifier);
+    const Bytes verifierHash = oc::digest(setup.hash, verifier);
     const std::string attrs =
-        "saltSize=\"16\" blockSize=\"16\" keyBits=\"" + std::to_string(spec.keyBits) +
+        "saltSize=\"16\" blockSize=\"16\" keyBits=\"" + std::to_string(setup.keyBits) +
         "\" hashSize=\"" + std::to_string(verifierHash.size()) + "\" cipherAlgorithm=\"" +
-        spec.cipher + "\" cipherChaining=\"ChainingModeCBC\" hashAlgorithm=\"" + spec.hash + "\" ";
+        setup.cipher + "\" cipherChaining=\"ChainingModeCBC\" hashAlgorithm=\"" + setup.hash +
+        "\" ";
     const std::string xml =
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
         "<encryption xmlns=\"http://schemas.microsoft.com/office/2006/encryption\" "
@@ -109,7 +110,7 @@ inline Bytes agileInfo(const std::string& password, const Bytes& fileKey, const 
         "<keyEncryptors><keyEncryptor "
         "uri=\"http://schemas.microsoft.com/office/2006/keyEncryptor/password\">"
         "<p:encryptedKey spinCount=\"" +
-        std::to_string(spec.spin) + "\" " + attrs + "saltValue=\"" + oc::base64(salt) +
+        std::to_string(setup.spin) + "\" " + attrs + "saltValue=\"" + oc::base64(salt) +
         "\" encryptedVerifierHashInput=\"" + oc::base64(encrypt(kVerifierInputBlock, verifier)) +
         "\" encryptedVerifierHashValue=\"" +
         oc::base64(encrypt(kVerifierValueBlock, verifierHash)) + "\" encryptedKeyValue=\"" +
@@ -125,15 +126,15 @@ inline Bytes agileInfo(const std::string& password, const Bytes& fileKey, const 
 
 // An agile-encrypted copy of `plain` at `out`.
 inline void writeAgile(const std::string& plain, const std::string& out,
-                       const std::string& password, const AgileSpec& spec = {}) {
+                       const std::string& password, const AgileSetup& setup = {}) {
     Bytes file = readFile(plain);
     const std::uint32_t encodingKey = 0x6A3C9E01;
-    const Bytes fileKey = fill(spec.keyBits / 8, 0x77);
+    const Bytes fileKey = fill(setup.keyBits / 8, 0x77);
     const Bytes dataSalt = fill(16, 0x23);
-    setHeader(file, encodingKey, agileInfo(password, fileKey, dataSalt, spec));
+    setHeader(file, encodingKey, agileInfo(password, fileKey, dataSalt, setup));
     for (std::size_t p = 1; p * kPage < file.size(); ++p) {
         const Bytes iv = oc::agileIv(
-            spec.hash, dataSalt, oc::pageBlockKey(encodingKey, static_cast<std::uint32_t>(p)), 16);
+            setup.hash, dataSalt, oc::pageBlockKey(encodingKey, static_cast<std::uint32_t>(p)), 16);
         const Bytes page(file.begin() + static_cast<long>(p * kPage),
                          file.begin() + static_cast<long>((p + 1) * kPage));
         const Bytes enc = oc::aesCbc(true, fileKey, iv, page);

@@ -126,6 +126,7 @@ TEST(JetAce, BigIntExtendedDatesAndEmptyBinary) {
     EXPECT_EQ(column(t, "Huge").jetType, engine::jet::coltype::BigInt);
     EXPECT_EQ(column(t, "Huge").adoType, engine::adtype::BigInt);
     EXPECT_EQ(column(t, "When").adoType, engine::adtype::Date);
+    EXPECT_EQ(column(t, "When").size, 8); // as a date, whatever its stored form
     EXPECT_TRUE(column(t, "HugePlusOne").calculated);
     const auto rows = jettest::allRows(f, "Big");
     ASSERT_EQ(rows.size(), 3u);

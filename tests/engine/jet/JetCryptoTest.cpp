@@ -66,7 +66,8 @@ TEST(JetCrypto, BuildingBlocksMatchKnownAnswers) {
     EXPECT_TRUE(oc::aesCbc(true, key, iv, Bytes(15, 0)).empty()); // not whole blocks
 
     // The derivations, against values computed separately with Python's
-    // hashlib from the written description of the format.
+    // hashlib from the format's description ([MS-OFFCRYPTO] 2.3.4.11 key,
+    // 2.3.4.12 initialization vector, 2.3.5.2 RC4 CryptoAPI key).
     const Bytes pwd = oc::passwordBytes("Tabelko密码");
     EXPECT_EQ(pwd, hex("54006100620065006c006b006f00c65b0178"));
     Bytes salt(16);
@@ -91,11 +92,11 @@ TEST(JetCrypto, AgileEncryptedFileOpensWithItsPassword) {
     const auto expected = rowTexts(JetFile::open(plain), "People");
     struct Case {
         const char* name;
-        enctest::AgileSpec spec;
+        enctest::AgileSetup setup;
     } cases[] = {{"aes256-sha512", {}}, {"aes128-sha1", {"SHA1", 128, 50, "AES"}}};
     for (const auto& c : cases) {
         const std::string path = temp(std::string(c.name) + ".accdb");
-        enctest::writeAgile(plain, path, "Tabelko密码", c.spec);
+        enctest::writeAgile(plain, path, "Tabelko密码", c.setup);
         const Bytes before = enctest::readFile(path);
         {
             JetFile f = JetFile::open(path, "Tabelko密码");
@@ -132,7 +133,7 @@ TEST(JetCrypto, Rc4CryptoApiFileOpensWithItsPassword) {
 
 TEST(JetCrypto, UnknownFormsAreNamedNotTakenForAWrongPassword) {
     const std::string plain = sample("ace2010.accdb");
-    enctest::AgileSpec des;
+    enctest::AgileSetup des;
     des.cipher = "DES";
     des.spin = 10;
     const Bytes agile = enctest::agileInfo("pw", enctest::fill(32, 1), enctest::fill(16, 2), {});
