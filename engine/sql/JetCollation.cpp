@@ -235,7 +235,7 @@ int compareFull(std::string_view a, std::string_view b) {
 namespace {
 
 // Through the library, with the keys of short texts kept.
-int compareSlow(std::string_view a, std::string_view b) {
+[[gnu::noinline]] int compareSlow(std::string_view a, std::string_view b) {
     if (UCollator* c = collator()) {
         thread_local KeyCache cache;
         if (cache.resting > 0) {
@@ -266,20 +266,15 @@ int compareSlow(std::string_view a, std::string_view b) {
 
 } // namespace
 
-int compare(std::string_view a, std::string_view b) {
-    // Most texts differ first at a plain ASCII character after an identical
-    // start ("客户12号" and "客户13号"): there the characters' ranks give the
-    // collation's answer without asking the library.
-    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-    std::size_t i = 0;
-    while (i < n && a[i] == b[i])
-        ++i;
-    if (i == n && a.size() == b.size()) return 0; // identical
-    if (i < n && static_cast<unsigned char>(a[i]) >= 0x80 &&
-        static_cast<unsigned char>(b[i]) >= 0x80)
-        return compareSlow(a, b);
+namespace {
+
+// compare() from the first different byte at i, where at least one of the
+// two is ASCII. Kept out of line so that the common quick answers (equal
+// texts, two different non-ASCII characters) stay cheap.
+[[gnu::noinline]] int compareFromAscii(std::string_view a, std::string_view b, std::size_t i) {
     const AsciiRanks& ranks = asciiRanks();
     if (!ranks.usable) return compareSlow(a, b);
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (; i < n; ++i) {
         const auto x = static_cast<unsigned char>(a[i]);
         const auto y = static_cast<unsigned char>(b[i]);
@@ -301,7 +296,7 @@ int compare(std::string_view a, std::string_view b) {
         if (rx != ry) return rx < ry ? -1 : 1;
     }
     if (a.size() == b.size()) {
-        // Equal apart from the case of ASCII letters, or identical.
+        // Equal apart from the case of ASCII letters.
         return 0;
     }
     // One is the start of the other: a longer text with a printable ASCII
@@ -311,6 +306,25 @@ int compare(std::string_view a, std::string_view b) {
     if (next < 0x80 && ranks.rank[next] != 0 && plainAfter(longer, n))
         return a.size() > b.size() ? 1 : -1;
     return compareSlow(a, b);
+}
+
+} // namespace
+
+int compare(std::string_view a, std::string_view b) {
+    // Most texts differ first at a plain ASCII character after an identical
+    // start ("客户12号" and "客户13号"): there the characters' ranks give the
+    // collation's answer without asking the library.
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    std::size_t i = 0;
+    while (i < n && a[i] == b[i])
+        ++i;
+    if (i == n) {
+        if (a.size() == b.size()) return 0; // identical
+    } else if (static_cast<unsigned char>(a[i]) >= 0x80 &&
+               static_cast<unsigned char>(b[i]) >= 0x80) {
+        return compareSlow(a, b);
+    }
+    return compareFromAscii(a, b, i);
 }
 
 void reorderTextIndexes(sqlite3* db) {

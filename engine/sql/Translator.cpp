@@ -124,6 +124,7 @@ struct SelectStatement {
     struct OrderTerm {
         std::string sql;
         bool desc = false;
+        bool position = false; // a field position whose field is not known here (after *)
     };
     std::vector<OrderTerm> orderTerms;
 };
@@ -1755,11 +1756,14 @@ SelectStatement Parser::parseSelectStatement() {
             const auto& items = st.cores.front().items;
             if (st.cores.size() == 1 && e.integral && !e.numberText.empty() &&
                 e.numberText.size() < 6 &&
-                e.numberText.find_first_not_of("0123456789") == std::string::npos &&
-                std::none_of(items.begin(), items.end(),
-                             [](const SelectItem& item) { return item.star; })) {
+                e.numberText.find_first_not_of("0123456789") == std::string::npos) {
                 const std::size_t position = std::stoul(e.numberText);
-                if (position >= 1 && position <= items.size()) ot.sql = items[position - 1].sql;
+                const bool star = std::any_of(items.begin(), items.end(),
+                                              [](const SelectItem& item) { return item.star; });
+                if (!star && position >= 1 && position <= items.size())
+                    ot.sql = items[position - 1].sql;
+                else
+                    ot.position = true;
             }
             if (acceptWord("DESC")) {
                 term += " DESC";
@@ -1909,7 +1913,10 @@ void Parser::applyDistinctRow(SelectCore& c) {
 std::string Parser::limitOf(const SelectCore& c, const SelectStatement& st) const {
     if (!c.hasTop) return {};
     const std::string n = topCount(c.top, c.topPercent, coreSql(c));
-    if (st.orderTerms.empty() || st.cores.size() != 1) return "LIMIT " + n;
+    // Where a position names a field of *, the ties are not looked for.
+    const bool unknownPosition = std::any_of(st.orderTerms.begin(), st.orderTerms.end(),
+                                             [](const auto& t) { return t.position; });
+    if (st.orderTerms.empty() || st.cores.size() != 1 || unknownPosition) return "LIMIT " + n;
     SelectCore keys;
     keys.distinct = c.distinct;
     if (c.distinct) keys.items = c.items;

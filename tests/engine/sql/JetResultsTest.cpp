@@ -65,6 +65,8 @@ TEST_F(JetResults, TopKeepsEveryRowTiedWithTheLast) {
     EXPECT_EQ(db.column("SELECT 姓名, 分数 FROM 成绩 WHERE 分数 < 90 ORDER BY 2, 1 DESC"),
               "fay|eve|Dan|cid|Bob");
     EXPECT_EQ(db.column("SELECT TOP 3 班级, 编号 FROM 成绩 ORDER BY 1 DESC", 1), "6|7|3|4");
+    // A position among the fields of * still orders (ties are not added).
+    EXPECT_EQ(db.column("SELECT TOP 2 * FROM 成绩 ORDER BY 3 DESC"), "1|2");
     // The recordset's own shape carries the same limit.
     const auto t = engine::sql::translate("SELECT TOP 3 * FROM 成绩 ORDER BY 分数 DESC");
     ASSERT_TRUE(t.shape.singleSource);
