@@ -167,8 +167,13 @@ void result(sqlite3_context* ctx, const Value& v, Affinity a) {
         return;
     }
     case Value::Kind::Bytes: {
+        // A blob from a null pointer reads as NULL: a zero-length value
+        // stays an (empty) value.
         const auto& b = v.bytes();
-        sqlite3_result_blob(ctx, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+        if (b.empty())
+            sqlite3_result_zeroblob(ctx, 0);
+        else
+            sqlite3_result_blob(ctx, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
         return;
     }
     }
