@@ -12,6 +12,7 @@ packages=(
   mdbtools
   mingw-w64-tools
   libxlsxwriter-dev python3-openpyxl
+  clang clang-tidy clang-format libclang-rt-14-dev
 )
 
 missing=()
