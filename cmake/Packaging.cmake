@@ -43,6 +43,7 @@ set(CPACK_PACKAGE_CONTACT "Tabelko <tabelko@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tabelko：Jet 风格 .mdb 数据库管理程序")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 # Library dependencies are read from the installed binaries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
