@@ -39,7 +39,9 @@ fi
 rm -f "$log"
 
 step "clang-tidy over the engine"
-run-clang-tidy -p build-test -quiet -j "$jobs" "$(pwd)/engine/" >/tmp/tabelko-tidy.log 2>&1 || {
+# The checks decide; compiler warnings that clang words differently from gcc
+# stay warnings here (gcc's -Werror build above already judged them).
+run-clang-tidy -p build-test -quiet -j "$jobs" -extra-arg=-Wno-error "$(pwd)/engine/" >/tmp/tabelko-tidy.log 2>&1 || {
   grep -E 'error:|warning:' -A3 /tmp/tabelko-tidy.log || cat /tmp/tabelko-tidy.log
   exit 1
 }
