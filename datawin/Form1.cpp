@@ -126,7 +126,12 @@ void Form1::refreshRowStatus() {
 void Form1::showRecordCount(const QString& before, long count, const QString& after) {
     const RecordsetModel* model = DataGrid1->recordsetModel();
     countWaiting_.clear();
-    if (count < 0 && model->keysetComplete() && model->recordset()) count = model->recordCount();
+    const bool bound = model->recordset() && model->recordset()->State() != 0;
+    if (count < 0 && bound && model->keysetComplete()) count = model->recordCount();
+    // A grid left empty (its own query failed) never reads rows that would
+    // count: the shared result counts them now.
+    if (count < 0 && !bound)
+        ignoreFailures([&] { count = dbconn::globals().SharedRs.expectedCount(); });
     if (count >= 0) {
         StatusBar1->setSimpleText(before + QString::number(count) + after);
         return;

@@ -13,6 +13,7 @@ packages=(
   openjdk-17-jre-headless libcommons-lang3-java libcommons-logging-java
   mingw-w64-tools
   libxlsxwriter-dev python3-openpyxl
+  clang clang-tidy clang-format libclang-rt-14-dev
 )
 
 missing=()

@@ -116,9 +116,11 @@ std::string codePageText(const std::uint8_t* data, std::size_t size, int codePag
     while (inLeft > 0) {
         if (iconv(cd, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) {
             if (outLeft < 3) break;
-            // An invalid or truncated sequence: show U+FFFD and go on.
+            // An invalid or truncated sequence: show U+FFFD and go on. The
+            // three bytes go into the sized output, which needs no terminator.
             ++in;
             --inLeft;
+            // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
             std::memcpy(o, "\xEF\xBF\xBD", 3);
             o += 3;
             outLeft -= 3;

@@ -723,7 +723,7 @@ void fnInStrRev(sqlite3_context* ctx, int argc, sqlite3_value** a) {
         bool ok = true;
         for (std::size_t k = 0; k < needle.size() && ok; ++k)
             ok = hay[i + k] == needle[k];
-        if (ok) found = static_cast<long long>(i + 1);
+        if (ok) found = static_cast<long long>(i) + 1;
     }
     sqlite3_result_int64(ctx, found);
 }

@@ -40,6 +40,7 @@ const char* const Usage =
     "  --describe 表名    列出表的字段：名称、类型、类型代码、大小、必填、自动编号，以及主键\n"
     "  --queries          列出保存的查询：名称、类型、能否作为视图打开，以及 Jet SQL 文本\n"
     "  --param 名称=值    参数查询的参数值（可重复）\n"
+    "  --version          显示版本号\n"
     "\n"
     "没有给出 SQL 时，从标准输入读取语句：以分号分隔（引号、方括号内的分号除外），\n"
     "或者每行一条。\n"
@@ -75,6 +76,9 @@ Options parse(int argc, char** argv) {
         };
         if (a == "-h" || a == "--help") {
             std::cout << Usage;
+            std::exit(0);
+        } else if (a == "--version") {
+            std::cout << "tabelko-sql " TABELKO_VERSION "\n";
             std::exit(0);
         } else if (a == "-p") {
             o.password = value("密码");

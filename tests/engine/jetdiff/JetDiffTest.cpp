@@ -354,9 +354,9 @@ TEST_P(EveryFile, SameTablesColumnsAndValuesAsMdbtools) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, EveryFile, ::testing::ValuesIn(corpusFiles()),
-                         [](const auto& info) {
+                         [](const auto& file) {
                              std::string s;
-                             for (char ch : info.param)
+                             for (char ch : file.param)
                                  s += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
                              return s;
                          });

@@ -171,9 +171,9 @@ TEST_P(SavedQueries, SelectQueryReturnsTheRowsOfTheSameSqlByHand) {
 INSTANTIATE_TEST_SUITE_P(Files, SavedQueries,
                          ::testing::Values("queryTestV1997.mdb", "queryTestV2000.mdb",
                                            "queryTestV2003.mdb"),
-                         [](const auto& info) {
+                         [](const auto& file) {
                              std::string s;
-                             for (char ch : info.param)
+                             for (char ch : file.param)
                                  if (std::isalnum(static_cast<unsigned char>(ch))) s += ch;
                              return s;
                          });
