@@ -2,9 +2,9 @@
 
 #include "JetTables.h"
 
+#include "engine/Recordset.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/Messages.h"
-#include "engine/Recordset.h"
 #include "engine/jet/JetTableReader.h"
 #include "engine/schema/JetType.h"
 #include "engine/sql/JetDate.h"

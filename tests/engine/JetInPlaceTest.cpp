@@ -6,8 +6,8 @@
 #include "support/SharedFiles.h"
 
 #include "engine/Catalog.h"
-#include "engine/base/Messages.h"
 #include "engine/Recordset.h"
+#include "engine/base/Messages.h"
 #include "engine/jet/JetFile.h"
 
 #include <algorithm>

@@ -3,8 +3,8 @@
 // (tools/AceSamples.java); data/ace-samples.txt lists what it wrote.
 
 #include "JetTestSupport.h"
-#include "engine/base/Messages.h"
 #include "engine/Recordset.h"
+#include "engine/base/Messages.h"
 #include "engine/jet/JetInternal.h"
 
 #include <fstream>

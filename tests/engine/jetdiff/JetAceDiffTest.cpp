@@ -6,9 +6,9 @@
 
 #include "engine/Connection.h"
 #include "engine/ConnectionString.h"
+#include "engine/Recordset.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/Messages.h"
-#include "engine/Recordset.h"
 #include "engine/jet/EncryptedSamples.h"
 #include "engine/jet/JetFile.h"
 
