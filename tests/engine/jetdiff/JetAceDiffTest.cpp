@@ -108,13 +108,13 @@ TEST(JetAceDiff, PlainColumnsAgreeWithMdbtools) {
                     continue;
                 for (std::size_t r = 0; r < values.size(); ++r) {
                     const Value& v = values[r][static_cast<std::size_t>(c.ordinal)];
-                    const std::string theirs =
+                    const std::string fromMdbtools =
                         rows[r + 1].at(static_cast<std::size_t>(c.ordinal)).text;
                     // mdbtools reads an empty memo as null.
                     if (c.jetType == jet::coltype::Memo && v.kind() == Value::Kind::Text &&
-                        v.text().empty() && theirs == "NULL")
+                        v.text().empty() && fromMdbtools == "NULL")
                         continue;
-                    EXPECT_EQ(v.isNull() ? "NULL" : v.toText(), theirs)
+                    EXPECT_EQ(v.isNull() ? "NULL" : v.toText(), fromMdbtools)
                         << name << " " << table << "." << c.name << " row " << r;
                     ++compared;
                 }
