@@ -179,7 +179,7 @@ Bytes aesCbc(bool encrypt, const Bytes& key, const Bytes& iv, const Bytes& data)
             1 ||
         EVP_CipherFinal_ex(ctx.get(), out.data() + n, &tail) != 1)
         return {};
-    out.resize(static_cast<std::size_t>(n + tail));
+    out.resize(static_cast<std::size_t>(n) + static_cast<std::size_t>(tail));
     return out;
 }
 
