@@ -33,6 +33,10 @@ inline constexpr Message UnsupportedFormat{3951, "数据库“%1”的格式版�
 // An encrypted .accdb whose form of encryption the reader does not know;
 // the password may well be right, so the text does not mention it.
 inline constexpr Message UnsupportedEncryption{3970, "此文件使用了不支持的加密方式（%1）：“%2”。"};
+// A pass-through query of a genuine file: its text is meant for the ODBC
+// server it names and would do something else (or harm) if run here.
+inline constexpr Message PassThroughQuery{
+    3972, "“%1”是传递查询，它的语句要交给外部 ODBC 数据源执行，本程序不能运行它。"};
 inline constexpr Message CannotOpen{
     3051, "无法打开文件“%1”。请确认该文件存在、没有被其他程序独占，并且您有读写它的权限。"};
 inline constexpr Message BadConnectionString{3706, "连接字符串无效：%1"};

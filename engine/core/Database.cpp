@@ -255,6 +255,14 @@ Recordset Database::schemaTables() {
     return Recordset::fromRows(std::move(fields), std::move(values));
 }
 
+bool Database::isPassThroughQuery(const std::string& name) const {
+    return passThroughQueries_.count(ascii::toLower(name)) > 0;
+}
+
+std::string Database::savedQueryKind(const metadata::SavedQuery& q) const {
+    return isPassThroughQuery(q.name) ? "传递查询" : sql::queryKindOf(q.jet);
+}
+
 Recordset Database::execute(const std::string& jet, int lockType, long* affected) {
     if (affected) *affected = 0;
     // EXECUTE of a saved query runs its text; guard against a query that
@@ -297,6 +305,7 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
         const auto& name = std::get<sql::ExecuteProcedure>(ddl).name;
         auto q = metadata::findQuery(db_, name);
         if (!q) msg::raise(msg::UnknownQuery, {name});
+        if (isPassThroughQuery(name)) msg::raise(msg::PassThroughQuery, {q->name});
         ++executeDepth_;
         struct Depth {
             int& d;
@@ -458,6 +467,7 @@ sql::Translation Database::translateHere(const std::string& jet, bool listMissin
                           "?1 COLLATE NOCASE");
         st.bindText(1, name);
         if (st.step()) return std::nullopt;
+        if (isPassThroughQuery(name)) msg::raise(msg::PassThroughQuery, {name});
         if (auto q = metadata::findQuery(db_, name)) return q->jet;
         return std::nullopt;
     };

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 struct sqlite3;
@@ -87,6 +88,11 @@ public:
     void clearParameters();
     // The parameters a statement asks for that have no value yet.
     std::vector<sql::QueryParameter> missingParameters(const std::string& jet);
+    // The kind of a saved query as a user reads it ("选择查询", ...). A
+    // genuine file's pass-through queries are told apart here, since their
+    // text alone looks like any other statement.
+    std::string savedQueryKind(const metadata::SavedQuery& q) const;
+    bool isPassThroughQuery(const std::string& name) const;
 
 private:
     Database() = default;
@@ -119,6 +125,9 @@ private:
     bool jetFile_ = false; // a genuine Jet file, read in place through virtual tables
     std::shared_ptr<jettables::Source> jetSource_;
     int executeDepth_ = 0;
+    // Names (lower case) of the genuine file's pass-through queries: listed,
+    // never run here.
+    std::set<std::string> passThroughQueries_;
 };
 
 } // namespace engine

@@ -11,6 +11,7 @@
 #include "Database.h"
 #include "JetTables.h"
 
+#include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 #include "engine/jet/JetFile.h"
 #include "engine/sql/JetFunctions.h"
@@ -148,6 +149,8 @@ std::shared_ptr<Database> Database::openJet(const std::string& path, const std::
     for (const auto& q : file.queries()) {
         const bool select = q.kind == jet::QueryKind::Select || q.kind == jet::QueryKind::Union;
         if (metadata::findQuery(d->db_, q.name)) continue;
+        if (q.kind == jet::QueryKind::PassThrough)
+            d->passThroughQueries_.insert(ascii::toLower(q.name));
         metadata::saveQuery(d->db_, {q.name, q.sql, select});
     }
     // Saved select queries become views where the translator can read them;
@@ -210,6 +213,13 @@ void Database::copyGenuineInto(const std::string& schema) {
         sqlite::exec(db_, into(o.sql, "TABLE"));
         sqlite::exec(db_, "INSERT INTO " + to + quoteName(o.name) + " SELECT * FROM main." +
                               quoteName(o.name));
+    }
+    // A pass-through query stays behind: in the engine's own file it would
+    // pass for a statement to run here, against the copy's tables.
+    for (const auto& name : passThroughQueries_) {
+        Statement drop(db_, "DELETE FROM " + to + "MSysQueries WHERE lower(Name) = ?1");
+        drop.bindText(1, name);
+        drop.run();
     }
     // The file's tables become the engine's own: typed columns, keys, triggers.
     for (const auto& o : objects) {

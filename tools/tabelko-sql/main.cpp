@@ -173,8 +173,8 @@ void listQueries(engine::Connection& c) {
         std::string text = q.jet;
         for (char& ch : text)
             if (ch == '\n' || ch == '\r' || ch == '\t') ch = ' ';
-        std::cout << q.name << '\t' << engine::sql::queryKindOf(q.jet) << '\t'
-                  << (view ? "VIEW" : "-") << '\t' << text << '\n';
+        std::cout << q.name << '\t' << db->savedQueryKind(q) << '\t' << (view ? "VIEW" : "-")
+                  << '\t' << text << '\n';
     }
 }
 
