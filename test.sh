@@ -92,7 +92,8 @@ elif [ -n "${CI:-}" ]; then
   exit 1
 fi
 fuzzer="$(pwd)/build-fuzz/tests/engine/jet/jetfile_fuzz"
-if ! (cd "$corpus" && "$fuzzer" -max_total_time=60 -max_len=400000 -rss_limit_mb=2048 \
+# A fixed seed: a run tries the same inputs in the same order each time.
+if ! (cd "$corpus" && "$fuzzer" -seed=1 -max_total_time=60 -max_len=400000 -rss_limit_mb=2048 \
   -print_final_stats=1 . >"$corpus.log" 2>&1); then
   tail -n 80 "$corpus.log"
   echo "The input that failed is kept in $corpus (crash-*, leak-*, timeout-*)." >&2

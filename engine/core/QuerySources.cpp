@@ -246,9 +246,19 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
     pageStmt_->reset();
     PageCache::Page rows;
     rows.reserve(static_cast<std::size_t>(last - first));
+    // Where a key comes twice (a damaged genuine file can list one row in
+    // two places), the second place gets a copy of the row moved into the first.
+    std::unordered_map<std::int64_t, std::size_t> placed;
     for (long i = first; i < last; ++i) {
-        auto it = byKey.find(keys_[static_cast<std::size_t>(i)]);
+        const std::int64_t key = keys_[static_cast<std::size_t>(i)];
+        if (const auto at = placed.find(key); at != placed.end()) {
+            std::vector<Value> again = rows[at->second];
+            rows.push_back(std::move(again));
+            continue;
+        }
+        auto it = byKey.find(key);
         if (it != byKey.end()) {
+            placed.emplace(key, rows.size());
             rows.push_back(std::move(it->second));
         } else {
             std::vector<Value> gone(static_cast<std::size_t>(n), Value::null());

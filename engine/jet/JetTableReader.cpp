@@ -173,7 +173,7 @@ std::optional<std::vector<std::uint8_t>> boundKey(int jetType, double v, bool up
 // Compares the first `n` bytes of a key with a bound's bytes.
 int compareSegment(const std::vector<std::uint8_t>& key, const std::vector<std::uint8_t>& bound) {
     const std::size_t n = std::min(key.size(), bound.size());
-    const int c = std::memcmp(key.data(), bound.data(), n);
+    const int c = n == 0 ? 0 : std::memcmp(key.data(), bound.data(), n);
     if (c != 0) return c;
     return key.size() < bound.size() ? -1 : 0;
 }
