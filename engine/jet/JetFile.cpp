@@ -208,6 +208,10 @@ void PageCache::put(std::uint32_t number, Page page) {
 }
 
 Page JetState::page(std::uint32_t number) {
+    if (!pending.empty()) {
+        auto it = pending.find(number);
+        if (it != pending.end()) return it->second;
+    }
     if (Page hit = cache.find(number)) return hit;
     if (number >= header.pageCount)
         corrupt(path, "引用的第 " + u32text(number) + " 页超出了文件末尾（文件共 " +

@@ -227,6 +227,9 @@ public:
 
 private:
     friend class TableReader;
+    friend class PageStore;
+    friend class TableWriter;
+    friend class IndexMaintainer;
     explicit JetFile(std::shared_ptr<JetState> state) : state_(std::move(state)) {}
     std::shared_ptr<JetState> state_;
 };

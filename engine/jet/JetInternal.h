@@ -157,6 +157,10 @@ struct JetState {
     Value complexText(const ColumnDef& c, std::int32_t key);
 
     PageCache cache;
+    // Pages changed by the open write transaction (PageStore), decoded;
+    // page() gives these before the file's own, so every reader sees the
+    // transaction's changes. Empty when nothing is being written.
+    std::unordered_map<std::uint32_t, Page> pending;
 
     JetState() = default;
     JetState(const JetState&) = delete;

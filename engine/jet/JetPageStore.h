@@ -1,0 +1,70 @@
+#pragma once
+
+// Changes to the pages of a genuine Jet 4 .mdb file, made in transactions
+// that survive a crash (the desktop engine writes pages in place with no
+// journal; we do better):
+//
+//   auto store = engine::jet::PageStore::open(file);  // lock, .ldb, roll back a leftover journal
+//   store->begin();
+//   std::vector<std::uint8_t> p = *store->read(n);     // the page as this transaction sees it
+//   ... edit p ...
+//   store->write(n, std::move(p));
+//   std::uint32_t fresh = store->allocate();           // a zeroed page from the free-page map
+//   store->commit();   // originals to the journal, sync; pages to the file, sync; journal removed
+//
+// While a transaction is open, every reader of the same JetFile (cursors,
+// TableReader, the virtual tables) sees its pages: they are kept decoded in
+// JetState::pending. Pages are written encoded when the file's pages are
+// RC4-encoded; the header page and the database password stay as they are.
+//
+// Savepoints nest inside a transaction: savepoint() returns a level,
+// rollbackTo(level) undoes what was written since, release(level) keeps it.
+//
+// Failures are EngineError with the engine's texts: a file that cannot be
+// written (Jet 3, ACE, read-only media, no permission), a file in use by
+// another writer, a full disk (the file is left as it was before the
+// transaction). Not safe for use from several threads at once.
+
+#include "engine/jet/JetFile.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace engine::jet {
+
+using Page = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+class PageStore {
+public:
+    // Opens `file` (opened read-only by JetFile::open) for writing as well.
+    static std::shared_ptr<PageStore> open(const JetFile& file);
+    ~PageStore(); // rolls back an open transaction, removes the .ldb, releases the lock
+    PageStore(const PageStore&) = delete;
+    PageStore& operator=(const PageStore&) = delete;
+
+    const JetFile& file() const;
+    // True when opening found a leftover journal of an unfinished change and
+    // rolled it back.
+    bool recovered() const;
+
+    void begin(); // starts a transaction; nothing happens when one is open
+    bool inTransaction() const;
+    Page read(std::uint32_t number) const;
+    void write(std::uint32_t number, std::vector<std::uint8_t> bytes);
+    std::uint32_t allocate();
+    void release(std::uint32_t number);
+    int savepoint();
+    void rollbackTo(int level);
+    void releaseSavepoint(int level);
+    void commit();
+    void rollback();
+
+private:
+    PageStore() = default;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace engine::jet
