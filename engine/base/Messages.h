@@ -58,6 +58,8 @@ inline constexpr Message DatabaseBusy{
 inline constexpr Message ReadOnlyFile{3027, "数据库文件“%1”是只读的，不能写入。"};
 inline constexpr Message JetFileReadOnly{
     3954, "“%1”是原始 Jet 格式的 .mdb 文件，目前只能读取，不能修改。"};
+// A genuine file's table that cannot be changed in place; %2 says why.
+inline constexpr Message JetTableReadOnly{3980, "表“%1”不能在原处修改：%2。"};
 inline constexpr Message DiskFull{
     3026, "磁盘空间不足，修改没有保存，数据库保持修改前的样子。删除记录同样需要少量磁盘空间"
           "（用来保证修改可以撤销），所以磁盘满时也无法删除记录。请先在该磁盘上删除或移走其他"

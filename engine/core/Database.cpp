@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "DdlRunner.h"
+#include "JetTables.h"
 #include "QuerySources.h"
 #include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
@@ -196,7 +197,7 @@ void Database::openPrivateCopy() {
 }
 
 void Database::requireWritable() const {
-    if (jetFile_) msg::raise(msg::JetFileReadOnly, {path_});
+    if (jetFile_ && !(jetSource_ && jetSource_->store())) msg::raise(msg::JetFileReadOnly, {path_});
     if (damaged_) msg::raise(msg::DamagedReadOnly, {path_});
     if (unfinished_) msg::raise(msg::UnfinishedReadOnly, {path_});
     if (readOnly_) msg::raise(msg::ReadOnlyFile, {path_});

@@ -117,6 +117,14 @@ std::shared_ptr<Database> Database::openJet(const std::string& path, const std::
     if (rc != SQLITE_OK) msg::raiseWithDetail(msg::CannotOpen, {path}, sqlite3_errstr(rc));
     sql::registerJetFunctions(d->db_);
     d->jetSource_ = std::make_shared<jettables::Source>(file);
+    // A Jet 4 .mdb on writable media is changed in place; others stay read-only.
+    if (file.header().jetVersion == 4 && !file.header().ace) {
+        try {
+            d->jetSource_->setStore(jet::PageStore::open(file));
+            d->readOnly_ = false;
+        } catch (const EngineError&) {
+        }
+    }
     jettables::Source::install(d->db_, d->jetSource_);
     sqlite::Transaction tx(d->db_);
     metadata::ensure(d->db_);

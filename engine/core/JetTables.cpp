@@ -5,7 +5,9 @@
 #include "engine/Recordset.h"
 #include "engine/base/EngineError.h"
 #include "engine/base/Messages.h"
+#include "engine/core/Convert.h"
 #include "engine/jet/JetTableReader.h"
+#include "engine/jet/JetTableWriter.h"
 #include "engine/schema/JetType.h"
 #include "engine/sql/JetDate.h"
 #include "engine/sql/JetFunctions.h"
@@ -189,6 +191,8 @@ struct Table {
     // For each column: the index whose first column it is and that the
     // reader can search (-1: none).
     std::vector<int> index;
+    // Made on the first change.
+    std::unique_ptr<jet::TableWriter> writer;
 };
 
 struct Cursor {
@@ -524,9 +528,149 @@ int xRowid(sqlite3_vtab_cursor* cur, sqlite3_int64* out) {
     return SQLITE_OK;
 }
 
+// ---- changes -------------------------------------------------------------------
+
+// A value SQLite hands over, as the engine's value of the column's type.
+Value columnValue(sqlite3_value* v, const jet::ColumnDef& c) {
+    Value raw;
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        raw = Value(static_cast<std::int64_t>(sqlite3_value_int64(v)));
+        break;
+    case SQLITE_FLOAT:
+        raw = Value(sqlite3_value_double(v));
+        break;
+    case SQLITE_TEXT:
+        raw = Value(std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                static_cast<std::size_t>(sqlite3_value_bytes(v))));
+        break;
+    case SQLITE_BLOB: {
+        const auto* b = static_cast<const std::uint8_t*>(sqlite3_value_blob(v));
+        raw = Value(std::vector<std::uint8_t>(b, b + sqlite3_value_bytes(v)));
+        break;
+    }
+    default:
+        return Value::null();
+    }
+    return fromStorage(raw, codeOf(c));
+}
+
+jet::TableWriter& writerOf(Table& t) {
+    const auto& store = t.source->store();
+    if (!store) msg::raise(msg::JetFileReadOnly, {t.source->file().path()});
+    if (!t.writer) t.writer = std::make_unique<jet::TableWriter>(store, t.def);
+    return *t.writer;
+}
+
+int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
+    auto* t = reinterpret_cast<Table*>(vt);
+    return guarded(vt, [&] {
+        jet::TableWriter& w = writerOf(*t);
+        t->source->store()->begin();
+        if (argc == 1) {
+            w.remove(jet::TableReader::decode(sqlite3_value_int64(argv[0])));
+            if (t->def.rowCount > 0) --t->def.rowCount;
+            return SQLITE_OK;
+        }
+        std::vector<Value> values;
+        values.reserve(t->def.columns.size());
+        for (std::size_t i = 0; i < t->def.columns.size(); ++i)
+            values.push_back(2 + static_cast<int>(i) < argc
+                                 ? columnValue(argv[2 + i], t->def.columns[i])
+                                 : Value::null());
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+            *rowid = jet::TableReader::encode(w.insert(values));
+            ++t->def.rowCount;
+            return SQLITE_OK;
+        }
+        const sqlite3_int64 old = sqlite3_value_int64(argv[0]);
+        if (sqlite3_value_type(argv[1]) != SQLITE_NULL && sqlite3_value_int64(argv[1]) != old)
+            msg::raise(msg::JetTableReadOnly, {t->def.name, "记录在文件中的位置（rowid）不能修改"});
+        w.update(jet::TableReader::decode(old), values);
+        return SQLITE_OK;
+    });
+}
+
+int xBegin(sqlite3_vtab* vt) {
+    auto* t = reinterpret_cast<Table*>(vt);
+    return guarded(vt, [&] {
+        if (t->source->store()) t->source->store()->begin();
+        return SQLITE_OK;
+    });
+}
+
+// The store commits when SQLite syncs: once, for every table of the file.
+int xSync(sqlite3_vtab* vt) {
+    auto* t = reinterpret_cast<Table*>(vt);
+    return guarded(vt, [&] {
+        const auto& store = t->source->store();
+        if (store && store->inTransaction()) store->commit();
+        t->source->savepoints().clear();
+        return SQLITE_OK;
+    });
+}
+
+int xCommit(sqlite3_vtab* vt) {
+    auto* t = reinterpret_cast<Table*>(vt);
+    t->source->savepoints().clear();
+    return SQLITE_OK;
+}
+
+int xRollback(sqlite3_vtab* vt) {
+    auto* t = reinterpret_cast<Table*>(vt);
+    return guarded(vt, [&] {
+        const auto& store = t->source->store();
+        if (store && store->inTransaction()) store->rollback();
+        t->source->savepoints().clear();
+        // The counts the plans use are read again.
+        t->def.rowCount = t->source->file().table(t->def.name).rowCount;
+        return SQLITE_OK;
+    });
+}
+
+int xSavepoint(sqlite3_vtab* vt, int n) {
+    auto* t = reinterpret_cast<Table*>(vt);
+    return guarded(vt, [&] {
+        const auto& store = t->source->store();
+        if (!store) return SQLITE_OK;
+        store->begin();
+        auto& levels = t->source->savepoints();
+        if (!levels.count(n)) levels[n] = store->savepoint();
+        return SQLITE_OK;
+    });
+}
+
+int xRelease(sqlite3_vtab* vt, int n) {
+    auto* t = reinterpret_cast<Table*>(vt);
+    return guarded(vt, [&] {
+        const auto& store = t->source->store();
+        auto& levels = t->source->savepoints();
+        auto it = levels.lower_bound(n);
+        if (it == levels.end()) return SQLITE_OK;
+        if (store && store->inTransaction()) store->releaseSavepoint(it->second);
+        levels.erase(it, levels.end());
+        return SQLITE_OK;
+    });
+}
+
+int xRollbackTo(sqlite3_vtab* vt, int n) {
+    auto* t = reinterpret_cast<Table*>(vt);
+    return guarded(vt, [&] {
+        const auto& store = t->source->store();
+        auto& levels = t->source->savepoints();
+        auto it = levels.find(n);
+        if (it != levels.end() && store && store->inTransaction()) {
+            store->rollbackTo(it->second);
+            levels.erase(std::next(it), levels.end());
+        }
+        t->def.rowCount = t->source->file().table(t->def.name).rowCount;
+        return SQLITE_OK;
+    });
+}
+
 sqlite3_module makeModule() {
     sqlite3_module m{};
-    m.iVersion = 1;
+    m.iVersion = 2;
     m.xCreate = xConnect;
     m.xConnect = xConnect;
     m.xBestIndex = xBestIndex;
@@ -539,6 +683,14 @@ sqlite3_module makeModule() {
     m.xEof = xEof;
     m.xColumn = xColumn;
     m.xRowid = xRowid;
+    m.xUpdate = xUpdate;
+    m.xBegin = xBegin;
+    m.xSync = xSync;
+    m.xCommit = xCommit;
+    m.xRollback = xRollback;
+    m.xSavepoint = xSavepoint;
+    m.xRelease = xRelease;
+    m.xRollbackTo = xRollbackTo;
     return m;
 }
 

@@ -9,11 +9,20 @@
 // Rowids are the rows' places in the file (page << 8 | slot), ascending in
 // scan order. Lookups by rowid read one row; equality and ranges on the first
 // column of a numeric or date index read the file's index tree.
+//
+// When the file was opened for writing (a page store is set), INSERT, UPDATE
+// and DELETE change the rows in place. SQLite's transaction hooks map to the
+// store: its transaction is committed once for all tables of the file when
+// SQLite syncs, and SQLite's savepoints (also the one around each statement
+// of an explicit transaction) map to the store's, so a failing statement
+// undoes only itself.
 
 #include "engine/jet/JetFile.h"
+#include "engine/jet/JetPageStore.h"
 #include "engine/schema/TableMeta.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,8 +47,17 @@ public:
     // SQLite knows as `name`, when there is one.
     std::optional<std::int64_t> rowCount(const std::string& name) const;
 
+    // The store that writes the file's pages; null while it is read-only.
+    const std::shared_ptr<jet::PageStore>& store() const { return store_; }
+    void setStore(std::shared_ptr<jet::PageStore> store) { store_ = std::move(store); }
+
+    // SQLite's savepoint numbers and the store's levels they stand for.
+    std::map<int, int>& savepoints() { return savepoints_; }
+
 private:
     jet::JetFile file_;
+    std::shared_ptr<jet::PageStore> store_;
+    std::map<int, int> savepoints_;
 };
 
 } // namespace engine::jettables

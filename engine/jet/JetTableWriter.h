@@ -15,7 +15,9 @@
 #include "engine/jet/JetFile.h"
 #include "engine/jet/JetPageStore.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,9 +31,15 @@ public:
     // Empty when rows of this table can be written; otherwise why not.
     std::string unsupportedReason() const;
 
+    // A null autonumber value is given the next number. Failures are
+    // EngineError with the engine's texts (msg::Required, msg::TooLong, a
+    // duplicate key, ...) and leave the file as it was before the call.
     RowId insert(const std::vector<Value>& values);
     void update(RowId id, const std::vector<Value>& values);
     void remove(RowId id);
+
+    // The autonumber the last insert gave its row, if it gave one.
+    std::optional<std::int64_t> lastAutoNumber() const;
 
 private:
     struct Impl;
