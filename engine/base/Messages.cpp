@@ -63,6 +63,8 @@ const Message* const kAll[] = {
     &TemplateNotFound, &DestinationExists, &SameFile,         &CompactFailed,
     &NotInAggregate,   &GroupOnStar,       &ParameterMissing, &BadParameterValue,
     &UnfinishedReadOnly,
+    &JetFormatReadOnly, &JetSchemaReadOnly, &JetFileInUse, &JetChangeUndone,
+    &JetJournalDamaged, &JetPageMapUnsupported, &JetTableReadOnly,
 };
 // clang-format on
 

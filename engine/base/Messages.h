@@ -60,6 +60,26 @@ inline constexpr Message JetFileReadOnly{
     3954, "“%1”是原始 Jet 格式的 .mdb 文件，目前只能读取，不能修改。"};
 // A genuine file's table that cannot be changed in place; %2 says why.
 inline constexpr Message JetTableReadOnly{3980, "表“%1”不能在原处修改：%2。"};
+// Genuine Jet files that are written in place: which format can be written,
+// what cannot be changed yet, a second writer, a change undone on opening.
+inline constexpr Message JetFormatReadOnly{
+    3973, "“%1”是%2格式的文件，只能读取，不能修改。本程序只能修改 Access 2000–2003"
+          "（Jet 4）格式的 .mdb 文件。"};
+inline constexpr Message JetSchemaReadOnly{
+    3974, "“%1”是原始 Jet 格式的 .mdb 文件，目前只能修改数据，不能修改表结构或保存的查询。"};
+// Carries "在使用中" and the file's name.
+inline constexpr Message JetFileInUse{
+    3975, "数据库文件“%1”在使用中：另一个程序（或本程序的另一个窗口）正在修改它，"
+          "所以这次只能读取，不能修改。请关闭正在使用它的程序后重新打开。"};
+inline constexpr Message JetChangeUndone{
+    3976, "数据库文件“%1”的上一次修改没有完成（程序意外退出或断电），已自动撤销，"
+          "文件恢复到这次修改之前的样子。"};
+inline constexpr Message JetJournalDamaged{
+    3977,
+    "数据库文件“%1”的上一次修改没有完成，而用来撤销它的日志文件“%2”已损坏，无法撤销。"
+    "文件已按只读方式打开，不能修改。请先复制一份该文件和日志文件，再用“压缩数据库”从副本修复。"};
+inline constexpr Message JetPageMapUnsupported{
+    3978, "数据库文件“%1”的页面分配表无法识别（%2），不能在其中分配新页，修改没有保存。"};
 inline constexpr Message DiskFull{
     3026, "磁盘空间不足，修改没有保存，数据库保持修改前的样子。删除记录同样需要少量磁盘空间"
           "（用来保证修改可以撤销），所以磁盘满时也无法删除记录。请先在该磁盘上删除或移走其他"

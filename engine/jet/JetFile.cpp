@@ -207,6 +207,26 @@ void PageCache::put(std::uint32_t number, Page page) {
     bytes_ += size;
 }
 
+void PageCache::replace(std::uint32_t number, Page page) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = pages_.find(number);
+        if (it != pages_.end()) {
+            bytes_ -= it->second.page->size();
+            order_.erase(it->second.where);
+            pages_.erase(it);
+        }
+    }
+    put(number, std::move(page));
+}
+
+void PageCache::clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pages_.clear();
+    order_.clear();
+    bytes_ = 0;
+}
+
 Page JetState::page(std::uint32_t number) {
     if (!pending.empty()) {
         auto it = pending.find(number);

@@ -114,6 +114,10 @@ public:
     explicit PageCache(std::size_t limitBytes = 32u << 20) : limit_(limitBytes) {}
     Page find(std::uint32_t number);
     void put(std::uint32_t number, Page page);
+    // Puts `page` in place of what is kept for `number` (a page just written).
+    void replace(std::uint32_t number, Page page);
+    // Forgets every page (the file was changed under the cache).
+    void clear();
     std::size_t bytes() const { return bytes_; }
     std::size_t limit() const { return limit_; }
 

@@ -17,8 +17,11 @@
 // JetState::pending. Pages are written encoded when the file's pages are
 // RC4-encoded; the header page and the database password stay as they are.
 //
-// Savepoints nest inside a transaction: savepoint() returns a level,
-// rollbackTo(level) undoes what was written since, release(level) keeps it.
+// Savepoints nest inside a transaction: savepoint() returns its level (0 for
+// the first, as SQLite numbers them); rollbackTo(level) undoes what was
+// written since that savepoint was taken and keeps the savepoint;
+// releaseSavepoint(level) keeps what was written and forgets the savepoint
+// and the ones above it.
 //
 // Failures are EngineError with the engine's texts: a file that cannot be
 // written (Jet 3, ACE, read-only media, no permission), a file in use by
@@ -44,6 +47,21 @@ public:
     PageStore(const PageStore&) = delete;
     PageStore& operator=(const PageStore&) = delete;
 
+    // A leftover journal beside a file, before the file is read: a whole
+    // one is rolled back (the file then holds what it held before the
+    // unfinished change), a torn one is removed (the file was never touched).
+    enum class Leftover {
+        None,        // no journal, or a torn one that was removed
+        RolledBack,  // an unfinished change was undone
+        CannotWrite, // a whole journal, but the file or its folder cannot be written
+        InUse,       // another writer holds the file: the journal is its own
+    };
+    // Throws msg::JetJournalDamaged when the journal is whole but its pages
+    // do not check.
+    static Leftover rollBackLeftover(const std::string& path);
+    static std::string journalPath(const std::string& path);  // name.mdb-tbj
+    static std::string lockFilePath(const std::string& path); // name.ldb
+
     const JetFile& file() const;
     // True when opening found a leftover journal of an unfinished change and
     // rolled it back.
@@ -60,6 +78,9 @@ public:
     void releaseSavepoint(int level);
     void commit();
     void rollback();
+
+    // Pages the open transaction has changed (for tests and statistics).
+    std::size_t pendingPages() const;
 
 private:
     PageStore() = default;
