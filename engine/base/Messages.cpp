@@ -58,6 +58,7 @@ const Message* const kAll[] = {
     &BadName,          &UnknownConstraint, &UnknownQuery,     &ColumnInIndex,
     &LastColumn,       &ConvertFailed,     &Required,         &TooLong,
     &TypeMismatch,     &NotADate,          &OutOfRange,       &Duplicate,
+    &DuplicateInIndex, &UnsupportedSortOrder,
     &Constraint,       &RowChanged,        &RowDeleted,       &ReadOnlyResult,
     &NoCurrentRecord,  &FieldNotFound,     &BadArgument,      &SubscriptOutOfRange,
     &TemplateNotFound, &DestinationExists, &SameFile,         &CompactFailed,

@@ -145,6 +145,16 @@ inline constexpr Message NotADate{3960, "字段“%1”只能保存日期和时�
 inline constexpr Message OutOfRange{3349, "字段“%1”的数值溢出：“%2”超出了该类型的范围。"};
 inline constexpr Message Duplicate{
     3022, "所做的更改不成功，因为它们会在索引、主键或关系中创建重复的值。"};
+// Raised under Duplicate's number by the Jet index writer, naming the index;
+// carries "重复".
+inline constexpr Message DuplicateInIndex{
+    3985, "所做的更改不成功，因为它们会在索引“%"
+          "1”中创建重复的值。请修改数据，或重新定义该索引以允许重复的值。"};
+// A genuine file's table whose text index uses a sort order whose keys
+// cannot be built here; names the table, the index and the sort order.
+inline constexpr Message UnsupportedSortOrder{
+    3986,
+    "表“%1”的索引“%2”按“%3”排序，本程序无法按这种排序次序维护索引，所以这个表只能读取，不能修改。"};
 inline constexpr Message Constraint{3317, "字段“%1”中的值违反了该字段的有效性规则。"};
 
 // Recordsets.

