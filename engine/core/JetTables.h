@@ -11,6 +11,7 @@
 // column of a numeric or date index read the file's index tree.
 
 #include "engine/jet/JetFile.h"
+#include "engine/jet/JetPageStore.h"
 #include "engine/schema/TableMeta.h"
 
 #include <cstdint>
@@ -27,8 +28,11 @@ TableMeta metaFor(const jet::TableDef& def);
 
 class Source {
 public:
-    explicit Source(jet::JetFile file) : file_(std::move(file)) {}
+    // `store` writes the file's pages; null when the file is read only.
+    explicit Source(jet::JetFile file, std::shared_ptr<jet::PageStore> store = nullptr)
+        : file_(std::move(file)), store_(std::move(store)) {}
     const jet::JetFile& file() const { return file_; }
+    const std::shared_ptr<jet::PageStore>& store() const { return store_; }
 
     // Registers the module "jetfile" on the connection; the source lives as
     // long as the connection.
@@ -40,6 +44,7 @@ public:
 
 private:
     jet::JetFile file_;
+    std::shared_ptr<jet::PageStore> store_;
 };
 
 } // namespace engine::jettables
