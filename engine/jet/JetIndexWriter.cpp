@@ -123,6 +123,7 @@ struct IndexMaintainer::Impl {
     std::string reason;
     // Pages of the change under way, parsed; written back when it ends.
     std::map<std::uint32_t, Node> nodes;
+    std::map<std::uint32_t, Page> loadedFrom; // the bytes each was parsed from
     std::set<std::uint32_t> dirty;
     // Parsed pages kept between changes, valid while the store still hands
     // out the same page bytes.
@@ -145,8 +146,15 @@ struct IndexMaintainer::Impl {
     std::size_t entryBytes(const Node& n) const;
     bool fits(const Node& n) const { return entryBytes(n) <= kMaxEntryBytes; }
     void flush();
+    // Ends a change: pages read but not changed go back to the cache.
     void discard() {
+        for (auto& [number, node] : nodes) {
+            if (dirty.count(number)) continue;
+            auto from = loadedFrom.find(number);
+            if (from != loadedFrom.end()) parsed[number] = {from->second, std::move(node)};
+        }
         nodes.clear();
+        loadedFrom.clear();
         dirty.clear();
     }
 
@@ -330,11 +338,16 @@ Node& IndexMaintainer::Impl::load(std::uint32_t number) {
     if (number == 0) damaged("索引引用了不存在的第 " + num(number) + " 页");
     Page p = store->read(number);
     auto cached = parsed.find(number);
-    if (cached != parsed.end() && cached->second.first == p)
-        return nodes.emplace(number, cached->second.second).first->second;
-    Node n = parse(number, p);
+    Node n;
+    if (cached != parsed.end() && cached->second.first == p) {
+        n = std::move(cached->second.second);
+        parsed.erase(cached);
+    } else {
+        if (cached != parsed.end()) parsed.erase(cached);
+        n = parse(number, p);
+    }
     if (parsed.size() > 4096) parsed.clear();
-    parsed[number] = {p, n};
+    loadedFrom[number] = std::move(p);
     return nodes.emplace(number, std::move(n)).first->second;
 }
 
@@ -406,8 +419,9 @@ void IndexMaintainer::Impl::flush() {
         if (it == nodes.end()) continue;
         if (!it->second.leaf) normalize(it->second);
         store->write(number, serialize(it->second));
-        parsed[number] = {store->read(number), it->second};
+        loadedFrom[number] = store->read(number);
     }
+    dirty.clear();
     discard();
 }
 
@@ -510,6 +524,7 @@ std::uint32_t IndexMaintainer::Impl::newPage(const RealIndex& ix) {
 
 void IndexMaintainer::Impl::freePage(const RealIndex& ix, std::uint32_t number) {
     nodes.erase(number);
+    loadedFrom.erase(number);
     dirty.erase(number);
     parsed.erase(number);
     setMapBit(ix.usageMap, number, false);
@@ -828,7 +843,13 @@ void IndexMaintainer::checkUnique(const std::vector<Value>& row,
         if (allNull) continue; // any number of all-null keys
         auto key = d.keyOf(ix, row, ok);
         if (!ok || !key) continue;
-        const bool duplicate = d.hasEqualKey(ix, *key, replacing);
+        bool duplicate = false;
+        try {
+            duplicate = d.hasEqualKey(ix, *key, replacing);
+        } catch (...) {
+            d.discard();
+            throw;
+        }
         d.discard();
         if (duplicate)
             throw EngineError(msg::Duplicate.number, msg::format(msg::DuplicateInIndex, {ix.name}));
