@@ -189,14 +189,16 @@ void IndexMaintainer::Impl::readDefinition() {
     const std::uint32_t numReal = v.u32(L.numRealIdxOffset);
     std::size_t pos = L.colsStartOffset + numReal * L.realIdxEntrySize;
 
-    // Sort order of every text column, by column number.
+    // Sort order of every text column, by column number: a locale number
+    // (its sort variant in the third byte, as in 0x20804 for Chinese stroke
+    // order) and a version byte.
     Page header = state->page(0);
     const ByteView hv = state->view(header);
-    const SortOrder fileOrder{hv.u16(0x6E), hv.u8(0x71)};
+    const SortOrder fileOrder{hv.u16(0x6E) | (hv.u8(0x70) << 16), hv.u8(0x71)};
     std::map<int, SortOrder> orders;
     for (std::uint32_t i = 0; i < numCols; ++i) {
         ByteView e = v.sub(pos + i * L.colEntrySize, L.colEntrySize);
-        SortOrder o{e.u16(11), e.u8(14)};
+        SortOrder o{e.u16(11) | (e.u8(13) << 16), e.u8(14)};
         if (o.lcid == 0) o = fileOrder;
         orders[e.u16(L.colNumOffset)] = o;
     }

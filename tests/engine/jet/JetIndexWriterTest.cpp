@@ -394,12 +394,14 @@ TEST(JetIndexMaintainer, UnsupportedSortOrderIsNamed) {
     const std::string big = bigFile(3000);
     ASSERT_FALSE(big.empty());
     TempCopy copy(big);
-    std::uint32_t tdef = 0;
-    {
-        JetFile f = JetFile::open(copy.path);
-        tdef = f.table("T").tdefPage;
-    }
-    {
+    // Text columns of T in pinyin order (2052), those of 客户 in stroke
+    // order (2052 with sort variant 2).
+    auto patch = [&](const std::string& table, std::uint8_t variant) {
+        std::uint32_t tdef = 0;
+        {
+            JetFile f = JetFile::open(copy.path);
+            tdef = f.table(table).tdefPage;
+        }
         std::FILE* io = std::fopen(copy.path.c_str(), "r+b");
         ASSERT_TRUE(io);
         std::vector<std::uint8_t> page(4096);
@@ -411,21 +413,26 @@ TEST(JetIndexMaintainer, UnsupportedSortOrderIsNamed) {
         for (std::size_t c = 0; c < numCols; ++c) {
             std::uint8_t* block = page.data() + 63 + 12 * numReal + 25 * c;
             if (block[0] != coltype::Text) continue;
-            block[11] = 0x04; // 2052: Chinese, pinyin order
+            block[11] = 0x04;
             block[12] = 0x08;
+            block[13] = variant;
             ++patched;
         }
         ASSERT_GT(patched, 0);
         std::fseek(io, static_cast<long>(tdef) * 4096, SEEK_SET);
         ASSERT_EQ(std::fwrite(page.data(), 1, page.size(), io), page.size());
         std::fclose(io);
-    }
+    };
+    patch("T", 0);
+    patch("客户", 2);
     JetFile f = JetFile::open(copy.path);
     auto store = PageStore::open(f);
     IndexMaintainer t(store, f.table("T"));
     const std::string reason = t.unsupportedReason();
     EXPECT_NE(reason.find("中文（拼音）"), std::string::npos) << reason;
     EXPECT_NE(reason.find("idx_name"), std::string::npos) << reason;
+    const std::string stroke = IndexMaintainer(store, f.table("客户")).unsupportedReason();
+    EXPECT_NE(stroke.find("中文（笔画）"), std::string::npos) << stroke;
     IndexMaintainer other(store, f.table("MSysAccessObjects"));
     EXPECT_EQ(other.unsupportedReason(), "");
 }
