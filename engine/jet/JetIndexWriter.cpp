@@ -348,7 +348,7 @@ Node& IndexMaintainer::Impl::load(std::uint32_t number) {
         if (cached != parsed.end()) parsed.erase(cached);
         n = parse(number, p);
     }
-    if (parsed.size() > 4096) parsed.clear();
+    if (parsed.size() > 1024) parsed.clear();
     loadedFrom[number] = std::move(p);
     return nodes.emplace(number, std::move(n)).first->second;
 }
@@ -802,24 +802,26 @@ std::optional<std::vector<std::uint8_t>> IndexMaintainer::key(std::size_t index,
 }
 
 std::vector<IndexMaintainer::Entry> IndexMaintainer::entries(std::size_t index) const {
+    // Parsed afresh from the pages as written, not from what is kept parsed.
     Impl& d = *impl_;
     const RealIndex& ix = d.indexes.at(index);
     std::vector<Entry> out;
     std::uint32_t page = ix.root;
-    for (int depth = 0;; ++depth) {
+    Node n = d.parse(page, d.store->read(page));
+    for (int depth = 0; !n.leaf; ++depth) {
         if (depth > kMaxDepth) d.damaged("索引树的层数过多或形成了循环");
-        const Node& n = d.load(page);
-        if (n.leaf) break;
         page = n.entries.empty() ? n.tail : n.entries.front().child;
+        n = d.parse(page, d.store->read(page));
     }
-    std::set<std::uint32_t> seen;
-    while (page && seen.insert(page).second) {
-        const Node& n = d.load(page);
-        for (const auto& e : n.entries)
-            out.push_back({e.key, e.row});
+    std::set<std::uint32_t> seen{page};
+    for (;;) {
+        for (auto& e : n.entries)
+            out.push_back({std::move(e.key), e.row});
+        if (n.next == 0) break;
+        if (!seen.insert(n.next).second) d.damaged("索引页的链接形成了循环");
         page = n.next;
+        n = d.parse(page, d.store->read(page));
     }
-    d.discard();
     return out;
 }
 

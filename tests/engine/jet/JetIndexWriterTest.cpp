@@ -295,7 +295,8 @@ TEST(JetIndexMaintainer, EntriesRemovedAndAddedBackPassTheChecker) {
     const std::string big = bigFile(3000);
     ASSERT_FALSE(big.empty());
     std::mt19937 rng(20261208);
-    for (const std::string& source : {jettest::corpusFile("bigIndexTestV2000.mdb"),
+    for (const std::string& source : {jettest::corpusFile("testIndexPropertiesV2000.mdb"),
+                                      jettest::corpusFile("testUnicodeCompV2003.mdb"),
                                       jettest::corpusFile("compIndexTestV2000.mdb"), big}) {
         REQUIRE_SHARED_FILE(source);
         TempCopy copy(source);
@@ -458,8 +459,16 @@ TEST(JetIndexMaintainer, DeepTreesGrowAndShrink) {
         Rows extra;
         for (int k = 0; k < 3000; ++k) {
             std::vector<Value> v = rows[static_cast<std::size_t>(k) % rows.size()].second;
-            v[name] = Value(v[name].toText() + std::string(150, static_cast<char>('a' + k % 26)) +
-                            std::to_string(k));
+            // Half of them share a long beginning: pages of those are
+            // written with the shared part left out of all but one entry.
+            std::string head = v[name].toText();
+            if (k % 2 == 0) {
+                head.clear();
+                for (int r = 0; r < 20; ++r)
+                    head += "共同的开头";
+            }
+            v[name] =
+                Value(head + std::string(150, static_cast<char>('a' + k % 26)) + std::to_string(k));
             v[id] = Value(1000000 + k);
             extra.emplace_back(RowId{0xF00000u + static_cast<std::uint32_t>(k / 200),
                                      static_cast<std::uint16_t>(k % 200)},
