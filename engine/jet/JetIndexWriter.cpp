@@ -115,6 +115,36 @@ std::uint32_t getLE32(const std::vector<std::uint8_t>& b, std::size_t at) {
 
 } // namespace
 
+// The bytes every entry of the page begins with (key, row pointer and child
+// taken as one string): what entries after the first may leave out. Files
+// written elsewhere may share more than the keys, so the row pointers count.
+std::size_t sharedPrefix(const Node& n) {
+    if (n.entries.size() < 2) return 0;
+    const std::size_t tailBytes = n.leaf ? 4 : 8;
+    auto full = [&](const Item& e, std::uint8_t* out) {
+        std::memcpy(out, e.key.data(), e.key.size());
+        const std::uint8_t tail[8] = {
+            static_cast<std::uint8_t>(e.row.page >> 16), static_cast<std::uint8_t>(e.row.page >> 8),
+            static_cast<std::uint8_t>(e.row.page),       static_cast<std::uint8_t>(e.row.slot),
+            static_cast<std::uint8_t>(e.child >> 24),    static_cast<std::uint8_t>(e.child >> 16),
+            static_cast<std::uint8_t>(e.child >> 8),     static_cast<std::uint8_t>(e.child)};
+        std::memcpy(out + e.key.size(), tail, tailBytes);
+        return e.key.size() + tailBytes;
+    };
+    std::vector<std::uint8_t> first(n.entries.front().key.size() + 8), other;
+    // Every entry keeps at least one byte of its own.
+    std::size_t p = full(n.entries.front(), first.data()) - 1;
+    for (std::size_t i = 1; i < n.entries.size() && p > 0; ++i) {
+        other.resize(n.entries[i].key.size() + 8);
+        const std::size_t len = full(n.entries[i], other.data());
+        std::size_t k = 0;
+        while (k < p && k + 1 < len && first[k] == other[k])
+            ++k;
+        p = k;
+    }
+    return p;
+}
+
 struct IndexMaintainer::Impl {
     std::shared_ptr<PageStore> store;
     TableDef def;
@@ -123,7 +153,9 @@ struct IndexMaintainer::Impl {
     std::string reason;
     // Pages of the change under way, parsed; written back when it ends.
     std::map<std::uint32_t, Node> nodes;
+    std::map<std::uint32_t, Page> loadedFrom; // the bytes each was parsed from
     std::set<std::uint32_t> dirty;
+    std::set<std::uint32_t> freed; // by the change under way
     // Parsed pages kept between changes, valid while the store still hands
     // out the same page bytes.
     std::map<std::uint32_t, std::pair<Page, Node>> parsed;
@@ -145,9 +177,17 @@ struct IndexMaintainer::Impl {
     std::size_t entryBytes(const Node& n) const;
     bool fits(const Node& n) const { return entryBytes(n) <= kMaxEntryBytes; }
     void flush();
+    // Ends a change: pages read but not changed go back to the cache.
     void discard() {
+        for (auto& [number, node] : nodes) {
+            if (dirty.count(number)) continue;
+            auto from = loadedFrom.find(number);
+            if (from != loadedFrom.end()) parsed[number] = {from->second, std::move(node)};
+        }
         nodes.clear();
+        loadedFrom.clear();
         dirty.clear();
+        freed.clear();
     }
 
     // Tree.
@@ -157,6 +197,7 @@ struct IndexMaintainer::Impl {
     void normalize(Node& n);
     void propagateLast(std::vector<Step>& path, std::size_t level, const Item& last);
     void splitIfNeeded(const RealIndex& ix, std::vector<Step>& path, std::size_t level);
+    void splitAlongPath(const RealIndex& ix, std::vector<Step>& path);
     void removePage(const RealIndex& ix, std::vector<Step>& path, std::size_t level);
     std::uint32_t newPage(const RealIndex& ix);
     void freePage(const RealIndex& ix, std::uint32_t number);
@@ -181,14 +222,16 @@ void IndexMaintainer::Impl::readDefinition() {
     const std::uint32_t numReal = v.u32(L.numRealIdxOffset);
     std::size_t pos = L.colsStartOffset + numReal * L.realIdxEntrySize;
 
-    // Sort order of every text column, by column number.
+    // Sort order of every text column, by column number: a locale number
+    // (its sort variant in the third byte, as in 0x20804 for Chinese stroke
+    // order) and a version byte.
     Page header = state->page(0);
     const ByteView hv = state->view(header);
-    const SortOrder fileOrder{hv.u16(0x6E), hv.u8(0x71)};
+    const SortOrder fileOrder{hv.u16(0x6E) | (hv.u8(0x70) << 16), hv.u8(0x71)};
     std::map<int, SortOrder> orders;
     for (std::uint32_t i = 0; i < numCols; ++i) {
         ByteView e = v.sub(pos + i * L.colEntrySize, L.colEntrySize);
-        SortOrder o{e.u16(11), e.u8(14)};
+        SortOrder o{e.u16(11) | (e.u8(13) << 16), e.u8(14)};
         if (o.lcid == 0) o = fileOrder;
         orders[e.u16(L.colNumOffset)] = o;
     }
@@ -330,11 +373,16 @@ Node& IndexMaintainer::Impl::load(std::uint32_t number) {
     if (number == 0) damaged("索引引用了不存在的第 " + num(number) + " 页");
     Page p = store->read(number);
     auto cached = parsed.find(number);
-    if (cached != parsed.end() && cached->second.first == p)
-        return nodes.emplace(number, cached->second.second).first->second;
-    Node n = parse(number, p);
-    if (parsed.size() > 4096) parsed.clear();
-    parsed[number] = {p, n};
+    Node n;
+    if (cached != parsed.end() && cached->second.first == p) {
+        n = std::move(cached->second.second);
+        parsed.erase(cached);
+    } else {
+        if (cached != parsed.end()) parsed.erase(cached);
+        n = parse(number, p);
+    }
+    if (parsed.size() > 1024) parsed.clear();
+    loadedFrom[number] = std::move(p);
     return nodes.emplace(number, std::move(n)).first->second;
 }
 
@@ -343,15 +391,8 @@ std::size_t IndexMaintainer::Impl::entryBytes(const Node& n) const {
     std::size_t total = 0;
     for (const Item& e : n.entries)
         total += e.key.size() + tailBytes;
-    if (n.entries.size() > 1 && total > kMaxEntryBytes) {
-        // Entries between the first and the last share what those two share.
-        const auto& a = n.entries.front().key;
-        const auto& b = n.entries.back().key;
-        std::size_t p = 0;
-        while (p < a.size() && p < b.size() && a[p] == b[p])
-            ++p;
-        total -= p * (n.entries.size() - 1);
-    }
+    if (n.entries.size() > 1 && total > kMaxEntryBytes)
+        total -= sharedPrefix(n) * (n.entries.size() - 1);
     return total;
 }
 
@@ -369,28 +410,25 @@ std::vector<std::uint8_t> IndexMaintainer::Impl::serialize(const Node& n) const 
     std::size_t total = 0;
     for (const Item& e : n.entries)
         total += e.key.size() + tailBytes;
-    if (n.entries.size() > 1 && total > kMaxEntryBytes) {
-        const auto& a = n.entries.front().key;
-        const auto& b = n.entries.back().key;
-        while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix])
-            ++prefix;
-    }
+    if (n.entries.size() > 1 && total > kMaxEntryBytes) prefix = sharedPrefix(n);
     out[24] = static_cast<std::uint8_t>(prefix);
     out[25] = static_cast<std::uint8_t>(prefix >> 8);
     std::size_t at = 0;
+    std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i < n.entries.size(); ++i) {
         const Item& e = n.entries[i];
-        std::uint8_t tail[8] = {
+        bytes.assign(e.key.begin(), e.key.end());
+        const std::uint8_t tail[8] = {
             static_cast<std::uint8_t>(e.row.page >> 16), static_cast<std::uint8_t>(e.row.page >> 8),
             static_cast<std::uint8_t>(e.row.page),       static_cast<std::uint8_t>(e.row.slot),
             static_cast<std::uint8_t>(e.child >> 24),    static_cast<std::uint8_t>(e.child >> 16),
             static_cast<std::uint8_t>(e.child >> 8),     static_cast<std::uint8_t>(e.child)};
+        bytes.insert(bytes.end(), tail, tail + tailBytes);
         const std::size_t skip = i == 0 ? 0 : prefix;
-        const std::size_t len = e.key.size() - skip + tailBytes;
+        const std::size_t len = bytes.size() - skip;
         if (at + len > kMaxEntryBytes)
             damaged("索引页第 " + num(n.number) + " 页的索引项超出了一页的容量");
-        std::memcpy(out.data() + kEntriesStart + at, e.key.data() + skip, e.key.size() - skip);
-        std::memcpy(out.data() + kEntriesStart + at + e.key.size() - skip, tail, tailBytes);
+        std::memcpy(out.data() + kEntriesStart + at, bytes.data() + skip, len);
         at += len;
         out[kMaskStart + at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
     }
@@ -406,8 +444,9 @@ void IndexMaintainer::Impl::flush() {
         if (it == nodes.end()) continue;
         if (!it->second.leaf) normalize(it->second);
         store->write(number, serialize(it->second));
-        parsed[number] = {store->read(number), it->second};
+        loadedFrom[number] = store->read(number);
     }
+    dirty.clear();
     discard();
 }
 
@@ -509,7 +548,9 @@ std::uint32_t IndexMaintainer::Impl::newPage(const RealIndex& ix) {
 }
 
 void IndexMaintainer::Impl::freePage(const RealIndex& ix, std::uint32_t number) {
+    freed.insert(number);
     nodes.erase(number);
+    loadedFrom.erase(number);
     dirty.erase(number);
     parsed.erase(number);
     setMapBit(ix.usageMap, number, false);
@@ -606,6 +647,16 @@ void IndexMaintainer::Impl::splitIfNeeded(const RealIndex& ix, std::vector<Step>
             continue;
         }
         --level;
+    }
+}
+
+// Entries standing for a child's last entry may have grown on every level
+// of the path (a longer key became some page's last): each page on it that
+// no longer fits is split.
+void IndexMaintainer::Impl::splitAlongPath(const RealIndex& ix, std::vector<Step>& path) {
+    for (std::size_t level = path.size(); level-- > 0;) {
+        if (level >= path.size() || freed.count(path[level].page)) continue;
+        splitIfNeeded(ix, path, level);
     }
 }
 
@@ -785,24 +836,26 @@ std::optional<std::vector<std::uint8_t>> IndexMaintainer::key(std::size_t index,
 }
 
 std::vector<IndexMaintainer::Entry> IndexMaintainer::entries(std::size_t index) const {
+    // Parsed afresh from the pages as written, not from what is kept parsed.
     Impl& d = *impl_;
     const RealIndex& ix = d.indexes.at(index);
     std::vector<Entry> out;
     std::uint32_t page = ix.root;
-    for (int depth = 0;; ++depth) {
+    Node n = d.parse(page, d.store->read(page));
+    for (int depth = 0; !n.leaf; ++depth) {
         if (depth > kMaxDepth) d.damaged("索引树的层数过多或形成了循环");
-        const Node& n = d.load(page);
-        if (n.leaf) break;
         page = n.entries.empty() ? n.tail : n.entries.front().child;
+        n = d.parse(page, d.store->read(page));
     }
-    std::set<std::uint32_t> seen;
-    while (page && seen.insert(page).second) {
-        const Node& n = d.load(page);
-        for (const auto& e : n.entries)
-            out.push_back({e.key, e.row});
+    std::set<std::uint32_t> seen{page};
+    for (;;) {
+        for (auto& e : n.entries)
+            out.push_back({std::move(e.key), e.row});
+        if (n.next == 0) break;
+        if (!seen.insert(n.next).second) d.damaged("索引页的链接形成了循环");
         page = n.next;
+        n = d.parse(page, d.store->read(page));
     }
-    d.discard();
     return out;
 }
 
@@ -828,7 +881,13 @@ void IndexMaintainer::checkUnique(const std::vector<Value>& row,
         if (allNull) continue; // any number of all-null keys
         auto key = d.keyOf(ix, row, ok);
         if (!ok || !key) continue;
-        const bool duplicate = d.hasEqualKey(ix, *key, replacing);
+        bool duplicate = false;
+        try {
+            duplicate = d.hasEqualKey(ix, *key, replacing);
+        } catch (...) {
+            d.discard();
+            throw;
+        }
         d.discard();
         if (duplicate)
             throw EngineError(msg::Duplicate.number, msg::format(msg::DuplicateInIndex, {ix.name}));
@@ -887,7 +946,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
                 fresh = false;
             if (pos + 1 == d.load(path.back().page).entries.size())
                 d.propagateLast(path, path.size() - 1, e);
-            d.splitIfNeeded(ix, path, path.size() - 1);
+            d.splitAlongPath(ix, path);
             d.flush();
             if (fresh) d.bumpUniqueCount(ix);
         } catch (...) {
@@ -947,6 +1006,7 @@ void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
                 const Item last = leaf.entries.back();
                 d.propagateLast(path, path.size() - 1, last);
             }
+            d.splitAlongPath(ix, path);
             d.flush();
         } catch (...) {
             d.discard();
