@@ -11,10 +11,12 @@
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 
 namespace engine::jettables {
 
@@ -131,6 +133,19 @@ void resultDouble(sqlite3_context* ctx, double d, Affinity a) {
     }
 }
 
+void resultText(sqlite3_context* ctx, const std::string& t, Affinity a) {
+    double d = 0;
+    bool integral = false;
+    if ((a == Affinity::Integer || a == Affinity::Real) && numericText(t, d, integral)) {
+        if (a == Affinity::Integer && integral)
+            sqlite3_result_int64(ctx, std::strtoll(t.c_str(), nullptr, 10));
+        else
+            resultDouble(ctx, d, a);
+        return;
+    }
+    sqlite3_result_text(ctx, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+}
+
 // The value as the engine's Statement::bind would store it, converted as the
 // column's affinity would convert it on insert.
 void result(sqlite3_context* ctx, const Value& v, Affinity a) {
@@ -152,20 +167,9 @@ void result(sqlite3_context* ctx, const Value& v, Affinity a) {
         resultDouble(ctx, v.toDouble(), a);
         return;
     case Value::Kind::Date:
-    case Value::Kind::Text: {
-        const std::string& t = v.text();
-        double d = 0;
-        bool integral = false;
-        if ((a == Affinity::Integer || a == Affinity::Real) && numericText(t, d, integral)) {
-            if (a == Affinity::Integer && integral)
-                sqlite3_result_int64(ctx, std::strtoll(t.c_str(), nullptr, 10));
-            else
-                resultDouble(ctx, d, a);
-            return;
-        }
-        sqlite3_result_text(ctx, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
+    case Value::Kind::Text:
+        resultText(ctx, v.text(), a);
         return;
-    }
     case Value::Kind::Bytes: {
         // A blob from a null pointer reads as NULL: a zero-length value
         // stays an (empty) value.
@@ -176,6 +180,33 @@ void result(sqlite3_context* ctx, const Value& v, Affinity a) {
             sqlite3_result_blob(ctx, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
         return;
     }
+    }
+}
+
+// The same for one value read alone from a row.
+void result(sqlite3_context* ctx, const jet::Cell& cell, Affinity a) {
+    using Kind = jet::Cell::Kind;
+    switch (cell.kind) {
+    case Kind::Null:
+        sqlite3_result_null(ctx);
+        return;
+    case Kind::Boolean:
+        resultInt(ctx, cell.integer ? -1 : 0, a);
+        return;
+    case Kind::Integer:
+    case Kind::Currency:
+        resultInt(ctx, cell.integer, a);
+        return;
+    case Kind::Double:
+        resultDouble(ctx, cell.real, a);
+        return;
+    case Kind::Text:
+    case Kind::Date:
+        resultText(ctx, cell.text, a);
+        return;
+    case Kind::Other:
+        result(ctx, cell.other, a);
+        return;
     }
 }
 
@@ -198,11 +229,14 @@ struct Cursor {
     bool eof = true;
     std::vector<jet::RowId> ids;
     std::size_t next = 0;
+    jet::Cell cell; // reused for every value read
+    // A scan of a rowid range ends after this rowid.
+    std::optional<sqlite3_int64> last;
     explicit Cursor(jet::TableReader r) : reader(std::move(r)) {}
 };
 
 // Plans, in idxNum.
-constexpr int PlanScan = 0, PlanRowid = 1, PlanIndex = 2;
+constexpr int PlanScan = 0, PlanRowid = 1, PlanIndex = 2, PlanRowRange = 3;
 constexpr int HasLower = 1 << 4, HasUpper = 1 << 5;
 
 // Failures reach the engine's statement as "<number>|<text>", which it
@@ -321,6 +355,39 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
             }
         }
     }
+    // A range of rowids (the engine reads a keyset's rows a page at a time
+    // this way): the rows lie in rowid order, so the scan starts at the
+    // first and stops after the last. SQLite checks the bounds again, so a
+    // bound that is no whole number only costs a longer scan.
+    if (eq < 0) {
+        int rowLower = -1, rowUpper = -1;
+        for (int i = 0; i < info->nConstraint; ++i) {
+            const auto& c = info->aConstraint[i];
+            if (!c.usable || c.iColumn != -1) continue;
+            if (c.op == SQLITE_INDEX_CONSTRAINT_GT || c.op == SQLITE_INDEX_CONSTRAINT_GE)
+                rowLower = i;
+            else if (c.op == SQLITE_INDEX_CONSTRAINT_LT || c.op == SQLITE_INDEX_CONSTRAINT_LE)
+                rowUpper = i;
+        }
+        if (rowLower >= 0 || rowUpper >= 0) {
+            int plan = PlanRowRange, arg = 0;
+            if (rowLower >= 0) {
+                info->aConstraintUsage[rowLower].argvIndex = ++arg;
+                plan |= HasLower;
+            }
+            if (rowUpper >= 0) {
+                info->aConstraintUsage[rowUpper].argvIndex = ++arg;
+                plan |= HasUpper;
+            }
+            const double share = rowLower >= 0 && rowUpper >= 0 ? 0.01 : 0.5;
+            info->idxNum = plan;
+            info->estimatedRows = static_cast<sqlite3_int64>(std::max(1.0, rows * share));
+            info->estimatedCost = 10 + rows * share;
+            if (info->nOrderBy == 1 && info->aOrderBy[0].iColumn == -1 && !info->aOrderBy[0].desc)
+                info->orderByConsumed = 1;
+            return SQLITE_OK;
+        }
+    }
     if (bestColumn >= 0) {
         int plan = PlanIndex | (t->index[bestColumn] << 8);
         int arg = 0;
@@ -379,6 +446,11 @@ void nextListed(Cursor& c) {
     c.eof = true;
 }
 
+// True when a scan of a rowid range has passed its end.
+bool pastLast(const Cursor& c) {
+    return c.last && jet::TableReader::encode(c.reader.position()) > *c.last;
+}
+
 // A constraint value as the number the index holds for the column; false
 // when it has none (the caller then reads every row).
 bool boundOf(sqlite3_value* v, int jetType, double& out) {
@@ -408,7 +480,38 @@ int xFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3
         auto* t = reinterpret_cast<Table*>(cur->pVtab);
         c->ids.clear();
         c->next = 0;
+        c->last.reset();
         const int plan = idxNum & 0xF;
+        if (plan == PlanRowRange) {
+            // Whole rowids only; anything else leaves that end open.
+            auto whole = [](sqlite3_value* v, bool upper) -> std::optional<sqlite3_int64> {
+                const int type = sqlite3_value_numeric_type(v);
+                if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return std::nullopt;
+                double d = sqlite3_value_double(v);
+                if (!std::isfinite(d)) return std::nullopt;
+                d = upper ? std::floor(d) : std::ceil(d);
+                if (d < 0) d = upper ? -1 : 0;
+                if (d > 9.0e18) return std::nullopt;
+                return static_cast<sqlite3_int64>(d);
+            };
+            std::optional<sqlite3_int64> lo, hi;
+            int arg = 0;
+            if ((idxNum & HasLower) && arg < argc) lo = whole(argv[arg++], false);
+            if ((idxNum & HasUpper) && arg < argc) hi = whole(argv[arg++], true);
+            c->scanning = true;
+            if (hi && (*hi < 0 || (lo && *lo > *hi))) {
+                c->eof = true;
+                return SQLITE_OK;
+            }
+            if (lo && *lo > 0)
+                c->reader.rewindFrom(jet::TableReader::decode(
+                    std::min<sqlite3_int64>(*lo, jet::TableReader::encode({0xFFFFFFFFu, 0xFF}))));
+            else
+                c->reader.rewind();
+            if (hi && c->reader.ordered()) c->last = hi;
+            c->eof = !c->reader.advance() || pastLast(*c);
+            return SQLITE_OK;
+        }
         if (plan == PlanRowid && argc >= 1) {
             c->scanning = false;
             const int type = sqlite3_value_numeric_type(argv[0]);
@@ -489,7 +592,7 @@ int xNext(sqlite3_vtab_cursor* cur) {
     auto* c = reinterpret_cast<Cursor*>(cur);
     return guarded(cur->pVtab, [&] {
         if (c->scanning)
-            c->eof = !c->reader.advance();
+            c->eof = !c->reader.advance() || pastLast(*c);
         else
             nextListed(*c);
         return SQLITE_OK;
@@ -504,11 +607,12 @@ int xColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i) {
     auto* c = reinterpret_cast<Cursor*>(cur);
     auto* t = reinterpret_cast<Table*>(cur->pVtab);
     try {
-        const auto& row = c->reader.values();
-        if (i < 0 || static_cast<std::size_t>(i) >= row.size()) {
+        // Only the columns the statement asks for are decoded.
+        if (i < 0 || static_cast<std::size_t>(i) >= t->affinity.size()) {
             sqlite3_result_null(ctx);
         } else {
-            result(ctx, row[static_cast<std::size_t>(i)], t->affinity[static_cast<std::size_t>(i)]);
+            c->reader.cell(static_cast<std::size_t>(i), c->cell);
+            result(ctx, c->cell, t->affinity[static_cast<std::size_t>(i)]);
         }
     } catch (const EngineError& e) {
         const std::string text = std::to_string(e.number()) + "|" + e.what();

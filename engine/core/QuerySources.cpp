@@ -128,6 +128,16 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
         pageSql_ += i ? ",?" : "?";
     pageSql_ += ")";
     pageStmt_ = std::make_unique<Statement>(h, pageSql_);
+    // The keys of a whole table in rowid order: a page of them is read as
+    // one rowid range, a short scan, rather than as a hundred lookups.
+    const bool wholeTable =
+        shape.orderBy.empty() && shape.limit.empty() &&
+        (ascii::equalsNoCase(shape.fromClause, "FROM " + quoteName(table_.name)) ||
+         ascii::equalsNoCase(shape.fromClause, "FROM " + from));
+    if (wholeTable)
+        rangeStmt_ = std::make_unique<Statement>(
+            h, "SELECT " + ref + ".rowid, " + shape.selectList + " FROM " + from + " WHERE " + ref +
+                   ".rowid >= ?1 AND " + ref + ".rowid <= ?2");
     for (int i = 1; i < pageStmt_->columnCount(); ++i) {
         FieldInfo f;
         f.name = pageStmt_->columnName(i);
@@ -230,20 +240,31 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
     if (const auto* p = cache_.find(pageNo)) return *p;
     const long first = pageNo * PageCache::PageRows;
     const long last = std::min<long>(first + PageCache::PageRows, readyCount());
-    pageStmt_->reset();
-    for (long i = first; i < last; ++i)
-        pageStmt_->bindInt(static_cast<int>(i - first + 1), keys_[static_cast<std::size_t>(i)]);
+    const auto keyAt = [&](long i) { return keys_[static_cast<std::size_t>(i)]; };
+    bool ascending = rangeStmt_ != nullptr && first < last;
+    for (long i = first + 1; ascending && i < last; ++i)
+        ascending = keyAt(i - 1) < keyAt(i);
+    Statement& st = ascending ? *rangeStmt_ : *pageStmt_;
+    st.reset();
+    if (ascending) {
+        st.bindInt(1, keyAt(first));
+        st.bindInt(2, keyAt(last - 1));
+    } else {
+        for (long i = first; i < last; ++i)
+            st.bindInt(static_cast<int>(i - first + 1), keyAt(i));
+    }
     std::unordered_map<std::int64_t, std::vector<Value>> byKey;
-    const int n = pageStmt_->columnCount();
-    while (pageStmt_->step()) {
+    byKey.reserve(static_cast<std::size_t>(last - first));
+    const int n = st.columnCount();
+    while (st.step()) {
         std::vector<Value> raw;
         raw.reserve(static_cast<std::size_t>(n));
         raw.emplace_back(true); // present
         for (int i = 1; i < n; ++i)
-            raw.push_back(pageStmt_->columnValue(i));
-        byKey.emplace(pageStmt_->columnInt(0), std::move(raw));
+            raw.push_back(st.columnValue(i));
+        byKey.emplace(st.columnInt(0), std::move(raw));
     }
-    pageStmt_->reset();
+    st.reset();
     PageCache::Page rows;
     rows.reserve(static_cast<std::size_t>(last - first));
     // Where a key comes twice (a damaged genuine file can list one row in
@@ -269,7 +290,7 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
     return cache_.put(pageNo, std::move(rows));
 }
 
-std::vector<Value> KeysetSource::rawRow(long index) {
+const std::vector<Value>& KeysetSource::rawRow(long index) {
     // A row past the keys known so far waits for the rest of them.
     if (index < 0 || index >= (index < readyCount() ? readyCount() : count()))
         msg::raise(msg::NoCurrentRecord);
@@ -278,7 +299,7 @@ std::vector<Value> KeysetSource::rawRow(long index) {
 }
 
 std::vector<Value> KeysetSource::row(long index) {
-    std::vector<Value> raw = rawRow(index);
+    const std::vector<Value>& raw = rawRow(index);
     std::vector<Value> out;
     out.reserve(fields_.size());
     for (std::size_t i = 0; i < fields_.size(); ++i)

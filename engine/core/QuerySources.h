@@ -98,7 +98,8 @@ private:
     // was shown, so their optimistic checks stay meaningful.
     void refreshRow(long index);
     const ColumnMeta& columnOf(int field) const;
-    std::vector<Value> rawRow(long index);
+    // The row as cached: valid until the next page is read.
+    const std::vector<Value>& rawRow(long index);
     void readFirstPage(const std::string& sql);
     bool takeKeys(std::vector<std::int64_t> keys) const;
 
@@ -115,6 +116,8 @@ private:
     std::shared_ptr<KeysetBuild> build_;
     std::string pageSql_;
     std::unique_ptr<sqlite::Statement> pageStmt_;
+    // Reads the rows of a rowid range (a whole table in rowid order only).
+    std::unique_ptr<sqlite::Statement> rangeStmt_;
     mutable PageCache cache_;
     bool writable_;
 };

@@ -181,16 +181,33 @@ int compareSegment(const std::vector<std::uint8_t>& key, const std::vector<std::
 } // namespace
 
 TableReader::TableReader(const JetFile& file, TableDef def)
-    : state_(file.state_), def_(std::move(def)) {}
+    : state_(file.state_), def_(std::move(def)), layout_(std::make_unique<RowLayout>()) {}
+TableReader::TableReader(TableReader&&) noexcept = default;
+TableReader& TableReader::operator=(TableReader&&) noexcept = default;
+TableReader::~TableReader() = default;
 
 void TableReader::rewind() {
     if (!pagesRead_) {
         pages_ = state_->usageMapPages(def_.usageMap);
+        ordered_ = std::is_sorted(pages_.begin(), pages_.end());
         pagesRead_ = true;
     }
     pageIndex_ = 0;
     slot_ = 0;
     rowPage_.reset();
+}
+
+void TableReader::rewindFrom(RowId from) {
+    rewind();
+    if (!ordered_) return; // the whole table, in the order the map lists it
+    const auto at = std::lower_bound(pages_.begin(), pages_.end(), from.page);
+    pageIndex_ = static_cast<std::size_t>(at - pages_.begin());
+    if (at != pages_.end() && *at == from.page) slot_ = from.slot;
+}
+
+bool TableReader::ordered() {
+    if (!pagesRead_) rewind();
+    return ordered_;
 }
 
 Page TableReader::pageAt(std::uint32_t number) {
@@ -218,6 +235,7 @@ bool TableReader::loadRow(std::uint32_t pageNo, int slot) {
     rowEnd_ = end;
     current_ = {pageNo, static_cast<std::uint16_t>(slot)};
     decoded_ = false;
+    laidOut_ = false;
     return true;
 }
 
@@ -254,6 +272,21 @@ const std::vector<Value>& TableReader::values() {
         decoded_ = true;
     }
     return values_;
+}
+
+void TableReader::cell(std::size_t column, Cell& out) {
+    if (!rowPage_) msg::raise(msg::NoCurrentRecord);
+    if (column >= def_.columns.size()) {
+        out.kind = Cell::Kind::Null;
+        return;
+    }
+    JetState& s = *state_;
+    if (!laidOut_) {
+        ByteView pv = s.view(rowPage_);
+        s.parseRow(def_, pv.sub(rowStart_, rowEnd_ - rowStart_), *layout_);
+        laidOut_ = true;
+    }
+    s.decodeCell(def_, *layout_, def_.columns[column], out);
 }
 
 bool TableReader::searchable(const IndexDef& index) const {
