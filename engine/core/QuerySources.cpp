@@ -124,10 +124,11 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
     if (ref != quoteName(table_.name)) from += " AS " + ref;
     pageSql_ = "SELECT " + ref + ".rowid, " + shape.selectList + " FROM " + from + " WHERE " + ref +
                ".rowid IN (";
-    for (long i = 0; i < PageCache::PageRows; ++i)
-        pageSql_ += i ? ",?" : "?";
-    pageSql_ += ")";
-    pageStmt_ = std::make_unique<Statement>(h, pageSql_);
+    // As many places as a page can fill: a lookup of one row prepares a
+    // statement for one key, not for a hundred.
+    preparePage(deferred
+                    ? PageCache::PageRows
+                    : std::clamp<long>(static_cast<long>(keys_.size()), 1, PageCache::PageRows));
     // The keys of a whole table in rowid order: a page of them is read as
     // one rowid range, a short scan, rather than as a hundred lookups.
     const bool wholeTable =
@@ -162,6 +163,15 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
     if (deferred)
         readFirstPage("SELECT " + ref + ".rowid, " + shape.selectList + " " + shape.fromClause +
                       " " + order + " LIMIT " + std::to_string(PageCache::PageRows));
+}
+
+void KeysetSource::preparePage(long places) {
+    std::string sql = pageSql_;
+    for (long i = 0; i < places; ++i)
+        sql += i ? ",?" : "?";
+    sql += ")";
+    pageStmt_ = std::make_unique<Statement>(db_->handle(), sql);
+    pagePlaces_ = places;
 }
 
 KeysetSource::~KeysetSource() {
@@ -244,6 +254,7 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
     bool ascending = rangeStmt_ != nullptr && first < last;
     for (long i = first + 1; ascending && i < last; ++i)
         ascending = keyAt(i - 1) < keyAt(i);
+    if (!ascending && last - first > pagePlaces_) preparePage(PageCache::PageRows);
     Statement& st = ascending ? *rangeStmt_ : *pageStmt_;
     st.reset();
     if (ascending) {

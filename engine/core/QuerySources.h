@@ -114,8 +114,11 @@ private:
     std::string countSql_;
     mutable long expected_ = -1;
     std::shared_ptr<KeysetBuild> build_;
-    std::string pageSql_;
+    // Prepares the statement that reads rows by key with `places` keys.
+    void preparePage(long places);
+    std::string pageSql_; // up to the list of keys
     std::unique_ptr<sqlite::Statement> pageStmt_;
+    long pagePlaces_ = 0;
     // Reads the rows of a rowid range (a whole table in rowid order only).
     std::unique_ptr<sqlite::Statement> rangeStmt_;
     mutable PageCache cache_;
