@@ -110,102 +110,126 @@ bool numericText(const std::string& s, double& d, bool& integral) {
     return true;
 }
 
-void resultInt(sqlite3_context* ctx, std::int64_t v, Affinity a) {
-    if (a == Affinity::Real) {
-        sqlite3_result_double(ctx, static_cast<double>(v));
-    } else if (a == Affinity::Text) {
-        const std::string t = std::to_string(v);
-        sqlite3_result_text(ctx, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-    } else {
-        sqlite3_result_int64(ctx, v);
+// Where a value goes: into SQLite as a statement's result, or straight into
+// a Value as a statement would have read it back (DirectRows). Both take the
+// same path below, so the two agree.
+struct SqliteSink {
+    sqlite3_context* ctx;
+    void null() { sqlite3_result_null(ctx); }
+    void integer(std::int64_t v) { sqlite3_result_int64(ctx, v); }
+    void real(double d) { sqlite3_result_double(ctx, d); }
+    void text(const char* p, std::size_t n) {
+        sqlite3_result_text(ctx, p, static_cast<int>(n), SQLITE_TRANSIENT);
     }
-}
-
-void resultDouble(sqlite3_context* ctx, double d, Affinity a) {
-    if (a == Affinity::Integer && std::isfinite(d) && std::trunc(d) == d && std::fabs(d) < 9.2e18) {
-        sqlite3_result_int64(ctx, static_cast<std::int64_t>(d));
-    } else if (a == Affinity::Text) {
-        char buf[64];
-        sqlite3_snprintf(sizeof buf, buf, "%!.15g", d);
-        sqlite3_result_text(ctx, buf, -1, SQLITE_TRANSIENT);
-    } else {
-        sqlite3_result_double(ctx, d);
-    }
-}
-
-void resultText(sqlite3_context* ctx, const std::string& t, Affinity a) {
-    double d = 0;
-    bool integral = false;
-    if ((a == Affinity::Integer || a == Affinity::Real) && numericText(t, d, integral)) {
-        if (a == Affinity::Integer && integral)
-            sqlite3_result_int64(ctx, std::strtoll(t.c_str(), nullptr, 10));
-        else
-            resultDouble(ctx, d, a);
-        return;
-    }
-    sqlite3_result_text(ctx, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-}
-
-// The value as the engine's Statement::bind would store it, converted as the
-// column's affinity would convert it on insert.
-void result(sqlite3_context* ctx, const Value& v, Affinity a) {
-    switch (v.kind()) {
-    case Value::Kind::Empty:
-    case Value::Kind::Null:
-        sqlite3_result_null(ctx);
-        return;
-    case Value::Kind::Boolean:
-        resultInt(ctx, v.toBool() ? -1 : 0, a);
-        return;
-    case Value::Kind::Integer:
-        resultInt(ctx, v.toInt(), a);
-        return;
-    case Value::Kind::Currency:
-        resultInt(ctx, v.currencyScaled(), a);
-        return;
-    case Value::Kind::Double:
-        resultDouble(ctx, v.toDouble(), a);
-        return;
-    case Value::Kind::Date:
-    case Value::Kind::Text:
-        resultText(ctx, v.text(), a);
-        return;
-    case Value::Kind::Bytes: {
+    void blob(const std::vector<std::uint8_t>& b) {
         // A blob from a null pointer reads as NULL: a zero-length value
         // stays an (empty) value.
-        const auto& b = v.bytes();
         if (b.empty())
             sqlite3_result_zeroblob(ctx, 0);
         else
             sqlite3_result_blob(ctx, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+    }
+};
+
+struct ValueSink {
+    Value out;
+    void null() { out = Value::null(); }
+    void integer(std::int64_t v) { out = Value(v); }
+    // SQLite keeps no NaN: it stores Null instead.
+    void real(double d) { out = std::isnan(d) ? Value::null() : Value(d); }
+    void text(const char* p, std::size_t n) { out = Value(std::string(p, n)); }
+    void blob(const std::vector<std::uint8_t>& b) { out = Value(b); }
+};
+
+template <class Sink> void resultInt(Sink& sink, std::int64_t v, Affinity a) {
+    if (a == Affinity::Real) {
+        sink.real(static_cast<double>(v));
+    } else if (a == Affinity::Text) {
+        const std::string t = std::to_string(v);
+        sink.text(t.data(), t.size());
+    } else {
+        sink.integer(v);
+    }
+}
+
+template <class Sink> void resultDouble(Sink& sink, double d, Affinity a) {
+    if (a == Affinity::Integer && std::isfinite(d) && std::trunc(d) == d && std::fabs(d) < 9.2e18) {
+        sink.integer(static_cast<std::int64_t>(d));
+    } else if (a == Affinity::Text) {
+        char buf[64];
+        sqlite3_snprintf(sizeof buf, buf, "%!.15g", d);
+        sink.text(buf, std::strlen(buf));
+    } else {
+        sink.real(d);
+    }
+}
+
+template <class Sink> void resultText(Sink& sink, const std::string& t, Affinity a) {
+    double d = 0;
+    bool integral = false;
+    if ((a == Affinity::Integer || a == Affinity::Real) && numericText(t, d, integral)) {
+        if (a == Affinity::Integer && integral)
+            sink.integer(std::strtoll(t.c_str(), nullptr, 10));
+        else
+            resultDouble(sink, d, a);
         return;
     }
+    sink.text(t.data(), t.size());
+}
+
+// The value as the engine's Statement::bind would store it, converted as the
+// column's affinity would convert it on insert.
+template <class Sink> void result(Sink& sink, const Value& v, Affinity a) {
+    switch (v.kind()) {
+    case Value::Kind::Empty:
+    case Value::Kind::Null:
+        sink.null();
+        return;
+    case Value::Kind::Boolean:
+        resultInt(sink, v.toBool() ? -1 : 0, a);
+        return;
+    case Value::Kind::Integer:
+        resultInt(sink, v.toInt(), a);
+        return;
+    case Value::Kind::Currency:
+        resultInt(sink, v.currencyScaled(), a);
+        return;
+    case Value::Kind::Double:
+        resultDouble(sink, v.toDouble(), a);
+        return;
+    case Value::Kind::Date:
+    case Value::Kind::Text:
+        resultText(sink, v.text(), a);
+        return;
+    case Value::Kind::Bytes:
+        sink.blob(v.bytes());
+        return;
     }
 }
 
 // The same for one value read alone from a row.
-void result(sqlite3_context* ctx, const jet::Cell& cell, Affinity a) {
+template <class Sink> void result(Sink& sink, const jet::Cell& cell, Affinity a) {
     using Kind = jet::Cell::Kind;
     switch (cell.kind) {
     case Kind::Null:
-        sqlite3_result_null(ctx);
+        sink.null();
         return;
     case Kind::Boolean:
-        resultInt(ctx, cell.integer ? -1 : 0, a);
+        resultInt(sink, cell.integer ? -1 : 0, a);
         return;
     case Kind::Integer:
     case Kind::Currency:
-        resultInt(ctx, cell.integer, a);
+        resultInt(sink, cell.integer, a);
         return;
     case Kind::Double:
-        resultDouble(ctx, cell.real, a);
+        resultDouble(sink, cell.real, a);
         return;
     case Kind::Text:
     case Kind::Date:
-        resultText(ctx, cell.text, a);
+        resultText(sink, cell.text, a);
         return;
     case Kind::Other:
-        result(ctx, cell.other, a);
+        result(sink, cell.other, a);
         return;
     }
 }
@@ -612,7 +636,8 @@ int xColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i) {
             sqlite3_result_null(ctx);
         } else {
             c->reader.cell(static_cast<std::size_t>(i), c->cell);
-            result(ctx, c->cell, t->affinity[static_cast<std::size_t>(i)]);
+            SqliteSink sink{ctx};
+            result(sink, c->cell, t->affinity[static_cast<std::size_t>(i)]);
         }
     } catch (const EngineError& e) {
         const std::string text = std::to_string(e.number()) + "|" + e.what();
@@ -698,6 +723,75 @@ std::optional<std::int64_t> Source::rowCount(const std::string& name) const {
             sameName(e.name, name))
             return file_.table(e.name).rowCount;
     return std::nullopt;
+}
+
+DirectRows::DirectRows(std::shared_ptr<Source> source, jet::TableDef def)
+    : source_(std::move(source)), def_(std::move(def)) {
+    for (const auto& c : def_.columns)
+        affinity_.push_back(static_cast<int>(affinityOf(codeOf(c))));
+}
+
+DirectRows::~DirectRows() = default;
+
+std::vector<std::int64_t> DirectRows::rowids() const {
+    std::vector<std::int64_t> out;
+    out.reserve(def_.rowCount);
+    jet::TableReader reader(source_->file(), def_);
+    for (reader.rewind(); reader.advance();)
+        out.push_back(jet::TableReader::encode(reader.position()));
+    return out;
+}
+
+void DirectRows::read(std::int64_t first, std::int64_t last, const std::vector<int>& columns,
+                      const std::function<void(std::int64_t, std::vector<Value>&&)>& onRow) const {
+    if (first < 0 || last < first) return;
+    // A reader of its own each time: it lists the table's pages as they are now.
+    jet::TableReader reader(source_->file(), def_);
+    reader.rewindFrom(jet::TableReader::decode(first));
+    const bool ordered = reader.ordered();
+    jet::Cell cell;
+    while (reader.advance()) {
+        const std::int64_t id = jet::TableReader::encode(reader.position());
+        if (id > last) {
+            if (ordered) break;
+            continue;
+        }
+        if (id < first) continue;
+        std::vector<Value> values;
+        values.reserve(columns.size());
+        for (int col : columns) {
+            ValueSink sink;
+            if (col < 0 || static_cast<std::size_t>(col) >= def_.columns.size()) {
+                sink.null();
+            } else {
+                reader.cell(static_cast<std::size_t>(col), cell);
+                result(sink, cell, static_cast<Affinity>(affinity_[static_cast<std::size_t>(col)]));
+            }
+            values.push_back(std::move(sink.out));
+        }
+        onRow(id, std::move(values));
+    }
+}
+
+std::unique_ptr<DirectRows> directRows(sqlite3* db, const std::shared_ptr<Source>& source,
+                                       const std::string& name) {
+    if (!source) return nullptr;
+    // Only a table of the file; a view or the engine's own table reads itself.
+    // The temporary schema first, as SQLite looks a name up.
+    sqlite::Statement st(db, "SELECT sql FROM sqlite_temp_master WHERE type='table' AND name=?1 "
+                             "UNION ALL SELECT sql FROM sqlite_master WHERE type='table' "
+                             "AND name=?1");
+    st.bindText(1, name);
+    if (!st.step() || st.columnText(0).rfind("CREATE VIRTUAL TABLE", 0) != 0 ||
+        st.columnText(0).find("USING jetfile(") == std::string::npos)
+        return nullptr;
+    const std::string sql = st.columnText(0);
+    const std::size_t at = sql.find("USING jetfile(") + 14;
+    const long pos = std::strtol(sql.c_str() + at, nullptr, 10);
+    const auto& catalog = source->file().catalog();
+    if (pos < 0 || static_cast<std::size_t>(pos) >= catalog.size()) return nullptr;
+    return std::make_unique<DirectRows>(
+        source, source->file().table(catalog[static_cast<std::size_t>(pos)].name));
 }
 
 } // namespace engine::jettables

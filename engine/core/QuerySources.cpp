@@ -2,6 +2,7 @@
 
 #include "Convert.h"
 #include "Database.h"
+#include "JetTables.h"
 #include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 
@@ -113,9 +114,20 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
         keys = std::make_unique<Statement>(h, keySql_);
     }
     if (deferred) countSql_ = "SELECT count(*) " + shape.fromClause;
+    // A whole genuine table is read from the file directly, its keys and
+    // its pages, as the statements below would read them.
+    const std::string from0 = quoteName(table_.name);
+    const bool wholeTable = shape.orderBy.empty() && shape.limit.empty() &&
+                            (ascii::equalsNoCase(shape.fromClause, "FROM " + from0) ||
+                             ascii::equalsNoCase(shape.fromClause, "FROM " + from0 + " AS " + ref));
+    if (wholeTable) direct_ = jettables::directRows(h, db_->jetSource(), table_.name);
     if (!deferred) {
-        while (keys->step())
-            keys_.push_back(keys->columnInt(0));
+        if (direct_) {
+            keys_ = direct_->rowids();
+        } else {
+            while (keys->step())
+                keys_.push_back(keys->columnInt(0));
+        }
     }
     keys.reset();
 
@@ -131,10 +143,6 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
                     : std::clamp<long>(static_cast<long>(keys_.size()), 1, PageCache::PageRows));
     // The keys of a whole table in rowid order: a page of them is read as
     // one rowid range, a short scan, rather than as a hundred lookups.
-    const bool wholeTable =
-        shape.orderBy.empty() && shape.limit.empty() &&
-        (ascii::equalsNoCase(shape.fromClause, "FROM " + quoteName(table_.name)) ||
-         ascii::equalsNoCase(shape.fromClause, "FROM " + from));
     if (wholeTable)
         rangeStmt_ = std::make_unique<Statement>(
             h, "SELECT " + ref + ".rowid, " + shape.selectList + " FROM " + from + " WHERE " + ref +
@@ -160,6 +168,10 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
         }
         fields_.push_back(std::move(f));
     }
+    // Read directly only when every field is a plain column of the table.
+    if (direct_ &&
+        std::find(columnOfField_.begin(), columnOfField_.end(), -1) == columnOfField_.end())
+        directColumns_ = columnOfField_;
     if (deferred)
         readFirstPage("SELECT " + ref + ".rowid, " + shape.selectList + " " + shape.fromClause +
                       " " + order + " LIMIT " + std::to_string(PageCache::PageRows));
@@ -267,7 +279,19 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
     std::unordered_map<std::int64_t, std::vector<Value>> byKey;
     byKey.reserve(static_cast<std::size_t>(last - first));
     const int n = st.columnCount();
-    while (st.step()) {
+    if (ascending && direct_ && directColumns_) {
+        st.reset();
+        direct_->read(keyAt(first), keyAt(last - 1), *directColumns_,
+                      [&](std::int64_t key, std::vector<Value>&& values) {
+                          std::vector<Value> raw;
+                          raw.reserve(values.size() + 1);
+                          raw.emplace_back(true); // present
+                          for (auto& v : values)
+                              raw.push_back(std::move(v));
+                          byKey.emplace(key, std::move(raw));
+                      });
+    }
+    while (!(ascending && direct_ && directColumns_) && st.step()) {
         std::vector<Value> raw;
         raw.reserve(static_cast<std::size_t>(n));
         raw.emplace_back(true); // present

@@ -9,10 +9,14 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace engine {
 
 class Database;
+namespace jettables {
+class DirectRows;
+}
 
 // A bounded cache of row pages, least recently used evicted first.
 class PageCache {
@@ -121,6 +125,10 @@ private:
     long pagePlaces_ = 0;
     // Reads the rows of a rowid range (a whole table in rowid order only).
     std::unique_ptr<sqlite::Statement> rangeStmt_;
+    // A whole genuine table's rows read from the file, and the table's
+    // column behind each field when every field is one.
+    std::unique_ptr<jettables::DirectRows> direct_;
+    std::optional<std::vector<int>> directColumns_;
     mutable PageCache cache_;
     bool writable_;
 };
