@@ -1,5 +1,6 @@
 #include "Value.h"
 
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -185,12 +186,18 @@ const std::vector<std::uint8_t>& Value::bytes() const {
 std::string formatDouble(double v) {
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
+    // The fewest of 15, 16 or 17 significant digits that read back as the
+    // same number, in printf's %g form (to_chars with a precision is defined
+    // as %.*g, without its cost in a scan of a million rows).
     char buf[40];
+    char* end = buf;
     for (int precision = 15; precision <= 17; ++precision) {
-        std::snprintf(buf, sizeof buf, "%.*g", precision, v);
-        if (std::strtod(buf, nullptr) == v) break;
+        end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision).ptr;
+        double back = 0;
+        std::from_chars(buf, end, back);
+        if (back == v) break;
     }
-    return buf;
+    return std::string(buf, end);
 }
 
 std::string Value::toText() const {

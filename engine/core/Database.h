@@ -78,6 +78,8 @@ public:
     // translator writes it) becomes the count its definition records, as
     // Jet answers it; any other statement comes back unchanged.
     std::string countFromDefinition(const std::string& sqliteSql) const;
+    // What reads a genuine file's tables in place; null for other databases.
+    const std::shared_ptr<jettables::Source>& jetSource() const { return jetSource_; }
 
     // Recreates the views of saved select queries from their Jet text (after
     // a table was renamed, dropped or rebuilt). Queries whose tables are gone

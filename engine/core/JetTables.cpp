@@ -13,10 +13,12 @@
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 
 namespace engine::jettables {
 
@@ -110,74 +112,127 @@ bool numericText(const std::string& s, double& d, bool& integral) {
     return true;
 }
 
-void resultInt(sqlite3_context* ctx, std::int64_t v, Affinity a) {
-    if (a == Affinity::Real) {
-        sqlite3_result_double(ctx, static_cast<double>(v));
-    } else if (a == Affinity::Text) {
-        const std::string t = std::to_string(v);
-        sqlite3_result_text(ctx, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-    } else {
-        sqlite3_result_int64(ctx, v);
+// Where a value goes: into SQLite as a statement's result, or straight into
+// a Value as a statement would have read it back (DirectRows). Both take the
+// same path below, so the two agree.
+struct SqliteSink {
+    sqlite3_context* ctx;
+    void null() { sqlite3_result_null(ctx); }
+    void integer(std::int64_t v) { sqlite3_result_int64(ctx, v); }
+    void real(double d) { sqlite3_result_double(ctx, d); }
+    void text(const char* p, std::size_t n) {
+        sqlite3_result_text(ctx, p, static_cast<int>(n), SQLITE_TRANSIENT);
     }
-}
-
-void resultDouble(sqlite3_context* ctx, double d, Affinity a) {
-    if (a == Affinity::Integer && std::isfinite(d) && std::trunc(d) == d && std::fabs(d) < 9.2e18) {
-        sqlite3_result_int64(ctx, static_cast<std::int64_t>(d));
-    } else if (a == Affinity::Text) {
-        char buf[64];
-        sqlite3_snprintf(sizeof buf, buf, "%!.15g", d);
-        sqlite3_result_text(ctx, buf, -1, SQLITE_TRANSIENT);
-    } else {
-        sqlite3_result_double(ctx, d);
-    }
-}
-
-// The value as the engine's Statement::bind would store it, converted as the
-// column's affinity would convert it on insert.
-void result(sqlite3_context* ctx, const Value& v, Affinity a) {
-    switch (v.kind()) {
-    case Value::Kind::Empty:
-    case Value::Kind::Null:
-        sqlite3_result_null(ctx);
-        return;
-    case Value::Kind::Boolean:
-        resultInt(ctx, v.toBool() ? -1 : 0, a);
-        return;
-    case Value::Kind::Integer:
-        resultInt(ctx, v.toInt(), a);
-        return;
-    case Value::Kind::Currency:
-        resultInt(ctx, v.currencyScaled(), a);
-        return;
-    case Value::Kind::Double:
-        resultDouble(ctx, v.toDouble(), a);
-        return;
-    case Value::Kind::Date:
-    case Value::Kind::Text: {
-        const std::string& t = v.text();
-        double d = 0;
-        bool integral = false;
-        if ((a == Affinity::Integer || a == Affinity::Real) && numericText(t, d, integral)) {
-            if (a == Affinity::Integer && integral)
-                sqlite3_result_int64(ctx, std::strtoll(t.c_str(), nullptr, 10));
-            else
-                resultDouble(ctx, d, a);
-            return;
-        }
-        sqlite3_result_text(ctx, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
-        return;
-    }
-    case Value::Kind::Bytes: {
+    void blob(const std::vector<std::uint8_t>& b) {
         // A blob from a null pointer reads as NULL: a zero-length value
         // stays an (empty) value.
-        const auto& b = v.bytes();
         if (b.empty())
             sqlite3_result_zeroblob(ctx, 0);
         else
             sqlite3_result_blob(ctx, b.data(), static_cast<int>(b.size()), SQLITE_TRANSIENT);
+    }
+};
+
+struct ValueSink {
+    Value out;
+    void null() { out = Value::null(); }
+    void integer(std::int64_t v) { out = Value(v); }
+    // SQLite keeps no NaN: it stores Null instead.
+    void real(double d) { out = std::isnan(d) ? Value::null() : Value(d); }
+    void text(const char* p, std::size_t n) { out = Value(std::string(p, n)); }
+    void blob(const std::vector<std::uint8_t>& b) { out = Value(b); }
+};
+
+template <class Sink> void resultInt(Sink& sink, std::int64_t v, Affinity a) {
+    if (a == Affinity::Real) {
+        sink.real(static_cast<double>(v));
+    } else if (a == Affinity::Text) {
+        const std::string t = std::to_string(v);
+        sink.text(t.data(), t.size());
+    } else {
+        sink.integer(v);
+    }
+}
+
+template <class Sink> void resultDouble(Sink& sink, double d, Affinity a) {
+    if (a == Affinity::Integer && std::isfinite(d) && std::trunc(d) == d && std::fabs(d) < 9.2e18) {
+        sink.integer(static_cast<std::int64_t>(d));
+    } else if (a == Affinity::Text) {
+        char buf[64];
+        sqlite3_snprintf(sizeof buf, buf, "%!.15g", d);
+        sink.text(buf, std::strlen(buf));
+    } else {
+        sink.real(d);
+    }
+}
+
+template <class Sink> void resultText(Sink& sink, const std::string& t, Affinity a) {
+    double d = 0;
+    bool integral = false;
+    if ((a == Affinity::Integer || a == Affinity::Real) && numericText(t, d, integral)) {
+        if (a == Affinity::Integer && integral)
+            sink.integer(std::strtoll(t.c_str(), nullptr, 10));
+        else
+            resultDouble(sink, d, a);
         return;
     }
+    sink.text(t.data(), t.size());
+}
+
+// The value as the engine's Statement::bind would store it, converted as the
+// column's affinity would convert it on insert.
+template <class Sink> void result(Sink& sink, const Value& v, Affinity a) {
+    switch (v.kind()) {
+    case Value::Kind::Empty:
+    case Value::Kind::Null:
+        sink.null();
+        return;
+    case Value::Kind::Boolean:
+        resultInt(sink, v.toBool() ? -1 : 0, a);
+        return;
+    case Value::Kind::Integer:
+        resultInt(sink, v.toInt(), a);
+        return;
+    case Value::Kind::Currency:
+        resultInt(sink, v.currencyScaled(), a);
+        return;
+    case Value::Kind::Double:
+        resultDouble(sink, v.toDouble(), a);
+        return;
+    case Value::Kind::Date:
+    case Value::Kind::Text:
+        resultText(sink, v.text(), a);
+        return;
+    case Value::Kind::Bytes:
+        sink.blob(v.bytes());
+        return;
+    }
+}
+
+// The same for one value read alone from a row.
+template <class Sink> void result(Sink& sink, const jet::Cell& cell, Affinity a) {
+    using Kind = jet::Cell::Kind;
+    switch (cell.kind) {
+    case Kind::Null:
+        sink.null();
+        return;
+    case Kind::Boolean:
+        resultInt(sink, cell.integer ? -1 : 0, a);
+        return;
+    case Kind::Integer:
+    case Kind::Currency:
+        resultInt(sink, cell.integer, a);
+        return;
+    case Kind::Double:
+        resultDouble(sink, cell.real, a);
+        return;
+    case Kind::Text:
+    case Kind::Date:
+        resultText(sink, cell.text, a);
+        return;
+    case Kind::Other:
+        result(sink, cell.other, a);
+        return;
     }
 }
 
@@ -202,11 +257,14 @@ struct Cursor {
     bool eof = true;
     std::vector<jet::RowId> ids;
     std::size_t next = 0;
+    jet::Cell cell; // reused for every value read
+    // A scan of a rowid range ends after this rowid.
+    std::optional<sqlite3_int64> last;
     explicit Cursor(jet::TableReader r) : reader(std::move(r)) {}
 };
 
 // Plans, in idxNum.
-constexpr int PlanScan = 0, PlanRowid = 1, PlanIndex = 2;
+constexpr int PlanScan = 0, PlanRowid = 1, PlanIndex = 2, PlanRowRange = 3;
 constexpr int HasLower = 1 << 4, HasUpper = 1 << 5;
 
 // Failures reach the engine's statement as "<number>|<text>", which it
@@ -325,6 +383,39 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
             }
         }
     }
+    // A range of rowids (the engine reads a keyset's rows a page at a time
+    // this way): the rows lie in rowid order, so the scan starts at the
+    // first and stops after the last. SQLite checks the bounds again, so a
+    // bound that is no whole number only costs a longer scan.
+    if (eq < 0) {
+        int rowLower = -1, rowUpper = -1;
+        for (int i = 0; i < info->nConstraint; ++i) {
+            const auto& c = info->aConstraint[i];
+            if (!c.usable || c.iColumn != -1) continue;
+            if (c.op == SQLITE_INDEX_CONSTRAINT_GT || c.op == SQLITE_INDEX_CONSTRAINT_GE)
+                rowLower = i;
+            else if (c.op == SQLITE_INDEX_CONSTRAINT_LT || c.op == SQLITE_INDEX_CONSTRAINT_LE)
+                rowUpper = i;
+        }
+        if (rowLower >= 0 || rowUpper >= 0) {
+            int plan = PlanRowRange, arg = 0;
+            if (rowLower >= 0) {
+                info->aConstraintUsage[rowLower].argvIndex = ++arg;
+                plan |= HasLower;
+            }
+            if (rowUpper >= 0) {
+                info->aConstraintUsage[rowUpper].argvIndex = ++arg;
+                plan |= HasUpper;
+            }
+            const double share = rowLower >= 0 && rowUpper >= 0 ? 0.01 : 0.5;
+            info->idxNum = plan;
+            info->estimatedRows = static_cast<sqlite3_int64>(std::max(1.0, rows * share));
+            info->estimatedCost = 10 + rows * share;
+            if (info->nOrderBy == 1 && info->aOrderBy[0].iColumn == -1 && !info->aOrderBy[0].desc)
+                info->orderByConsumed = 1;
+            return SQLITE_OK;
+        }
+    }
     if (bestColumn >= 0) {
         int plan = PlanIndex | (t->index[bestColumn] << 8);
         int arg = 0;
@@ -383,6 +474,11 @@ void nextListed(Cursor& c) {
     c.eof = true;
 }
 
+// True when a scan of a rowid range has passed its end.
+bool pastLast(const Cursor& c) {
+    return c.last && jet::TableReader::encode(c.reader.position()) > *c.last;
+}
+
 // A constraint value as the number the index holds for the column; false
 // when it has none (the caller then reads every row).
 bool boundOf(sqlite3_value* v, int jetType, double& out) {
@@ -412,7 +508,38 @@ int xFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3
         auto* t = reinterpret_cast<Table*>(cur->pVtab);
         c->ids.clear();
         c->next = 0;
+        c->last.reset();
         const int plan = idxNum & 0xF;
+        if (plan == PlanRowRange) {
+            // Whole rowids only; anything else leaves that end open.
+            auto whole = [](sqlite3_value* v, bool upper) -> std::optional<sqlite3_int64> {
+                const int type = sqlite3_value_numeric_type(v);
+                if (type != SQLITE_INTEGER && type != SQLITE_FLOAT) return std::nullopt;
+                double d = sqlite3_value_double(v);
+                if (!std::isfinite(d)) return std::nullopt;
+                d = upper ? std::floor(d) : std::ceil(d);
+                if (d < 0) d = upper ? -1 : 0;
+                if (d > 9.0e18) return std::nullopt;
+                return static_cast<sqlite3_int64>(d);
+            };
+            std::optional<sqlite3_int64> lo, hi;
+            int arg = 0;
+            if ((idxNum & HasLower) && arg < argc) lo = whole(argv[arg++], false);
+            if ((idxNum & HasUpper) && arg < argc) hi = whole(argv[arg++], true);
+            c->scanning = true;
+            if (hi && (*hi < 0 || (lo && *lo > *hi))) {
+                c->eof = true;
+                return SQLITE_OK;
+            }
+            if (lo && *lo > 0)
+                c->reader.rewindFrom(jet::TableReader::decode(
+                    std::min<sqlite3_int64>(*lo, jet::TableReader::encode({0xFFFFFFFFu, 0xFF}))));
+            else
+                c->reader.rewind();
+            if (hi && c->reader.ordered()) c->last = hi;
+            c->eof = !c->reader.advance() || pastLast(*c);
+            return SQLITE_OK;
+        }
         if (plan == PlanRowid && argc >= 1) {
             c->scanning = false;
             const int type = sqlite3_value_numeric_type(argv[0]);
@@ -493,7 +620,7 @@ int xNext(sqlite3_vtab_cursor* cur) {
     auto* c = reinterpret_cast<Cursor*>(cur);
     return guarded(cur->pVtab, [&] {
         if (c->scanning)
-            c->eof = !c->reader.advance();
+            c->eof = !c->reader.advance() || pastLast(*c);
         else
             nextListed(*c);
         return SQLITE_OK;
@@ -508,11 +635,13 @@ int xColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i) {
     auto* c = reinterpret_cast<Cursor*>(cur);
     auto* t = reinterpret_cast<Table*>(cur->pVtab);
     try {
-        const auto& row = c->reader.values();
-        if (i < 0 || static_cast<std::size_t>(i) >= row.size()) {
+        // Only the columns the statement asks for are decoded.
+        if (i < 0 || static_cast<std::size_t>(i) >= t->affinity.size()) {
             sqlite3_result_null(ctx);
         } else {
-            result(ctx, row[static_cast<std::size_t>(i)], t->affinity[static_cast<std::size_t>(i)]);
+            c->reader.cell(static_cast<std::size_t>(i), c->cell);
+            SqliteSink sink{ctx};
+            result(sink, c->cell, t->affinity[static_cast<std::size_t>(i)]);
         }
     } catch (const EngineError& e) {
         const std::string text = std::to_string(e.number()) + "|" + e.what();
@@ -746,6 +875,75 @@ std::optional<std::int64_t> Source::rowCount(const std::string& name) const {
             sameName(e.name, name))
             return file_.table(e.name).rowCount;
     return std::nullopt;
+}
+
+DirectRows::DirectRows(std::shared_ptr<Source> source, jet::TableDef def)
+    : source_(std::move(source)), def_(std::move(def)) {
+    for (const auto& c : def_.columns)
+        affinity_.push_back(static_cast<int>(affinityOf(codeOf(c))));
+}
+
+DirectRows::~DirectRows() = default;
+
+std::vector<std::int64_t> DirectRows::rowids() const {
+    std::vector<std::int64_t> out;
+    out.reserve(def_.rowCount);
+    jet::TableReader reader(source_->file(), def_);
+    for (reader.rewind(); reader.advance();)
+        out.push_back(jet::TableReader::encode(reader.position()));
+    return out;
+}
+
+void DirectRows::read(std::int64_t first, std::int64_t last, const std::vector<int>& columns,
+                      const std::function<void(std::int64_t, std::vector<Value>&&)>& onRow) const {
+    if (first < 0 || last < first) return;
+    // A reader of its own each time: it lists the table's pages as they are now.
+    jet::TableReader reader(source_->file(), def_);
+    reader.rewindFrom(jet::TableReader::decode(first));
+    const bool ordered = reader.ordered();
+    jet::Cell cell;
+    while (reader.advance()) {
+        const std::int64_t id = jet::TableReader::encode(reader.position());
+        if (id > last) {
+            if (ordered) break;
+            continue;
+        }
+        if (id < first) continue;
+        std::vector<Value> values;
+        values.reserve(columns.size());
+        for (int col : columns) {
+            ValueSink sink;
+            if (col < 0 || static_cast<std::size_t>(col) >= def_.columns.size()) {
+                sink.null();
+            } else {
+                reader.cell(static_cast<std::size_t>(col), cell);
+                result(sink, cell, static_cast<Affinity>(affinity_[static_cast<std::size_t>(col)]));
+            }
+            values.push_back(std::move(sink.out));
+        }
+        onRow(id, std::move(values));
+    }
+}
+
+std::unique_ptr<DirectRows> directRows(sqlite3* db, const std::shared_ptr<Source>& source,
+                                       const std::string& name) {
+    if (!source) return nullptr;
+    // Only a table of the file; a view or the engine's own table reads itself.
+    // The temporary schema first, as SQLite looks a name up.
+    sqlite::Statement st(db, "SELECT sql FROM sqlite_temp_master WHERE type='table' AND name=?1 "
+                             "UNION ALL SELECT sql FROM sqlite_master WHERE type='table' "
+                             "AND name=?1");
+    st.bindText(1, name);
+    if (!st.step() || st.columnText(0).rfind("CREATE VIRTUAL TABLE", 0) != 0 ||
+        st.columnText(0).find("USING jetfile(") == std::string::npos)
+        return nullptr;
+    const std::string sql = st.columnText(0);
+    const std::size_t at = sql.find("USING jetfile(") + 14;
+    const long pos = std::strtol(sql.c_str() + at, nullptr, 10);
+    const auto& catalog = source->file().catalog();
+    if (pos < 0 || static_cast<std::size_t>(pos) >= catalog.size()) return nullptr;
+    return std::make_unique<DirectRows>(
+        source, source->file().table(catalog[static_cast<std::size_t>(pos)].name));
 }
 
 } // namespace engine::jettables

@@ -22,10 +22,12 @@
 #include "engine/schema/TableMeta.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -58,5 +60,35 @@ private:
     std::shared_ptr<jet::PageStore> store_;
     std::map<int, int> savepoints_;
 };
+
+// A genuine table's rows read straight from the file, without a statement:
+// how a keyset over a whole table reads its keys and its pages. The values
+// are those a statement reads through the virtual table, as SQLite stores
+// them (before the engine's conversion by field type).
+class DirectRows {
+public:
+    DirectRows(std::shared_ptr<Source> source, jet::TableDef def);
+    ~DirectRows();
+    DirectRows(const DirectRows&) = delete;
+    DirectRows& operator=(const DirectRows&) = delete;
+
+    // Every rowid, in the order a scan meets them.
+    std::vector<std::int64_t> rowids() const;
+    // The rows whose rowids lie in [first, last], in rowid order: for each,
+    // its rowid and the values of `columns` (positions in the table).
+    void read(std::int64_t first, std::int64_t last, const std::vector<int>& columns,
+              const std::function<void(std::int64_t, std::vector<Value>&&)>& onRow) const;
+
+private:
+    std::shared_ptr<Source> source_;
+    jet::TableDef def_;
+    std::vector<int> affinity_;
+};
+
+// The direct reader of the table SQLite knows as `name` when it is a table
+// of the genuine file `source` reads (not a view or one of the engine's own
+// tables of that name); null otherwise.
+std::unique_ptr<DirectRows> directRows(sqlite3* db, const std::shared_ptr<Source>& source,
+                                       const std::string& name);
 
 } // namespace engine::jettables

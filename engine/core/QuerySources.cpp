@@ -2,6 +2,7 @@
 
 #include "Convert.h"
 #include "Database.h"
+#include "JetTables.h"
 #include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 
@@ -113,9 +114,20 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
         keys = std::make_unique<Statement>(h, keySql_);
     }
     if (deferred) countSql_ = "SELECT count(*) " + shape.fromClause;
+    // A whole genuine table is read from the file directly, its keys and
+    // its pages, as the statements below would read them.
+    const std::string from0 = quoteName(table_.name);
+    const bool wholeTable = shape.orderBy.empty() && shape.limit.empty() &&
+                            (ascii::equalsNoCase(shape.fromClause, "FROM " + from0) ||
+                             ascii::equalsNoCase(shape.fromClause, "FROM " + from0 + " AS " + ref));
+    if (wholeTable) direct_ = jettables::directRows(h, db_->jetSource(), table_.name);
     if (!deferred) {
-        while (keys->step())
-            keys_.push_back(keys->columnInt(0));
+        if (direct_) {
+            keys_ = direct_->rowids();
+        } else {
+            while (keys->step())
+                keys_.push_back(keys->columnInt(0));
+        }
     }
     keys.reset();
 
@@ -124,10 +136,17 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
     if (ref != quoteName(table_.name)) from += " AS " + ref;
     pageSql_ = "SELECT " + ref + ".rowid, " + shape.selectList + " FROM " + from + " WHERE " + ref +
                ".rowid IN (";
-    for (long i = 0; i < PageCache::PageRows; ++i)
-        pageSql_ += i ? ",?" : "?";
-    pageSql_ += ")";
-    pageStmt_ = std::make_unique<Statement>(h, pageSql_);
+    // As many places as a page can fill: a lookup of one row prepares a
+    // statement for one key, not for a hundred.
+    preparePage(deferred
+                    ? PageCache::PageRows
+                    : std::clamp<long>(static_cast<long>(keys_.size()), 1, PageCache::PageRows));
+    // The keys of a whole table in rowid order: a page of them is read as
+    // one rowid range, a short scan, rather than as a hundred lookups.
+    if (wholeTable)
+        rangeStmt_ = std::make_unique<Statement>(
+            h, "SELECT " + ref + ".rowid, " + shape.selectList + " FROM " + from + " WHERE " + ref +
+                   ".rowid >= ?1 AND " + ref + ".rowid <= ?2");
     for (int i = 1; i < pageStmt_->columnCount(); ++i) {
         FieldInfo f;
         f.name = pageStmt_->columnName(i);
@@ -149,9 +168,22 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
         }
         fields_.push_back(std::move(f));
     }
+    // Read directly only when every field is a plain column of the table.
+    if (direct_ &&
+        std::find(columnOfField_.begin(), columnOfField_.end(), -1) == columnOfField_.end())
+        directColumns_ = columnOfField_;
     if (deferred)
         readFirstPage("SELECT " + ref + ".rowid, " + shape.selectList + " " + shape.fromClause +
                       " " + order + " LIMIT " + std::to_string(PageCache::PageRows));
+}
+
+void KeysetSource::preparePage(long places) {
+    std::string sql = pageSql_;
+    for (long i = 0; i < places; ++i)
+        sql += i ? ",?" : "?";
+    sql += ")";
+    pageStmt_ = std::make_unique<Statement>(db_->handle(), sql);
+    pagePlaces_ = places;
 }
 
 KeysetSource::~KeysetSource() {
@@ -230,20 +262,44 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
     if (const auto* p = cache_.find(pageNo)) return *p;
     const long first = pageNo * PageCache::PageRows;
     const long last = std::min<long>(first + PageCache::PageRows, readyCount());
-    pageStmt_->reset();
-    for (long i = first; i < last; ++i)
-        pageStmt_->bindInt(static_cast<int>(i - first + 1), keys_[static_cast<std::size_t>(i)]);
+    const auto keyAt = [&](long i) { return keys_[static_cast<std::size_t>(i)]; };
+    bool ascending = rangeStmt_ != nullptr && first < last;
+    for (long i = first + 1; ascending && i < last; ++i)
+        ascending = keyAt(i - 1) < keyAt(i);
+    if (!ascending && last - first > pagePlaces_) preparePage(PageCache::PageRows);
+    Statement& st = ascending ? *rangeStmt_ : *pageStmt_;
+    st.reset();
+    if (ascending) {
+        st.bindInt(1, keyAt(first));
+        st.bindInt(2, keyAt(last - 1));
+    } else {
+        for (long i = first; i < last; ++i)
+            st.bindInt(static_cast<int>(i - first + 1), keyAt(i));
+    }
     std::unordered_map<std::int64_t, std::vector<Value>> byKey;
-    const int n = pageStmt_->columnCount();
-    while (pageStmt_->step()) {
+    byKey.reserve(static_cast<std::size_t>(last - first));
+    const int n = st.columnCount();
+    if (ascending && direct_ && directColumns_) {
+        st.reset();
+        direct_->read(keyAt(first), keyAt(last - 1), *directColumns_,
+                      [&](std::int64_t key, std::vector<Value>&& values) {
+                          std::vector<Value> raw;
+                          raw.reserve(values.size() + 1);
+                          raw.emplace_back(true); // present
+                          for (auto& v : values)
+                              raw.push_back(std::move(v));
+                          byKey.emplace(key, std::move(raw));
+                      });
+    }
+    while (!(ascending && direct_ && directColumns_) && st.step()) {
         std::vector<Value> raw;
         raw.reserve(static_cast<std::size_t>(n));
         raw.emplace_back(true); // present
         for (int i = 1; i < n; ++i)
-            raw.push_back(pageStmt_->columnValue(i));
-        byKey.emplace(pageStmt_->columnInt(0), std::move(raw));
+            raw.push_back(st.columnValue(i));
+        byKey.emplace(st.columnInt(0), std::move(raw));
     }
-    pageStmt_->reset();
+    st.reset();
     PageCache::Page rows;
     rows.reserve(static_cast<std::size_t>(last - first));
     // Where a key comes twice (a damaged genuine file can list one row in
@@ -269,7 +325,7 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
     return cache_.put(pageNo, std::move(rows));
 }
 
-std::vector<Value> KeysetSource::rawRow(long index) {
+const std::vector<Value>& KeysetSource::rawRow(long index) {
     // A row past the keys known so far waits for the rest of them.
     if (index < 0 || index >= (index < readyCount() ? readyCount() : count()))
         msg::raise(msg::NoCurrentRecord);
@@ -278,7 +334,7 @@ std::vector<Value> KeysetSource::rawRow(long index) {
 }
 
 std::vector<Value> KeysetSource::row(long index) {
-    std::vector<Value> raw = rawRow(index);
+    const std::vector<Value>& raw = rawRow(index);
     std::vector<Value> out;
     out.reserve(fields_.size());
     for (std::size_t i = 0; i < fields_.size(); ++i)

@@ -9,10 +9,14 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace engine {
 
 class Database;
+namespace jettables {
+class DirectRows;
+}
 
 // A bounded cache of row pages, least recently used evicted first.
 class PageCache {
@@ -98,7 +102,8 @@ private:
     // was shown, so their optimistic checks stay meaningful.
     void refreshRow(long index);
     const ColumnMeta& columnOf(int field) const;
-    std::vector<Value> rawRow(long index);
+    // The row as cached: valid until the next page is read.
+    const std::vector<Value>& rawRow(long index);
     void readFirstPage(const std::string& sql);
     bool takeKeys(std::vector<std::int64_t> keys) const;
 
@@ -113,8 +118,17 @@ private:
     std::string countSql_;
     mutable long expected_ = -1;
     std::shared_ptr<KeysetBuild> build_;
-    std::string pageSql_;
+    // Prepares the statement that reads rows by key with `places` keys.
+    void preparePage(long places);
+    std::string pageSql_; // up to the list of keys
     std::unique_ptr<sqlite::Statement> pageStmt_;
+    long pagePlaces_ = 0;
+    // Reads the rows of a rowid range (a whole table in rowid order only).
+    std::unique_ptr<sqlite::Statement> rangeStmt_;
+    // A whole genuine table's rows read from the file, and the table's
+    // column behind each field when every field is one.
+    std::unique_ptr<jettables::DirectRows> direct_;
+    std::optional<std::vector<int>> directColumns_;
     mutable PageCache cache_;
     bool writable_;
 };

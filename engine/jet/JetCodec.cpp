@@ -30,31 +30,61 @@ void rc4(const std::uint8_t* key, std::size_t keyLen, std::uint8_t* data, std::s
     }
 }
 
-std::string utf16ToUtf8(const std::uint8_t* data, std::size_t size) {
-    std::string out;
-    out.reserve(size);
-    std::size_t n = size / 2;
+void appendUtf16(std::string& out, const std::uint8_t* data, std::size_t size) {
+    const std::size_t n = size / 2;
+    const std::size_t base = out.size();
+    // At most three bytes for each unit (a pair of units makes four).
+    out.resize(base + 3 * n);
+    char* o = out.data() + base;
     for (std::size_t i = 0; i < n; ++i) {
         std::uint32_t u = data[2 * i] | (data[2 * i + 1] << 8);
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < n) {
-            std::uint32_t lo = data[2 * i + 2] | (data[2 * i + 3] << 8);
-            if (lo >= 0xDC00 && lo < 0xE000) {
-                utf8::append(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
-                ++i;
-                continue;
-            }
+        if (u < 0x80) {
+            *o++ = static_cast<char>(u);
+            continue;
         }
-        if (u >= 0xD800 && u < 0xE000) u = 0xFFFD; // a lone surrogate
-        utf8::append(out, u);
+        if (u < 0x800) {
+            *o++ = static_cast<char>(0xC0 | (u >> 6));
+            *o++ = static_cast<char>(0x80 | (u & 0x3F));
+            continue;
+        }
+        if (u >= 0xD800 && u < 0xE000) {
+            if (u < 0xDC00 && i + 1 < n) {
+                const std::uint32_t lo = data[2 * i + 2] | (data[2 * i + 3] << 8);
+                if (lo >= 0xDC00 && lo < 0xE000) {
+                    const std::uint32_t cp = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
+                    *o++ = static_cast<char>(0xF0 | (cp >> 18));
+                    *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+                    *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+                    ++i;
+                    continue;
+                }
+            }
+            u = 0xFFFD; // a lone surrogate
+        }
+        *o++ = static_cast<char>(0xE0 | (u >> 12));
+        *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        *o++ = static_cast<char>(0x80 | (u & 0x3F));
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
+std::string utf16ToUtf8(const std::uint8_t* data, std::size_t size) {
+    std::string out;
+    appendUtf16(out, data, size);
     return out;
 }
 
-std::string jet4Text(const std::uint8_t* data, std::size_t size) {
-    if (size < 2 || data[0] != 0xFF || data[1] != 0xFE) return utf16ToUtf8(data, size);
+void appendJet4Text(std::string& out, const std::uint8_t* data, std::size_t size) {
+    if (size < 2 || data[0] != 0xFF || data[1] != 0xFE) {
+        appendUtf16(out, data, size);
+        return;
+    }
     // Compressed: single bytes stand for U+0000..U+00FF; a zero byte switches
-    // between single bytes and plain two-byte units.
-    std::vector<std::uint8_t> wide;
+    // between single bytes and plain two-byte units. The units are gathered
+    // first so that a surrogate pair split by a switch still joins.
+    thread_local std::vector<std::uint8_t> wide;
+    wide.clear();
     wide.reserve(size * 2);
     bool compressed = true;
     std::size_t i = 2;
@@ -73,7 +103,13 @@ std::string jet4Text(const std::uint8_t* data, std::size_t size) {
             break;
         }
     }
-    return utf16ToUtf8(wide.data(), wide.size());
+    appendUtf16(out, wide.data(), wide.size());
+}
+
+std::string jet4Text(const std::uint8_t* data, std::size_t size) {
+    std::string out;
+    appendJet4Text(out, data, size);
+    return out;
 }
 
 // Windows-1252's characters in 0x80..0x9F; everything else matches Latin-1.
@@ -145,9 +181,18 @@ static void civilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
     y += (m <= 2);
 }
 
-bool oleDateText(double days, std::string& out) {
+namespace {
+
+void twoDigits(char* p, unsigned v) {
+    p[0] = static_cast<char>('0' + v / 10);
+    p[1] = static_cast<char>('0' + v % 10);
+}
+
+} // namespace
+
+std::size_t oleDateChars(double days, char* buf) {
     // The range Jet accepts: years 100 to 9999.
-    if (!std::isfinite(days) || days < -657435.0 || days > 2958466.0) return false;
+    if (!std::isfinite(days) || days < -657435.0 || days > 2958466.0) return 0;
     // The whole part counts days from 1899-12-30; the fraction is the time of
     // day, also for negative day numbers (-1.25 is 1899-12-29 06:00).
     double whole = std::trunc(days);
@@ -162,10 +207,35 @@ bool oleDateText(double days, std::string& out) {
     long long y;
     unsigned m, d;
     civilFromDays(day - 25569, y, m, d); // 1899-12-30 is 25569 days before 1970-01-01
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02lld:%02lld:%02lld", y, m, d, secs / 3600,
-                  (secs / 60) % 60, secs % 60);
-    out = buf;
+    if (y < 0 || y > 9999) {
+        // Only the very last instant of the range rounds into year 10000.
+        const int n = std::snprintf(buf, kDateChars + 2, "%04lld-%02u-%02u %02lld:%02lld:%02lld", y,
+                                    m, d, secs / 3600, (secs / 60) % 60, secs % 60);
+        return n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    // yyyy-MM-dd HH:mm:ss, written digit by digit: this runs for every date
+    // of every row a scan reads.
+    const unsigned year = static_cast<unsigned>(y);
+    twoDigits(buf, year / 100);
+    twoDigits(buf + 2, year % 100);
+    buf[4] = '-';
+    twoDigits(buf + 5, m);
+    buf[7] = '-';
+    twoDigits(buf + 8, d);
+    buf[10] = ' ';
+    twoDigits(buf + 11, static_cast<unsigned>(secs / 3600));
+    buf[13] = ':';
+    twoDigits(buf + 14, static_cast<unsigned>((secs / 60) % 60));
+    buf[16] = ':';
+    twoDigits(buf + 17, static_cast<unsigned>(secs % 60));
+    return kDateChars;
+}
+
+bool oleDateText(double days, std::string& out) {
+    char buf[kDateChars + 2];
+    const std::size_t n = oleDateChars(days, buf);
+    if (n == 0) return false;
+    out.assign(buf, n);
     return true;
 }
 

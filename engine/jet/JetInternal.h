@@ -134,6 +134,26 @@ private:
     std::mutex mutex_;
 };
 
+struct Cell;
+
+// Where the values of one row lie: its null mask and the offsets of its
+// variable-length values, read once so that single columns can then be
+// read without the others.
+struct RowLayout {
+    ByteView row{nullptr, 0, nullptr};
+    std::uint32_t columns = 0; // columns the row was written with
+    std::size_t fixedStart = 0;
+    std::size_t maskStart = 0;
+    std::size_t varCount = 0;
+    std::size_t varLimit = 0;        // the variable values lie below this
+    std::vector<std::size_t> varOff; // varCount + 1 offsets
+    bool present(int colNum) const {
+        if (colNum < 0 || static_cast<std::uint32_t>(colNum) >= columns) return false;
+        return (row.u8(maskStart + static_cast<std::size_t>(colNum) / 8) & (1u << (colNum % 8))) !=
+               0;
+    }
+};
+
 struct JetState {
     std::string path;
     int fd = -1;
@@ -192,12 +212,18 @@ struct JetState {
     // their values instead of the values' text.
     std::vector<Value> decodeRow(const TableDef& def, const ByteView& row,
                                  bool complexKeys = false);
+    // The same in two steps: the row's layout, then any one column from it.
+    void parseRow(const TableDef& def, const ByteView& row, RowLayout& out) const;
+    void decodeCell(const TableDef& def, const RowLayout& row, const ColumnDef& c, Cell& out,
+                    bool complexKeys = false);
     // The pages a usage map record (row pointer) marks as used.
     std::vector<std::uint32_t> usageMapPages(std::uint32_t rowPointer);
     // Long value (memo / OLE) bytes from a 12-byte field header and what follows.
     std::vector<std::uint8_t> longValue(const ByteView& field);
 
     std::string text(const std::uint8_t* data, std::size_t size) const;
+    // The same text appended to `out`.
+    void textInto(std::string& out, const std::uint8_t* data, std::size_t size) const;
     // Names of the columns whose "Required" property is set in a property blob.
     std::vector<std::string> requiredColumns(const std::vector<std::uint8_t>& props) const;
     static RowCursor makeCursor(std::shared_ptr<JetState> self, TableDef def) {
@@ -209,12 +235,19 @@ struct JetState {
 // Text and number codecs.
 void rc4(const std::uint8_t* key, std::size_t keyLen, std::uint8_t* data, std::size_t len);
 std::string utf16ToUtf8(const std::uint8_t* data, std::size_t size);
+// The same, appended to `out` (which a caller may reuse row after row).
+void appendUtf16(std::string& out, const std::uint8_t* data, std::size_t size);
 // Jet 4 text: UCS-2, or compressed when it starts with FF FE.
 std::string jet4Text(const std::uint8_t* data, std::size_t size);
+void appendJet4Text(std::string& out, const std::uint8_t* data, std::size_t size);
 // Single-byte text in the given Windows code page.
 std::string codePageText(const std::uint8_t* data, std::size_t size, int codePage);
 // OLE automation day number to 'yyyy-MM-dd HH:mm:ss'; false when out of range.
 bool oleDateText(double days, std::string& out);
+// The same text written into `buf` (room for kDateChars + 2 characters); its
+// length, 0 when out of range.
+inline constexpr std::size_t kDateChars = 19;
+std::size_t oleDateChars(double days, char* buf);
 // An ACE extended date/time value (42 ASCII bytes: days since 0001-01-01,
 // ':', the time of day in 100 ns units, ':', the digits kept) to
 // 'yyyy-MM-dd HH:mm:ss'; false when it does not read as one.

@@ -25,19 +25,6 @@ std::string num(std::uint64_t v) {
     return std::to_string(v);
 }
 
-// The parts of an index page a search needs.
-struct IndexPage {
-    bool leaf = false;
-    std::uint32_t next = 0;
-    std::uint32_t tail = 0;
-    struct Entry {
-        std::vector<std::uint8_t> key;
-        RowId row;
-        std::uint32_t child = 0; // node pages only
-    };
-    std::vector<Entry> entries;
-};
-
 std::uint32_t bigEndian(const std::uint8_t* p, int n) {
     std::uint32_t v = 0;
     for (int i = 0; i < n; ++i)
@@ -45,49 +32,82 @@ std::uint32_t bigEndian(const std::uint8_t* p, int n) {
     return v;
 }
 
-IndexPage readIndexPage(JetState& s, std::uint32_t number, std::uint32_t tdefPage) {
+// One entry of an index page: its key (flag bytes included) and the row,
+// or for a node page the child page, it leads to.
+struct IndexEntry {
+    const std::uint8_t* key = nullptr;
+    std::size_t keyLen = 0;
+    RowId row;
+    std::uint32_t child = 0; // node pages only
+};
+
+struct IndexPageHead {
+    bool leaf = false;
+    std::uint32_t next = 0;
+    std::uint32_t tail = 0;
+};
+
+// Walks the entries of an index page in order, handing each to `visit`
+// until it returns false. Entries after the first leave out the bytes they
+// share with it (the page's prefix); they are put together in `scratch`, so
+// a search allocates nothing per entry.
+template <class Visit>
+IndexPageHead walkIndexPage(JetState& s, std::uint32_t number, std::uint32_t tdefPage,
+                            std::vector<std::uint8_t>& scratch, Visit&& visit) {
     const bool jet4 = s.layout.jet4;
     Page p = s.page(number);
     ByteView v = s.view(p);
     const std::uint8_t type = v.u8(0);
     if ((type != kPageIndexNode && type != kPageIndexLeaf) || v.u32(4) != tdefPage)
         corrupt(s.path, "第 " + num(number) + " 页应为本表的索引页，实际页类型为 " + num(type));
-    IndexPage out;
-    out.leaf = type == kPageIndexLeaf;
-    out.next = v.u32(jet4 ? 16 : 12);
-    out.tail = v.u32(jet4 ? 20 : 16);
+    IndexPageHead head;
+    head.leaf = type == kPageIndexLeaf;
+    head.next = v.u32(jet4 ? 16 : 12);
+    head.tail = v.u32(jet4 ? 20 : 16);
     const std::size_t prefixLen = v.u16(jet4 ? 24 : 20);
     const std::size_t maskStart = jet4 ? 27 : 22;
     const std::size_t entriesStart = jet4 ? 0x1E0 : 0xF8;
     const std::size_t maskBytes = entriesStart - maskStart;
-    const std::size_t tailBytes = out.leaf ? 4 : 8;
+    const std::size_t tailBytes = head.leaf ? 4 : 8;
+    v.need(maskStart, maskBytes, "索引页");
+    const std::uint8_t* mask = v.data() + maskStart;
     std::size_t begin = 0;
-    std::vector<std::uint8_t> first;
-    for (std::size_t bit = 1; bit < maskBytes * 8; ++bit) {
-        if (!(v.u8(maskStart + bit / 8) & (1u << (bit % 8)))) continue;
-        ByteView written = v.sub(entriesStart + begin, bit - begin);
-        std::vector<std::uint8_t> bytes;
-        if (out.entries.empty()) {
-            bytes = written.copy();
-            first = bytes;
-        } else {
-            if (prefixLen > first.size())
-                corrupt(s.path, "第 " + num(number) + " 页的索引前缀长度无效");
-            bytes.assign(first.begin(), first.begin() + static_cast<long>(prefixLen));
-            bytes.insert(bytes.end(), written.data(), written.data() + written.size());
+    bool first = true;
+    std::size_t firstLen = 0;
+    scratch.clear();
+    for (std::size_t byte = 0; byte < maskBytes; ++byte) {
+        if (mask[byte] == 0) continue;
+        for (unsigned b = 0; b < 8; ++b) {
+            const std::size_t bit = byte * 8 + b;
+            if (bit == 0 || !(mask[byte] & (1u << b))) continue;
+            ByteView written = v.sub(entriesStart + begin, bit - begin);
+            if (first) {
+                scratch.assign(written.data(), written.data() + written.size());
+                firstLen = scratch.size();
+            } else {
+                if (prefixLen > firstLen)
+                    corrupt(s.path, "第 " + num(number) + " 页的索引前缀长度无效");
+                // The first entry's bytes stay at the front of scratch.
+                scratch.resize(firstLen + prefixLen);
+                std::copy(scratch.begin(), scratch.begin() + static_cast<long>(prefixLen),
+                          scratch.begin() + static_cast<long>(firstLen));
+                scratch.insert(scratch.end(), written.data(), written.data() + written.size());
+            }
+            const std::uint8_t* bytes = scratch.data() + (first ? 0 : firstLen);
+            const std::size_t size = first ? firstLen : scratch.size() - firstLen;
+            first = false;
+            begin = bit;
+            if (size < tailBytes) corrupt(s.path, "第 " + num(number) + " 页中有一条索引项太短");
+            IndexEntry e;
+            e.key = bytes;
+            e.keyLen = size - tailBytes;
+            e.row.page = bigEndian(bytes + e.keyLen, 3);
+            e.row.slot = bytes[e.keyLen + 3];
+            if (!head.leaf) e.child = bigEndian(bytes + e.keyLen + 4, 4);
+            if (!visit(e)) return head;
         }
-        if (bytes.size() < tailBytes)
-            corrupt(s.path, "第 " + num(number) + " 页中有一条索引项太短");
-        IndexPage::Entry e;
-        const std::size_t keyLen = bytes.size() - tailBytes;
-        e.key.assign(bytes.begin(), bytes.begin() + static_cast<long>(keyLen));
-        e.row.page = bigEndian(bytes.data() + keyLen, 3);
-        e.row.slot = bytes[keyLen + 3];
-        if (!out.leaf) e.child = bigEndian(bytes.data() + keyLen + 4, 4);
-        out.entries.push_back(std::move(e));
-        begin = bit;
     }
-    return out;
+    return head;
 }
 
 // Big-endian bytes of an integer with the sign bit flipped: they sort as
@@ -171,26 +191,47 @@ std::optional<std::vector<std::uint8_t>> boundKey(int jetType, double v, bool up
 }
 
 // Compares the first `n` bytes of a key with a bound's bytes.
-int compareSegment(const std::vector<std::uint8_t>& key, const std::vector<std::uint8_t>& bound) {
-    const std::size_t n = std::min(key.size(), bound.size());
-    const int c = n == 0 ? 0 : std::memcmp(key.data(), bound.data(), n);
+int compareSegment(const std::uint8_t* key, std::size_t keyLen,
+                   const std::vector<std::uint8_t>& bound) {
+    const std::size_t n = std::min(keyLen, bound.size());
+    const int c = n == 0 ? 0 : std::memcmp(key, bound.data(), n);
     if (c != 0) return c;
-    return key.size() < bound.size() ? -1 : 0;
+    return keyLen < bound.size() ? -1 : 0;
+}
+int compareSegment(const std::vector<std::uint8_t>& key, const std::vector<std::uint8_t>& bound) {
+    return compareSegment(key.data(), key.size(), bound);
 }
 
 } // namespace
 
 TableReader::TableReader(const JetFile& file, TableDef def)
-    : state_(file.state_), def_(std::move(def)) {}
+    : state_(file.state_), def_(std::move(def)), layout_(std::make_unique<RowLayout>()) {}
+TableReader::TableReader(TableReader&&) noexcept = default;
+TableReader& TableReader::operator=(TableReader&&) noexcept = default;
+TableReader::~TableReader() = default;
 
 void TableReader::rewind() {
     if (!pagesRead_) {
         pages_ = state_->usageMapPages(def_.usageMap);
+        ordered_ = std::is_sorted(pages_.begin(), pages_.end());
         pagesRead_ = true;
     }
     pageIndex_ = 0;
     slot_ = 0;
     rowPage_.reset();
+}
+
+void TableReader::rewindFrom(RowId from) {
+    rewind();
+    if (!ordered_) return; // the whole table, in the order the map lists it
+    const auto at = std::lower_bound(pages_.begin(), pages_.end(), from.page);
+    pageIndex_ = static_cast<std::size_t>(at - pages_.begin());
+    if (at != pages_.end() && *at == from.page) slot_ = from.slot;
+}
+
+bool TableReader::ordered() {
+    if (!pagesRead_) rewind();
+    return ordered_;
 }
 
 Page TableReader::pageAt(std::uint32_t number) {
@@ -218,6 +259,7 @@ bool TableReader::loadRow(std::uint32_t pageNo, int slot) {
     rowEnd_ = end;
     current_ = {pageNo, static_cast<std::uint16_t>(slot)};
     decoded_ = false;
+    laidOut_ = false;
     return true;
 }
 
@@ -254,6 +296,21 @@ const std::vector<Value>& TableReader::values() {
         decoded_ = true;
     }
     return values_;
+}
+
+void TableReader::cell(std::size_t column, Cell& out) {
+    if (!rowPage_) msg::raise(msg::NoCurrentRecord);
+    if (column >= def_.columns.size()) {
+        out.kind = Cell::Kind::Null;
+        return;
+    }
+    JetState& s = *state_;
+    if (!laidOut_) {
+        ByteView pv = s.view(rowPage_);
+        s.parseRow(def_, pv.sub(rowStart_, rowEnd_ - rowStart_), *layout_);
+        laidOut_ = true;
+    }
+    s.decodeCell(def_, *layout_, def_.columns[column], out);
 }
 
 bool TableReader::searchable(const IndexDef& index) const {
@@ -308,33 +365,42 @@ std::vector<RowId> TableReader::indexRange(const IndexDef& index,
     }
 
     // Down the tree to the first leaf that may hold the lower bound.
+    std::vector<std::uint8_t> scratch;
     std::uint32_t pageNo = index.rootPage;
-    IndexPage page = readIndexPage(s, pageNo, def_.tdefPage);
-    for (int depth = 0; !page.leaf; ++depth) {
+    for (int depth = 0;; ++depth) {
         if (depth >= kMaxTreeDepth) corrupt(s.path, "索引树的层数过多或形成了循环");
-        std::uint32_t child = page.tail;
-        for (const auto& e : page.entries)
-            if (!from || compareSegment(e.key, *from) >= 0) {
+        bool found = false;
+        std::uint32_t child = 0;
+        const IndexPageHead head =
+            walkIndexPage(s, pageNo, def_.tdefPage, scratch, [&](const IndexEntry& e) {
+                if (from && compareSegment(e.key, e.keyLen, *from) < 0) return true;
+                found = true;
                 child = e.child;
-                break;
-            }
+                return false;
+            });
+        if (head.leaf) break;
+        if (!found) child = head.tail;
         if (child == 0) return out; // every key lies below the lower bound
         pageNo = child;
-        page = readIndexPage(s, pageNo, def_.tdefPage);
     }
     // Along the leaves until past the upper bound.
     std::set<std::uint32_t> seen{pageNo};
     for (;;) {
-        for (const auto& e : page.entries) {
-            if (from && compareSegment(e.key, *from) < 0) continue;
-            if (to && compareSegment(e.key, *to) > 0) return out;
-            out.push_back(e.row);
-        }
-        if (page.next == 0) return out;
-        pageNo = page.next;
+        bool past = false;
+        const IndexPageHead head =
+            walkIndexPage(s, pageNo, def_.tdefPage, scratch, [&](const IndexEntry& e) {
+                if (from && compareSegment(e.key, e.keyLen, *from) < 0) return true;
+                if (to && compareSegment(e.key, e.keyLen, *to) > 0) {
+                    past = true;
+                    return false;
+                }
+                out.push_back(e.row);
+                return true;
+            });
+        if (!head.leaf) corrupt(s.path, "索引叶页链接到了非叶页（第 " + num(pageNo) + " 页）");
+        if (past || head.next == 0) return out;
+        pageNo = head.next;
         if (!seen.insert(pageNo).second) corrupt(s.path, "索引页的链接形成了循环");
-        page = readIndexPage(s, pageNo, def_.tdefPage);
-        if (!page.leaf) corrupt(s.path, "索引叶页链接到了非叶页（第 " + num(pageNo) + " 页）");
     }
 }
 

@@ -16,11 +16,28 @@
 
 #include "engine/jet/JetFile.h"
 
+#include <memory>
 #include <optional>
+#include <string>
 
 namespace engine::jet {
 
 struct JetState;
+struct RowLayout;
+
+// One value of a row as a query engine takes it, without building a Value:
+// numbers as numbers, text and dates as UTF-8 in a buffer reused from row to
+// row. Rarer kinds (binary, decimals, complex fields) come as a Value.
+struct Cell {
+    enum class Kind { Null, Boolean, Integer, Double, Currency, Text, Date, Other };
+    Kind kind = Kind::Null;
+    std::int64_t integer = 0; // Boolean (0 or 1), Integer, Currency (in 1/10,000)
+    double real = 0;          // Double
+    std::string text;         // Text, Date ('yyyy-MM-dd HH:mm:ss')
+    Value other;              // Other
+    // The value as the reader's values() gives it; leaves the cell spent.
+    Value take();
+};
 
 // One end of a range over an index's first column, in the value the engine
 // gives the column: a number (a date as its day number, an amount of
@@ -33,15 +50,26 @@ struct IndexBound {
 class TableReader {
 public:
     TableReader(const JetFile& file, TableDef def);
+    TableReader(TableReader&&) noexcept;
+    TableReader& operator=(TableReader&&) noexcept;
+    ~TableReader();
 
     const TableDef& table() const { return def_; }
 
     // Scan in page order, the order of RowIds.
     void rewind();
+    // Rewinds so that the scan starts at the first row at or after `from`.
+    void rewindFrom(RowId from);
     bool advance(); // to the next live row; false at the end
+    // True when the scan meets rows in ascending RowId order (the table's
+    // pages are listed in order, as every file seen so far lists them).
+    bool ordered();
     RowId position() const { return current_; }
     // Values of the current row, one per column (decoded once per row).
     const std::vector<Value>& values();
+    // One value of the current row, decoded alone: a statement that asks for
+    // two columns of ten decodes two.
+    void cell(std::size_t column, Cell& out);
 
     // Positions on the row a RowId names. False when no live row of this
     // table is there.
@@ -74,6 +102,7 @@ private:
     TableDef def_;
     std::vector<std::uint32_t> pages_;
     bool pagesRead_ = false;
+    bool ordered_ = true;
     std::size_t pageIndex_ = 0;
     int slot_ = 0;
     RowId current_;
@@ -82,6 +111,8 @@ private:
     std::size_t rowStart_ = 0, rowEnd_ = 0;
     std::vector<Value> values_;
     bool decoded_ = false;
+    std::unique_ptr<RowLayout> layout_;
+    bool laidOut_ = false;
     std::shared_ptr<const std::vector<std::uint8_t>> lastPage_;
     std::uint32_t lastPageNo_ = 0;
 };
