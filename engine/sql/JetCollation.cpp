@@ -10,10 +10,12 @@
 
 #include <unicode/ucol.h>
 #include <unicode/uscript.h>
+#include <unicode/uset.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -162,6 +164,116 @@ bool hanAfterAscii() {
     return after;
 }
 
+// The unified ideograph at i, which hanAt() found there.
+char32_t hanCodeAt(std::string_view s, std::size_t i) {
+    return (static_cast<char32_t>(static_cast<unsigned char>(s[i]) & 0x0F) << 12) |
+           (static_cast<char32_t>(static_cast<unsigned char>(s[i + 1]) & 0x3F) << 6) |
+           static_cast<char32_t>(static_cast<unsigned char>(s[i + 2]) & 0x3F);
+}
+
+// The pinyin order of the unified ideographs, read from the collator once:
+// each character's primary weights (its sort key up to the first level
+// separator), sorted. A character whose weights are a prefix of another's,
+// or that takes part in a contraction or a context of the tailoring, has
+// rank 0 and is always left to the library. Two characters of different
+// non-zero ranks decide a comparison where they are the first difference
+// after an identical start: the primary level decides before any other, and
+// these weights differ within the character.
+struct HanRanks {
+    static constexpr char32_t First = 0x4E00, Last = 0x9FFF;
+    std::vector<std::uint16_t> rank; // by code point - First; empty: not usable
+};
+
+HanRanks readHanRanks() {
+    HanRanks r;
+    UCollator* c = collator();
+    if (!c) return r;
+    constexpr std::size_t count = HanRanks::Last - HanRanks::First + 1;
+    std::vector<std::string> primary(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const auto ch = static_cast<UChar>(HanRanks::First + k);
+        std::string key = keyOf(c, &ch, 1);
+        const std::size_t end = key.find('\x01');
+        if (key.empty() || end == 0 || end == std::string::npos) return r;
+        key.resize(end);
+        primary[k] = std::move(key);
+    }
+    std::vector<bool> unsafe(count, false);
+    // Characters in a contraction or a prefix context of the tailoring.
+    UErrorCode status = U_ZERO_ERROR;
+    USet* contractions = uset_openEmpty();
+    ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &status);
+    if (U_FAILURE(status)) {
+        uset_close(contractions);
+        return r;
+    }
+    UChar text[64];
+    for (int32_t item = 0, items = uset_getItemCount(contractions); item < items; ++item) {
+        UChar32 from = 0, to = 0;
+        status = U_ZERO_ERROR;
+        const int32_t len = uset_getItem(contractions, item, &from, &to, text, 64, &status);
+        if (U_FAILURE(status)) {
+            uset_close(contractions);
+            return r;
+        }
+        if (len == 0) {
+            for (UChar32 cp = std::max<UChar32>(from, HanRanks::First);
+                 cp <= std::min<UChar32>(to, HanRanks::Last); ++cp)
+                unsafe[static_cast<std::size_t>(cp) - HanRanks::First] = true;
+            continue;
+        }
+        for (int32_t k = 0; k < len; ++k)
+            if (text[k] >= HanRanks::First && text[k] <= HanRanks::Last)
+                unsafe[text[k] - HanRanks::First] = true;
+    }
+    uset_close(contractions);
+
+    std::vector<std::size_t> order(count);
+    for (std::size_t k = 0; k < count; ++k)
+        order[k] = k;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t x, std::size_t y) { return primary[x] < primary[y]; });
+    // Sorted, a text that is the start of others comes just before the
+    // first of them.
+    for (std::size_t k = 0; k + 1 < count; ++k) {
+        const std::string& here = primary[order[k]];
+        const std::string& next = primary[order[k + 1]];
+        if (here.size() < next.size() && next.compare(0, here.size(), here) == 0)
+            unsafe[order[k]] = unsafe[order[k + 1]] = true;
+    }
+    r.rank.assign(count, 0);
+    std::uint16_t next = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k == 0 || primary[order[k]] != primary[order[k - 1]]) ++next;
+        if (!unsafe[order[k]]) r.rank[order[k]] = next;
+    }
+    return r;
+}
+
+const HanRanks& hanRanks() {
+    static const HanRanks ranks = readHanRanks();
+    return ranks;
+}
+
+// The order of a and b where their first different bytes are at i, both
+// non-ASCII, and everything before compares equal: decided by the ranks of
+// two different Chinese characters when both are there. 2 when the library
+// has to decide.
+int compareHan(std::string_view a, std::string_view b, std::size_t i) {
+    // Back to the start of the character: the bytes before i are the same
+    // in both texts, and so is the character's first byte.
+    std::size_t start = i;
+    while (start > 0 && start + 3 > i && (static_cast<unsigned char>(a[start]) & 0xC0) == 0x80)
+        --start;
+    if (!hanAt(a, start) || !hanAt(b, start)) return 2;
+    const HanRanks& ranks = hanRanks();
+    if (ranks.rank.empty()) return 2;
+    const std::uint16_t ra = ranks.rank[hanCodeAt(a, start) - HanRanks::First];
+    const std::uint16_t rb = ranks.rank[hanCodeAt(b, start) - HanRanks::First];
+    if (ra == 0 || rb == 0 || ra == rb) return 2;
+    return ra < rb ? -1 : 1;
+}
+
 // The character after an ASCII one could still change its weight only if it
 // were a combining mark or the like, which is never ASCII nor Chinese.
 bool plainAfter(std::string_view s, std::size_t i) {
@@ -279,7 +391,10 @@ namespace {
         const auto x = static_cast<unsigned char>(a[i]);
         const auto y = static_cast<unsigned char>(b[i]);
         if (x == y) continue;
-        if (x >= 0x80 && y >= 0x80) return compareSlow(a, b);
+        if (x >= 0x80 && y >= 0x80) {
+            const int r = compareHan(a, b, i);
+            return r != 2 ? r : compareSlow(a, b);
+        }
         if (x >= 0x80 || y >= 0x80) {
             // An ASCII character against a Chinese one (the bytes before are
             // the same, so both start a character here).
@@ -322,7 +437,10 @@ int compare(std::string_view a, std::string_view b) {
         if (a.size() == b.size()) return 0; // identical
     } else if (static_cast<unsigned char>(a[i]) >= 0x80 &&
                static_cast<unsigned char>(b[i]) >= 0x80) {
-        return compareSlow(a, b);
+        // Two different Chinese characters after an identical start ("北京"
+        // and "上海", "客户甲" and "客户乙"): their pinyin ranks decide.
+        const int r = compareHan(a, b, i);
+        return r != 2 ? r : compareSlow(a, b);
     }
     return compareFromAscii(a, b, i);
 }
