@@ -381,18 +381,19 @@ struct PageStore::Impl {
 
     // Sets page `number`'s bit (true = free) where the map tracks it.
     // Pages past an inline map's range move its window forward, as Jet's
-    // other writers do; pages the map does not track stay untracked when
-    // freed.
-    void setMapBit(std::uint32_t number, bool free) {
+    // other writers do; pages the map does not track (before the window,
+    // or in a run without a bitmap page) stay untracked. Returns whether
+    // the map tracks the page.
+    bool setMapBit(std::uint32_t number, bool free) {
         MapRow m = mapRow();
         std::uint8_t* row = m.page.data() + m.start;
         const std::size_t rowLen = m.end - m.start;
         if (m.kind() == 0x00) {
             std::uint32_t first = getU32(row + 1);
             const std::uint64_t bits = static_cast<std::uint64_t>(rowLen - 5) * 8;
-            if (number < first || number >= first + bits) {
-                if (free) return; // untracked pages count as free anyway
-                if (number < first) mapUnsupported("新页在分配表的范围之前");
+            if (number < first) return false;
+            if (number >= first + bits) {
+                if (free) return false; // untracked pages count as free anyway
                 bool anyFree = false;
                 for (std::size_t i = 5; i < rowLen; ++i)
                     if (row[i] != 0) anyFree = true;
@@ -422,7 +423,7 @@ struct PageStore::Impl {
             else
                 row[5 + o / 8] &= static_cast<std::uint8_t>(~(1u << (o % 8)));
             put(kMapPage, std::move(m.page));
-            return;
+            return true;
         }
         // A map by reference: bitmap pages, each covering a run of pages.
         const std::uint64_t perPage = static_cast<std::uint64_t>(pageSize() - 4) * 8;
@@ -430,7 +431,7 @@ struct PageStore::Impl {
         const std::uint32_t bitmap = 1 + 4 * index + 4 <= rowLen ? getU32(row + 1 + 4 * index) : 0;
         // Runs of pages without a bitmap page are not tracked (their pages
         // count as free), as in files the desktop engine writes.
-        if (bitmap == 0) return;
+        if (bitmap == 0) return false;
         std::vector<std::uint8_t> bp = *state->page(bitmap);
         if (bp.empty() || bp[0] != 0x05) mapUnsupported("位图页的类型不对");
         const std::uint64_t o = number % perPage;
@@ -439,6 +440,7 @@ struct PageStore::Impl {
         else
             bp[4 + o / 8] &= static_cast<std::uint8_t>(~(1u << (o % 8)));
         put(bitmap, std::move(bp));
+        return true;
     }
 
     // --- commit -----------------------------------------------------------
@@ -730,24 +732,23 @@ void PageStore::write(std::uint32_t number, std::vector<std::uint8_t> bytes) {
 std::uint32_t PageStore::allocate() {
     Impl& m = *impl_;
     m.requireTransaction();
-    std::uint32_t number = 0;
-    const bool reused = !m.txFreed.empty();
-    if (reused) {
-        number = *m.txFreed.begin();
+    // A page this store released, while the map still tracks it as free.
+    while (!m.txFreed.empty()) {
+        const std::uint32_t number = *m.txFreed.begin();
         m.txFreed.erase(m.txFreed.begin());
-    } else {
-        number = m.state->header.pageCount;
-        if (static_cast<std::uint64_t>(number + 1) * m.pageSize() > kMaxFileSize)
-            msg::raise(msg::JetPageMapUnsupported, {m.path, "文件已达到 2 GB 的上限"});
-        ++m.state->header.pageCount;
+        if (!m.setMapBit(number, false)) continue;
+        m.put(number, std::vector<std::uint8_t>(m.pageSize(), 0));
+        return number;
     }
+    // Otherwise a new page at the end of the file.
+    const std::uint32_t number = m.state->header.pageCount;
+    if (static_cast<std::uint64_t>(number + 1) * m.pageSize() > kMaxFileSize)
+        msg::raise(msg::JetPageMapUnsupported, {m.path, "文件已达到 2 GB 的上限"});
+    ++m.state->header.pageCount;
     try {
         m.setMapBit(number, false);
     } catch (...) {
-        if (reused)
-            m.txFreed.insert(number);
-        else
-            --m.state->header.pageCount;
+        --m.state->header.pageCount;
         throw;
     }
     m.put(number, std::vector<std::uint8_t>(m.pageSize(), 0));
@@ -762,8 +763,7 @@ void PageStore::release(std::uint32_t number) {
     std::vector<std::uint8_t> page = *m.state->page(number);
     std::fill(page.begin(), page.begin() + 4, std::uint8_t{0});
     m.put(number, std::move(page));
-    m.setMapBit(number, true);
-    m.txFreed.insert(number);
+    if (m.setMapBit(number, true)) m.txFreed.insert(number);
 }
 
 int PageStore::savepoint() {

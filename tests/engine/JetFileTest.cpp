@@ -1,6 +1,7 @@
 // Genuine Jet files opened through the engine's connection, as the program
 // opens them: listed, queried, searched; only the rows of a Jet 4 file change.
 #include "TestDb.h"
+#include "support/JetJournal.h"
 #include "support/SharedFiles.h"
 
 #include "engine/Catalog.h"
@@ -124,55 +125,13 @@ TEST_F(JetFileTest, OnlyTheRowsOfAWritableJet4FileCanChange) {
     EXPECT_NE(failure([&] { ro.Execute("delete from Table1"); }).find("只读"), std::string::npos);
 }
 
-// A CRC-32 (as zlib computes it), for writing a journal by hand.
-std::uint32_t crc32Of(const std::string& bytes, std::uint32_t crc = 0) {
-    crc = ~crc;
-    for (unsigned char b : bytes) {
-        crc ^= b;
-        for (int i = 0; i < 8; ++i)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-std::string le(std::uint64_t v, int n) {
-    std::string s;
-    for (int i = 0; i < n; ++i)
-        s += static_cast<char>(v >> (8 * i));
-    return s;
-}
-
-// The rollback journal a writer leaves when it stops half-way through a
-// commit: the pages' bytes before the commit and the file's length.
-void writeJournal(const std::string& file, std::uint32_t pageNumber, const std::string& page,
-                  std::uint64_t originalSize) {
-    const std::uint64_t salt = 0x1234567890ABCDEFull;
-    std::string head = std::string("TbkJrnl1") + le(1, 4) + le(4096, 4) + le(1, 4) + le(0, 4) +
-                       le(salt, 8) + le(originalSize, 8);
-    head += le(crc32Of(head, crc32Of(std::string(12, '\0'))), 4);
-    head.resize(512, '\0');
-    const std::string record =
-        le(pageNumber, 4) + le(crc32Of(page, crc32Of(le(salt, 8) + le(pageNumber, 4))), 4) + page;
-    std::ofstream(file + "-tbj", std::ios::binary) << head << record;
-}
-
 TEST_F(JetFileTest, AnUnfinishedChangeIsUndoneOnOpening) {
     namespace fs = std::filesystem;
     const std::string name = copy("testV2000.mdb");
     fs::permissions(path(name), fs::perms::owner_read | fs::perms::owner_write);
     const std::string original = contentOf(path(name));
-    // A commit stopped half-way: MSysObjects' definition page overwritten,
-    // the file grown by a page; the journal holds what undoes it.
-    auto halfWritten = [&] {
-        std::string torn = original;
-        std::fill(torn.begin() + 2 * 4096, torn.begin() + 3 * 4096, '\x5A');
-        torn += std::string(4096, '\x33');
-        std::ofstream(path(name), std::ios::binary) << torn;
-        writeJournal(path(name), 2, original.substr(2 * 4096, 4096), original.size());
-    };
-
     // On a file that cannot be written, a private copy is undone and read.
-    halfWritten();
+    jetjournal::halfWritten(path(name), original);
     fs::permissions(path(name), fs::perms::owner_read);
     {
         auto c = open(name);

@@ -4,6 +4,7 @@
 // process killed at random points) and a full disk.
 
 #include "engine/jet/JetPageStore.h"
+#include "CrashHarness.h"
 #include "JetTestSupport.h"
 #include "engine/base/Messages.h"
 
@@ -396,44 +397,7 @@ TEST_F(PageStoreTest, FullDiskLeavesTheFileAsItWas) {
 
 // --- crashes ---------------------------------------------------------------
 
-// Runs `transaction(store, k)` for k = first, first + 1, ... in a child
-// process, each committed on its own, and kills the child with SIGKILL
-// `delay` after it has opened the file. Returns the last k the child
-// reported committed (first - 1 when none).
-int runUntilKilled(const std::string& path, const std::function<void(PageStore&, int)>& transaction,
-                   int first, std::chrono::microseconds delay) {
-    int fds[2];
-    if (::pipe(fds) != 0) return first - 1;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
-        try {
-            auto store = PageStore::open(JetFile::open(path));
-            int ready = first - 1;
-            if (::write(fds[1], &ready, sizeof ready) != sizeof ready) ::_exit(3);
-            for (int k = first;; ++k) {
-                store->begin();
-                transaction(*store, k);
-                store->commit();
-                if (::write(fds[1], &k, sizeof k) != sizeof k) ::_exit(3);
-            }
-        } catch (...) {
-            ::_exit(2);
-        }
-    }
-    ::close(fds[1]);
-    int last = first - 1, k = 0;
-    // Wait until the child has the file open, then let it run a while.
-    if (::read(fds[0], &k, sizeof k) == sizeof k) std::this_thread::sleep_for(delay);
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    while (::read(fds[0], &k, sizeof k) == sizeof k)
-        last = k;
-    ::close(fds[0]);
-    EXPECT_TRUE(WIFSIGNALED(status)) << "the child stopped by itself: " << status;
-    return last;
-}
+using jettest::runUntilKilled;
 
 TEST_F(PageStoreTest, KilledWritersLeaveExactlyTheCommittedTransactions) {
     JET_REQUIRE_CORPUS("emptyV2000.mdb");
