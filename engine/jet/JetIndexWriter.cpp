@@ -121,25 +121,41 @@ std::uint32_t getLE32(const std::vector<std::uint8_t>& b, std::size_t at) {
 std::size_t sharedPrefix(const Node& n) {
     if (n.entries.size() < 2) return 0;
     const std::size_t tailBytes = n.leaf ? 4 : 8;
-    auto full = [&](const Item& e, std::uint8_t* out) {
-        std::memcpy(out, e.key.data(), e.key.size());
-        const std::uint8_t tail[8] = {
-            static_cast<std::uint8_t>(e.row.page >> 16), static_cast<std::uint8_t>(e.row.page >> 8),
-            static_cast<std::uint8_t>(e.row.page),       static_cast<std::uint8_t>(e.row.slot),
-            static_cast<std::uint8_t>(e.child >> 24),    static_cast<std::uint8_t>(e.child >> 16),
-            static_cast<std::uint8_t>(e.child >> 8),     static_cast<std::uint8_t>(e.child)};
-        std::memcpy(out + e.key.size(), tail, tailBytes);
-        return e.key.size() + tailBytes;
+    auto tailOf = [](const Item& e, std::uint8_t* t) {
+        t[0] = static_cast<std::uint8_t>(e.row.page >> 16);
+        t[1] = static_cast<std::uint8_t>(e.row.page >> 8);
+        t[2] = static_cast<std::uint8_t>(e.row.page);
+        t[3] = static_cast<std::uint8_t>(e.row.slot);
+        t[4] = static_cast<std::uint8_t>(e.child >> 24);
+        t[5] = static_cast<std::uint8_t>(e.child >> 16);
+        t[6] = static_cast<std::uint8_t>(e.child >> 8);
+        t[7] = static_cast<std::uint8_t>(e.child);
     };
-    std::vector<std::uint8_t> first(n.entries.front().key.size() + 8), other;
+    const Item& first = n.entries.front();
+    std::uint8_t firstTail[8], otherTail[8];
+    tailOf(first, firstTail);
+    auto byteAt = [&](const Item& e, const std::uint8_t* tail, std::size_t k) {
+        return k < e.key.size() ? e.key[k] : tail[k - e.key.size()];
+    };
     // Every entry keeps at least one byte of its own.
-    std::size_t p = full(n.entries.front(), first.data()) - 1;
+    std::size_t p = first.key.size() + tailBytes - 1;
     for (std::size_t i = 1; i < n.entries.size() && p > 0; ++i) {
-        other.resize(n.entries[i].key.size() + 8);
-        const std::size_t len = full(n.entries[i], other.data());
-        std::size_t k = 0;
-        while (k < p && k + 1 < len && first[k] == other[k])
-            ++k;
+        const Item& e = n.entries[i];
+        const std::size_t len = e.key.size() + tailBytes;
+        std::size_t limit = std::min(p, len - 1);
+        // The keys first, compared as blocks; the few bytes past a key's
+        // end one by one.
+        const std::size_t keys = std::min({limit, first.key.size(), e.key.size()});
+        std::size_t k = static_cast<std::size_t>(
+            std::mismatch(first.key.begin(), first.key.begin() + static_cast<long>(keys),
+                          e.key.begin())
+                .first -
+            first.key.begin());
+        if (k == keys) {
+            tailOf(e, otherTail);
+            while (k < limit && byteAt(first, firstTail, k) == byteAt(e, otherTail, k))
+                ++k;
+        }
         p = k;
     }
     return p;
@@ -414,21 +430,26 @@ std::vector<std::uint8_t> IndexMaintainer::Impl::serialize(const Node& n) const 
     out[24] = static_cast<std::uint8_t>(prefix);
     out[25] = static_cast<std::uint8_t>(prefix >> 8);
     std::size_t at = 0;
-    std::vector<std::uint8_t> bytes;
+    std::uint8_t* const entries = out.data() + kEntriesStart;
     for (std::size_t i = 0; i < n.entries.size(); ++i) {
         const Item& e = n.entries[i];
-        bytes.assign(e.key.begin(), e.key.end());
         const std::uint8_t tail[8] = {
             static_cast<std::uint8_t>(e.row.page >> 16), static_cast<std::uint8_t>(e.row.page >> 8),
             static_cast<std::uint8_t>(e.row.page),       static_cast<std::uint8_t>(e.row.slot),
             static_cast<std::uint8_t>(e.child >> 24),    static_cast<std::uint8_t>(e.child >> 16),
             static_cast<std::uint8_t>(e.child >> 8),     static_cast<std::uint8_t>(e.child)};
-        bytes.insert(bytes.end(), tail, tail + tailBytes);
+        // The shared prefix is left out, from the key and, when it reaches
+        // that far, from the row pointer.
         const std::size_t skip = i == 0 ? 0 : prefix;
-        const std::size_t len = bytes.size() - skip;
+        const std::size_t keyLen = e.key.size();
+        const std::size_t keySkip = std::min(skip, keyLen);
+        const std::size_t tailSkip = skip - keySkip;
+        const std::size_t len = keyLen - keySkip + tailBytes - tailSkip;
         if (at + len > kMaxEntryBytes)
             damaged("索引页第 " + num(n.number) + " 页的索引项超出了一页的容量");
-        std::memcpy(out.data() + kEntriesStart + at, bytes.data() + skip, len);
+        std::uint8_t* dst = entries + at;
+        if (keyLen > keySkip) std::memcpy(dst, e.key.data() + keySkip, keyLen - keySkip);
+        std::memcpy(dst + keyLen - keySkip, tail + tailSkip, tailBytes - tailSkip);
         at += len;
         out[kMaskStart + at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
     }
