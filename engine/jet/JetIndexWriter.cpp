@@ -73,6 +73,9 @@ struct Node {
     bool leaf = true;
     std::uint32_t prev = 0, next = 0, tail = 0;
     std::vector<Item> entries;
+    // The shared prefix of the entries, once worked out; forgotten when the
+    // page changes (touch).
+    mutable std::optional<std::size_t> prefix;
     std::size_t children() const { return entries.size() + (tail ? 1 : 0); }
 };
 
@@ -188,11 +191,27 @@ struct IndexMaintainer::Impl {
     // Pages.
     Node parse(std::uint32_t number, const Page& page) const;
     Node& load(std::uint32_t number);
-    void touch(std::uint32_t number) { dirty.insert(number); }
+    void touch(std::uint32_t number) {
+        dirty.insert(number);
+        auto it = nodes.find(number);
+        if (it != nodes.end()) it->second.prefix.reset();
+    }
+    static std::size_t prefixOf(const Node& n) {
+        if (!n.prefix) n.prefix = sharedPrefix(n);
+        return *n.prefix;
+    }
     std::vector<std::uint8_t> serialize(const Node& n) const;
     std::size_t entryBytes(const Node& n) const;
     bool fits(const Node& n) const { return entryBytes(n) <= kMaxEntryBytes; }
     void flush();
+    // Ends one add, remove or check: the changed pages go to the store at
+    // once, or stay here until flushPages() when writes are deferred.
+    void endChange() {
+        if (!deferred) flush();
+    }
+    bool deferred = false;
+    std::map<int, std::uint32_t> pendingCounts; // unique keys added, per real index
+    void writeCounts();
     // Ends a change: pages read but not changed go back to the cache.
     void discard() {
         for (auto& [number, node] : nodes) {
@@ -408,7 +427,7 @@ std::size_t IndexMaintainer::Impl::entryBytes(const Node& n) const {
     for (const Item& e : n.entries)
         total += e.key.size() + tailBytes;
     if (n.entries.size() > 1 && total > kMaxEntryBytes)
-        total -= sharedPrefix(n) * (n.entries.size() - 1);
+        total -= prefixOf(n) * (n.entries.size() - 1);
     return total;
 }
 
@@ -426,7 +445,7 @@ std::vector<std::uint8_t> IndexMaintainer::Impl::serialize(const Node& n) const 
     std::size_t total = 0;
     for (const Item& e : n.entries)
         total += e.key.size() + tailBytes;
-    if (n.entries.size() > 1 && total > kMaxEntryBytes) prefix = sharedPrefix(n);
+    if (n.entries.size() > 1 && total > kMaxEntryBytes) prefix = prefixOf(n);
     out[24] = static_cast<std::uint8_t>(prefix);
     out[25] = static_cast<std::uint8_t>(prefix >> 8);
     std::size_t at = 0;
@@ -817,11 +836,20 @@ void IndexMaintainer::Impl::setMapBit(std::uint32_t rowPointer, std::uint32_t pa
 }
 
 void IndexMaintainer::Impl::bumpUniqueCount(const RealIndex& ix) {
+    ++pendingCounts[ix.number];
+    if (!deferred) writeCounts();
+}
+
+void IndexMaintainer::Impl::writeCounts() {
+    if (pendingCounts.empty()) return;
     std::vector<std::uint8_t> tdef = *store->read(def.tdefPage);
-    const std::size_t at = state->layout.colsStartOffset +
-                           static_cast<std::size_t>(ix.number) * state->layout.realIdxEntrySize + 4;
-    if (at + 4 > tdef.size()) return;
-    putLE32(tdef, at, getLE32(tdef, at) + 1);
+    for (const auto& [number, added] : pendingCounts) {
+        const std::size_t at = state->layout.colsStartOffset +
+                               static_cast<std::size_t>(number) * state->layout.realIdxEntrySize +
+                               4;
+        if (at + 4 <= tdef.size()) putLE32(tdef, at, getLE32(tdef, at) + added);
+    }
+    pendingCounts.clear();
     store->write(def.tdefPage, std::move(tdef));
 }
 
@@ -838,6 +866,17 @@ IndexMaintainer::~IndexMaintainer() = default;
 
 std::string IndexMaintainer::unsupportedReason() const {
     return impl_->reason;
+}
+
+void IndexMaintainer::deferWrites(bool on) {
+    if (!on) flushPages();
+    impl_->deferred = on;
+}
+
+void IndexMaintainer::flushPages() {
+    Impl& d = *impl_;
+    d.flush();
+    d.writeCounts();
 }
 
 std::size_t IndexMaintainer::indexCount() const {
@@ -906,10 +945,10 @@ void IndexMaintainer::checkUnique(const std::vector<Value>& row,
         try {
             duplicate = d.hasEqualKey(ix, *key, replacing);
         } catch (...) {
-            d.discard();
+            if (!d.deferred) d.discard();
             throw;
         }
-        d.discard();
+        d.endChange();
         if (duplicate)
             throw EngineError(msg::Duplicate.number, msg::format(msg::DuplicateInIndex, {ix.name}));
     }
@@ -941,7 +980,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
                 leaf.entries.begin(), leaf.entries.end(), e,
                 [](const Item& a, const Item& b) { return compareEntries(a, b) < 0; });
             if (it != leaf.entries.end() && compareEntries(*it, e) == 0) { // already there
-                d.discard();
+                d.endChange();
                 continue;
             }
             const auto pos = static_cast<std::size_t>(it - leaf.entries.begin());
@@ -968,7 +1007,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
             if (pos + 1 == d.load(path.back().page).entries.size())
                 d.propagateLast(path, path.size() - 1, e);
             d.splitAlongPath(ix, path);
-            d.flush();
+            d.endChange();
             if (fresh) d.bumpUniqueCount(ix);
         } catch (...) {
             d.discard();
@@ -1009,7 +1048,7 @@ void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
                 // read back less exactly than stored): find the row's entry.
                 path.clear();
                 if (!d.findRow(ix.root, id, path, 0)) {
-                    d.discard();
+                    d.endChange();
                     continue;
                 }
                 const Node& leaf = d.load(path.back().page);
@@ -1028,7 +1067,7 @@ void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
                 d.propagateLast(path, path.size() - 1, last);
             }
             d.splitAlongPath(ix, path);
-            d.flush();
+            d.endChange();
         } catch (...) {
             d.discard();
             throw;
