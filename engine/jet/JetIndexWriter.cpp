@@ -187,6 +187,8 @@ struct IndexMaintainer::Impl {
 
     std::optional<std::vector<std::uint8_t>> keyOf(const RealIndex& ix,
                                                    const std::vector<Value>& row, bool& ok) const;
+    // The value of `row` that keyOf could not put into a key of `ix`.
+    [[noreturn]] void badValue(const RealIndex& ix, const std::vector<Value>& row) const;
 
     // Pages.
     Node parse(std::uint32_t number, const Page& page) const;
@@ -247,7 +249,8 @@ struct IndexMaintainer::Impl {
 void IndexMaintainer::Impl::readDefinition() {
     const Layout& L = state->layout;
     if (!L.jet4 || state->header.ace) {
-        reason = "only Jet 4";
+        // Index pages of the other formats are laid out differently.
+        reason = msg::format(msg::JetFileReadOnly, {state->path});
         return;
     }
     std::vector<std::uint8_t> bytes = state->tdefBytes(def.tdefPage);
@@ -351,6 +354,17 @@ IndexMaintainer::Impl::keyOf(const RealIndex& ix, const std::vector<Value>& row,
     }
     if (allNull && ix.ignoreNulls) return std::nullopt;
     return key;
+}
+
+void IndexMaintainer::Impl::badValue(const RealIndex& ix, const std::vector<Value>& row) const {
+    for (std::size_t k = 0; k < ix.columns.size(); ++k) {
+        const auto c = static_cast<std::size_t>(ix.columns[k]);
+        const Value& v = c < row.size() ? row[c] : Value::null();
+        std::vector<std::uint8_t> scratch;
+        if (!appendColumnKey(scratch, def.columns[c], v, ix.descending[k], ix.orders[k]))
+            msg::raise(msg::TypeMismatch, {def.columns[c].name, v.toText()});
+    }
+    msg::raise(msg::TypeMismatch, {ix.name, ""});
 }
 
 Node IndexMaintainer::Impl::parse(std::uint32_t number, const Page& page) const {
@@ -859,7 +873,6 @@ IndexMaintainer::IndexMaintainer(std::shared_ptr<PageStore> store, TableDef def)
     impl_->def = std::move(def);
     impl_->state = impl_->store->file().state_;
     impl_->readDefinition();
-    if (impl_->reason == "only Jet 4") impl_->reason.clear(); // the store refuses those files
 }
 
 IndexMaintainer::~IndexMaintainer() = default;
@@ -891,7 +904,7 @@ std::optional<std::vector<std::uint8_t>> IndexMaintainer::key(std::size_t index,
                                                               const std::vector<Value>& row) const {
     bool ok = true;
     auto k = impl_->keyOf(impl_->indexes.at(index), row, ok);
-    if (!ok) msg::raise(msg::TypeMismatch, {impl_->indexes.at(index).name, "?"});
+    if (!ok) impl_->badValue(impl_->indexes.at(index), row);
     return k;
 }
 
@@ -940,7 +953,8 @@ void IndexMaintainer::checkUnique(const std::vector<Value>& row,
                 allNull = false;
         if (allNull) continue; // any number of all-null keys
         auto key = d.keyOf(ix, row, ok);
-        if (!ok || !key) continue;
+        if (!ok) d.badValue(ix, row);
+        if (!key) continue;
         bool duplicate = false;
         try {
             duplicate = d.hasEqualKey(ix, *key, replacing);
@@ -962,9 +976,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
         auto key = d.keyOf(ix, row, ok);
         if (!ok) {
             d.lastRemoved.erase(i);
-            msg::raise(
-                msg::Corrupt,
-                {d.state->path, "表“" + d.def.name + "”的一行的值无法编入索引“" + ix.name + "”"});
+            d.badValue(ix, row);
         }
         if (!key) {
             d.lastRemoved.erase(i);
