@@ -73,6 +73,9 @@ struct Node {
     bool leaf = true;
     std::uint32_t prev = 0, next = 0, tail = 0;
     std::vector<Item> entries;
+    // The shared prefix of the entries, once worked out; forgotten when the
+    // page changes (touch).
+    mutable std::optional<std::size_t> prefix;
     std::size_t children() const { return entries.size() + (tail ? 1 : 0); }
 };
 
@@ -121,25 +124,41 @@ std::uint32_t getLE32(const std::vector<std::uint8_t>& b, std::size_t at) {
 std::size_t sharedPrefix(const Node& n) {
     if (n.entries.size() < 2) return 0;
     const std::size_t tailBytes = n.leaf ? 4 : 8;
-    auto full = [&](const Item& e, std::uint8_t* out) {
-        std::memcpy(out, e.key.data(), e.key.size());
-        const std::uint8_t tail[8] = {
-            static_cast<std::uint8_t>(e.row.page >> 16), static_cast<std::uint8_t>(e.row.page >> 8),
-            static_cast<std::uint8_t>(e.row.page),       static_cast<std::uint8_t>(e.row.slot),
-            static_cast<std::uint8_t>(e.child >> 24),    static_cast<std::uint8_t>(e.child >> 16),
-            static_cast<std::uint8_t>(e.child >> 8),     static_cast<std::uint8_t>(e.child)};
-        std::memcpy(out + e.key.size(), tail, tailBytes);
-        return e.key.size() + tailBytes;
+    auto tailOf = [](const Item& e, std::uint8_t* t) {
+        t[0] = static_cast<std::uint8_t>(e.row.page >> 16);
+        t[1] = static_cast<std::uint8_t>(e.row.page >> 8);
+        t[2] = static_cast<std::uint8_t>(e.row.page);
+        t[3] = static_cast<std::uint8_t>(e.row.slot);
+        t[4] = static_cast<std::uint8_t>(e.child >> 24);
+        t[5] = static_cast<std::uint8_t>(e.child >> 16);
+        t[6] = static_cast<std::uint8_t>(e.child >> 8);
+        t[7] = static_cast<std::uint8_t>(e.child);
     };
-    std::vector<std::uint8_t> first(n.entries.front().key.size() + 8), other;
+    const Item& first = n.entries.front();
+    std::uint8_t firstTail[8], otherTail[8];
+    tailOf(first, firstTail);
+    auto byteAt = [&](const Item& e, const std::uint8_t* tail, std::size_t k) {
+        return k < e.key.size() ? e.key[k] : tail[k - e.key.size()];
+    };
     // Every entry keeps at least one byte of its own.
-    std::size_t p = full(n.entries.front(), first.data()) - 1;
+    std::size_t p = first.key.size() + tailBytes - 1;
     for (std::size_t i = 1; i < n.entries.size() && p > 0; ++i) {
-        other.resize(n.entries[i].key.size() + 8);
-        const std::size_t len = full(n.entries[i], other.data());
-        std::size_t k = 0;
-        while (k < p && k + 1 < len && first[k] == other[k])
-            ++k;
+        const Item& e = n.entries[i];
+        const std::size_t len = e.key.size() + tailBytes;
+        std::size_t limit = std::min(p, len - 1);
+        // The keys first, compared as blocks; the few bytes past a key's
+        // end one by one.
+        const std::size_t keys = std::min({limit, first.key.size(), e.key.size()});
+        std::size_t k = static_cast<std::size_t>(
+            std::mismatch(first.key.begin(), first.key.begin() + static_cast<long>(keys),
+                          e.key.begin())
+                .first -
+            first.key.begin());
+        if (k == keys) {
+            tailOf(e, otherTail);
+            while (k < limit && byteAt(first, firstTail, k) == byteAt(e, otherTail, k))
+                ++k;
+        }
         p = k;
     }
     return p;
@@ -168,15 +187,33 @@ struct IndexMaintainer::Impl {
 
     std::optional<std::vector<std::uint8_t>> keyOf(const RealIndex& ix,
                                                    const std::vector<Value>& row, bool& ok) const;
+    // The value of `row` that keyOf could not put into a key of `ix`.
+    [[noreturn]] void badValue(const RealIndex& ix, const std::vector<Value>& row) const;
 
     // Pages.
     Node parse(std::uint32_t number, const Page& page) const;
     Node& load(std::uint32_t number);
-    void touch(std::uint32_t number) { dirty.insert(number); }
+    void touch(std::uint32_t number) {
+        dirty.insert(number);
+        auto it = nodes.find(number);
+        if (it != nodes.end()) it->second.prefix.reset();
+    }
+    static std::size_t prefixOf(const Node& n) {
+        if (!n.prefix) n.prefix = sharedPrefix(n);
+        return *n.prefix;
+    }
     std::vector<std::uint8_t> serialize(const Node& n) const;
     std::size_t entryBytes(const Node& n) const;
     bool fits(const Node& n) const { return entryBytes(n) <= kMaxEntryBytes; }
     void flush();
+    // Ends one add, remove or check: the changed pages go to the store at
+    // once, or stay here until flushPages() when writes are deferred.
+    void endChange() {
+        if (!deferred) flush();
+    }
+    bool deferred = false;
+    std::map<int, std::uint32_t> pendingCounts; // unique keys added, per real index
+    void writeCounts();
     // Ends a change: pages read but not changed go back to the cache.
     void discard() {
         for (auto& [number, node] : nodes) {
@@ -212,7 +249,8 @@ struct IndexMaintainer::Impl {
 void IndexMaintainer::Impl::readDefinition() {
     const Layout& L = state->layout;
     if (!L.jet4 || state->header.ace) {
-        reason = "only Jet 4";
+        // Index pages of the other formats are laid out differently.
+        reason = msg::format(msg::JetFileReadOnly, {state->path});
         return;
     }
     std::vector<std::uint8_t> bytes = state->tdefBytes(def.tdefPage);
@@ -318,6 +356,17 @@ IndexMaintainer::Impl::keyOf(const RealIndex& ix, const std::vector<Value>& row,
     return key;
 }
 
+void IndexMaintainer::Impl::badValue(const RealIndex& ix, const std::vector<Value>& row) const {
+    for (std::size_t k = 0; k < ix.columns.size(); ++k) {
+        const auto c = static_cast<std::size_t>(ix.columns[k]);
+        const Value& v = c < row.size() ? row[c] : Value::null();
+        std::vector<std::uint8_t> scratch;
+        if (!appendColumnKey(scratch, def.columns[c], v, ix.descending[k], ix.orders[k]))
+            msg::raise(msg::TypeMismatch, {def.columns[c].name, v.toText()});
+    }
+    msg::raise(msg::TypeMismatch, {ix.name, ""});
+}
+
 Node IndexMaintainer::Impl::parse(std::uint32_t number, const Page& page) const {
     ByteView v = state->view(page);
     const std::uint8_t type = v.u8(0);
@@ -392,7 +441,7 @@ std::size_t IndexMaintainer::Impl::entryBytes(const Node& n) const {
     for (const Item& e : n.entries)
         total += e.key.size() + tailBytes;
     if (n.entries.size() > 1 && total > kMaxEntryBytes)
-        total -= sharedPrefix(n) * (n.entries.size() - 1);
+        total -= prefixOf(n) * (n.entries.size() - 1);
     return total;
 }
 
@@ -410,25 +459,30 @@ std::vector<std::uint8_t> IndexMaintainer::Impl::serialize(const Node& n) const 
     std::size_t total = 0;
     for (const Item& e : n.entries)
         total += e.key.size() + tailBytes;
-    if (n.entries.size() > 1 && total > kMaxEntryBytes) prefix = sharedPrefix(n);
+    if (n.entries.size() > 1 && total > kMaxEntryBytes) prefix = prefixOf(n);
     out[24] = static_cast<std::uint8_t>(prefix);
     out[25] = static_cast<std::uint8_t>(prefix >> 8);
     std::size_t at = 0;
-    std::vector<std::uint8_t> bytes;
+    std::uint8_t* const entries = out.data() + kEntriesStart;
     for (std::size_t i = 0; i < n.entries.size(); ++i) {
         const Item& e = n.entries[i];
-        bytes.assign(e.key.begin(), e.key.end());
         const std::uint8_t tail[8] = {
             static_cast<std::uint8_t>(e.row.page >> 16), static_cast<std::uint8_t>(e.row.page >> 8),
             static_cast<std::uint8_t>(e.row.page),       static_cast<std::uint8_t>(e.row.slot),
             static_cast<std::uint8_t>(e.child >> 24),    static_cast<std::uint8_t>(e.child >> 16),
             static_cast<std::uint8_t>(e.child >> 8),     static_cast<std::uint8_t>(e.child)};
-        bytes.insert(bytes.end(), tail, tail + tailBytes);
+        // The shared prefix is left out, from the key and, when it reaches
+        // that far, from the row pointer.
         const std::size_t skip = i == 0 ? 0 : prefix;
-        const std::size_t len = bytes.size() - skip;
+        const std::size_t keyLen = e.key.size();
+        const std::size_t keySkip = std::min(skip, keyLen);
+        const std::size_t tailSkip = skip - keySkip;
+        const std::size_t len = keyLen - keySkip + tailBytes - tailSkip;
         if (at + len > kMaxEntryBytes)
             damaged("索引页第 " + num(n.number) + " 页的索引项超出了一页的容量");
-        std::memcpy(out.data() + kEntriesStart + at, bytes.data() + skip, len);
+        std::uint8_t* dst = entries + at;
+        if (keyLen > keySkip) std::memcpy(dst, e.key.data() + keySkip, keyLen - keySkip);
+        std::memcpy(dst + keyLen - keySkip, tail + tailSkip, tailBytes - tailSkip);
         at += len;
         out[kMaskStart + at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
     }
@@ -796,11 +850,20 @@ void IndexMaintainer::Impl::setMapBit(std::uint32_t rowPointer, std::uint32_t pa
 }
 
 void IndexMaintainer::Impl::bumpUniqueCount(const RealIndex& ix) {
+    ++pendingCounts[ix.number];
+    if (!deferred) writeCounts();
+}
+
+void IndexMaintainer::Impl::writeCounts() {
+    if (pendingCounts.empty()) return;
     std::vector<std::uint8_t> tdef = *store->read(def.tdefPage);
-    const std::size_t at = state->layout.colsStartOffset +
-                           static_cast<std::size_t>(ix.number) * state->layout.realIdxEntrySize + 4;
-    if (at + 4 > tdef.size()) return;
-    putLE32(tdef, at, getLE32(tdef, at) + 1);
+    for (const auto& [number, added] : pendingCounts) {
+        const std::size_t at = state->layout.colsStartOffset +
+                               static_cast<std::size_t>(number) * state->layout.realIdxEntrySize +
+                               4;
+        if (at + 4 <= tdef.size()) putLE32(tdef, at, getLE32(tdef, at) + added);
+    }
+    pendingCounts.clear();
     store->write(def.tdefPage, std::move(tdef));
 }
 
@@ -810,13 +873,23 @@ IndexMaintainer::IndexMaintainer(std::shared_ptr<PageStore> store, TableDef def)
     impl_->def = std::move(def);
     impl_->state = impl_->store->file().state_;
     impl_->readDefinition();
-    if (impl_->reason == "only Jet 4") impl_->reason.clear(); // the store refuses those files
 }
 
 IndexMaintainer::~IndexMaintainer() = default;
 
 std::string IndexMaintainer::unsupportedReason() const {
     return impl_->reason;
+}
+
+void IndexMaintainer::deferWrites(bool on) {
+    if (!on) flushPages();
+    impl_->deferred = on;
+}
+
+void IndexMaintainer::flushPages() {
+    Impl& d = *impl_;
+    d.flush();
+    d.writeCounts();
 }
 
 std::size_t IndexMaintainer::indexCount() const {
@@ -831,7 +904,7 @@ std::optional<std::vector<std::uint8_t>> IndexMaintainer::key(std::size_t index,
                                                               const std::vector<Value>& row) const {
     bool ok = true;
     auto k = impl_->keyOf(impl_->indexes.at(index), row, ok);
-    if (!ok) msg::raise(msg::TypeMismatch, {impl_->indexes.at(index).name, "?"});
+    if (!ok) impl_->badValue(impl_->indexes.at(index), row);
     return k;
 }
 
@@ -880,15 +953,16 @@ void IndexMaintainer::checkUnique(const std::vector<Value>& row,
                 allNull = false;
         if (allNull) continue; // any number of all-null keys
         auto key = d.keyOf(ix, row, ok);
-        if (!ok || !key) continue;
+        if (!ok) d.badValue(ix, row);
+        if (!key) continue;
         bool duplicate = false;
         try {
             duplicate = d.hasEqualKey(ix, *key, replacing);
         } catch (...) {
-            d.discard();
+            if (!d.deferred) d.discard();
             throw;
         }
-        d.discard();
+        d.endChange();
         if (duplicate)
             throw EngineError(msg::Duplicate.number, msg::format(msg::DuplicateInIndex, {ix.name}));
     }
@@ -902,9 +976,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
         auto key = d.keyOf(ix, row, ok);
         if (!ok) {
             d.lastRemoved.erase(i);
-            msg::raise(
-                msg::Corrupt,
-                {d.state->path, "表“" + d.def.name + "”的一行的值无法编入索引“" + ix.name + "”"});
+            d.badValue(ix, row);
         }
         if (!key) {
             d.lastRemoved.erase(i);
@@ -920,7 +992,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
                 leaf.entries.begin(), leaf.entries.end(), e,
                 [](const Item& a, const Item& b) { return compareEntries(a, b) < 0; });
             if (it != leaf.entries.end() && compareEntries(*it, e) == 0) { // already there
-                d.discard();
+                d.endChange();
                 continue;
             }
             const auto pos = static_cast<std::size_t>(it - leaf.entries.begin());
@@ -947,7 +1019,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
             if (pos + 1 == d.load(path.back().page).entries.size())
                 d.propagateLast(path, path.size() - 1, e);
             d.splitAlongPath(ix, path);
-            d.flush();
+            d.endChange();
             if (fresh) d.bumpUniqueCount(ix);
         } catch (...) {
             d.discard();
@@ -988,7 +1060,7 @@ void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
                 // read back less exactly than stored): find the row's entry.
                 path.clear();
                 if (!d.findRow(ix.root, id, path, 0)) {
-                    d.discard();
+                    d.endChange();
                     continue;
                 }
                 const Node& leaf = d.load(path.back().page);
@@ -1007,7 +1079,7 @@ void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
                 d.propagateLast(path, path.size() - 1, last);
             }
             d.splitAlongPath(ix, path);
-            d.flush();
+            d.endChange();
         } catch (...) {
             d.discard();
             throw;
