@@ -38,6 +38,7 @@ constexpr std::size_t kChunk = 4072;         // data bytes per row of a chained 
 constexpr std::size_t kInlineLong = 64;      // longest long value kept inside its row
 constexpr std::size_t kMaxCompressed = 1024; // longest text stored compressed
 constexpr int kMaxRows = 255;                // rows per data page
+constexpr int kCandidates = 64;              // pages with free space tried before a new one
 constexpr std::uint16_t kDeleted = 0x8000, kOverflow = 0x4000, kOffsetMask = 0x1FFF;
 
 std::uint16_t get16(const Bytes& b, std::size_t at) {
@@ -573,7 +574,8 @@ RowId TableWriter::Impl::placeRow(const Bytes& row, std::uint16_t flags) {
     // for any row leaves the list.
     std::vector<std::uint32_t> candidates = st->usageMapPages(freeMap);
     int tries = 0;
-    for (auto it = candidates.rbegin(); it != candidates.rend() && tries < 8; ++it, ++tries) {
+    for (auto it = candidates.rbegin(); it != candidates.rend() && tries < kCandidates;
+         ++it, ++tries) {
         if (*it == hint) continue;
         if (!mapHas(ownedMap, *it)) continue;
         if (auto id = tryPage(*it)) return *id;
@@ -603,7 +605,8 @@ RowId TableWriter::Impl::placeLval(std::size_t col, const Bytes& row) {
     if (c.lvFree != 0) {
         std::vector<std::uint32_t> candidates = st->usageMapPages(c.lvFree);
         int tries = 0;
-        for (auto it = candidates.rbegin(); it != candidates.rend() && tries < 8; ++it, ++tries) {
+        for (auto it = candidates.rbegin(); it != candidates.rend() && tries < kCandidates;
+             ++it, ++tries) {
             if (*it == lvHint[col] || !mapHas(c.lvOwned, *it)) continue;
             if (auto id = tryPage(*it)) return *id;
             DataPage p = load(*it);
