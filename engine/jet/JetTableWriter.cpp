@@ -87,8 +87,13 @@ struct DataPage {
     std::uint16_t entry(int slot) const { return get16(b, kRowTable + 2 * slot); }
     std::size_t start(int slot) const { return entry(slot) & kOffsetMask; }
     std::size_t end(int slot) const { return slot == 0 ? kPageSize : start(slot - 1); }
-    std::size_t freeSpace() const { return get16(b, 2); }
     std::size_t lowest() const { return rows() == 0 ? kPageSize : start(rows() - 1); }
+    // The gap between the offset table and the lowest row (what the page's
+    // header records; taken from the rows so a stale header does no harm).
+    std::size_t freeSpace() const {
+        const std::size_t table = kRowTable + 2 * static_cast<std::size_t>(rows());
+        return lowest() > table ? lowest() - table : 0;
+    }
     bool fits(std::size_t len) const { return rows() < kMaxRows && len + 2 <= freeSpace(); }
     Bytes row(int slot) const {
         return Bytes(b.begin() + static_cast<long>(start(slot)),
@@ -108,8 +113,7 @@ struct DataPage {
             if (start(i) > prev) return false;
             prev = start(i);
         }
-        return prev >= kRowTable + 2 * static_cast<std::size_t>(n) &&
-               freeSpace() == prev - (kRowTable + 2 * static_cast<std::size_t>(n));
+        return prev >= kRowTable + 2 * static_cast<std::size_t>(n);
     }
 
     int add(const Bytes& data, std::uint16_t flags) {
@@ -117,7 +121,7 @@ struct DataPage {
         const std::size_t at = lowest() - data.size();
         put16(b, 12, static_cast<std::uint32_t>(slot + 1));
         put16(b, kRowTable + 2 * slot, static_cast<std::uint32_t>(at) | flags);
-        put16(b, 2, static_cast<std::uint32_t>(freeSpace() - data.size() - 2));
+        put16(b, 2, static_cast<std::uint32_t>(freeSpace()));
         std::copy(data.begin(), data.end(), b.begin() + static_cast<long>(at));
         return slot;
     }
@@ -136,12 +140,12 @@ struct DataPage {
                 put16(b, kRowTable + 2 * j,
                       static_cast<std::uint32_t>((entry(j) & ~kOffsetMask) |
                                                  (start(j) - static_cast<std::size_t>(delta))));
-            put16(b, 2, static_cast<std::uint32_t>(static_cast<long>(freeSpace()) - delta));
         }
         const std::size_t at = e - data.size();
         put16(b, kRowTable + 2 * slot,
               static_cast<std::uint32_t>((entry(slot) & ~kOffsetMask) | at));
         std::copy(data.begin(), data.end(), b.begin() + static_cast<long>(at));
+        put16(b, 2, static_cast<std::uint32_t>(freeSpace()));
         return true;
     }
 };
