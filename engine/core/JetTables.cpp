@@ -572,7 +572,12 @@ void begin(Source& source) {
 jet::TableWriter& writerOf(Table& t) {
     const auto& store = t.source->store();
     if (!store) msg::raise(msg::JetFileReadOnly, {t.source->file().path()});
-    if (!t.writer) t.writer = std::make_unique<jet::TableWriter>(store, t.def);
+    if (!t.writer) {
+        t.writer = std::make_unique<jet::TableWriter>(store, t.def);
+        // A failed change is undone with its statement: SQLite rolls back
+        // the transaction or the statement's savepoint.
+        t.writer->setOwnSavepoints(false);
+    }
     return *t.writer;
 }
 

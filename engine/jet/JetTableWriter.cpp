@@ -347,6 +347,7 @@ struct TableWriter::Impl {
     std::uint32_t hint = 0;
     std::vector<std::uint32_t> lvHint;
     std::optional<std::int64_t> lastAuto;
+    bool ownSavepoints = true;
 
     bool isLong(const Column& c) const {
         return c.jetType == coltype::Memo || c.jetType == coltype::Ole;
@@ -1043,23 +1044,25 @@ namespace {
 // what it wrote), and its own transaction when none is open.
 class Change {
 public:
-    explicit Change(PageStore& s) : store_(s) {
+    Change(PageStore& s, bool savepoint) : store_(s) {
         if (!store_.inTransaction()) {
             store_.begin();
             own_ = true;
         }
-        level_ = store_.savepoint();
+        if (savepoint) level_ = store_.savepoint();
     }
     void done() {
-        store_.releaseSavepoint(level_);
+        if (level_ >= 0) store_.releaseSavepoint(level_);
         if (own_) store_.commit();
         finished_ = true;
     }
     ~Change() {
         if (finished_) return;
         try {
-            store_.rollbackTo(level_);
-            store_.releaseSavepoint(level_);
+            if (level_ >= 0) {
+                store_.rollbackTo(level_);
+                store_.releaseSavepoint(level_);
+            }
             if (own_) store_.rollback();
         } catch (...) {
         }
@@ -1069,7 +1072,7 @@ public:
 
 private:
     PageStore& store_;
-    int level_ = 0;
+    int level_ = -1;
     bool own_ = false;
     bool finished_ = false;
 };
@@ -1128,6 +1131,10 @@ std::string TableWriter::unsupportedReason() const {
     return impl_->unsupported;
 }
 
+void TableWriter::setOwnSavepoints(bool on) {
+    impl_->ownSavepoints = on;
+}
+
 std::optional<std::int64_t> TableWriter::lastAutoNumber() const {
     return impl_->lastAuto;
 }
@@ -1141,7 +1148,7 @@ namespace {
 RowId TableWriter::insert(const std::vector<Value>& values) {
     Impl& m = *impl_;
     if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported);
-    Change change(*m.store);
+    Change change(*m.store, m.ownSavepoints);
     DataPage t = m.load(m.def.tdefPage);
     std::int64_t autoValue = static_cast<std::int32_t>(get32(t.b, 20));
     const std::int64_t before = autoValue;
@@ -1160,7 +1167,7 @@ RowId TableWriter::insert(const std::vector<Value>& values) {
 void TableWriter::update(RowId id, const std::vector<Value>& values) {
     Impl& m = *impl_;
     if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported);
-    Change change(*m.store);
+    Change change(*m.store, m.ownSavepoints);
     RowId at;
     bool moved = false;
     if (!m.locate(id, at, moved)) msg::raise(msg::RowDeleted);
@@ -1211,7 +1218,7 @@ void TableWriter::update(RowId id, const std::vector<Value>& values) {
 void TableWriter::remove(RowId id) {
     Impl& m = *impl_;
     if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported);
-    Change change(*m.store);
+    Change change(*m.store, m.ownSavepoints);
     RowId at;
     bool moved = false;
     if (!m.locate(id, at, moved)) msg::raise(msg::RowDeleted);
