@@ -114,6 +114,11 @@ void LoadCatalogue() {
         if (g.LastOpenFailure) throw *g.LastOpenFailure;
         engine::msg::raise(engine::msg::ConnectionClosed);
     }
+    // An unfinished change of a genuine file was undone on opening: said
+    // once, before anything else is shown.
+    const std::string notice = g.DbConn->OpenNotice();
+    if (!notice.empty())
+        platform::services().MsgBox(fromUtf8(notice), platform::mb::OkOnly, QString());
 
     int entries = 0;
     bool savedQueryTableFound = false;

@@ -68,7 +68,8 @@ void execute(const QString& statement) {
 
 bool databaseReadOnly() {
     const dbconn::Globals& g = dbconn::globals();
-    return g.DbConn && g.DbConn->State() != 0 && g.DbConn->ReadOnly();
+    // A genuine Jet file takes row changes, not structure changes.
+    return g.DbConn && g.DbConn->State() != 0 && g.DbConn->SchemaReadOnly();
 }
 
 QString changeColumnSql(const QString& table, const QString& column, const QString& typeWord,

@@ -39,11 +39,11 @@ engine::Connection& sharedConnection();
 // engine's failure; a closed database is a failure too.
 void execute(const QString& statement);
 
-// True when the shared connection is open read-only: nothing the designer
-// sends could change it.
+// True when the shared connection takes no structure change: it is open
+// read-only, or it is a genuine Jet file (whose rows alone can change).
 bool databaseReadOnly();
-inline const QString ReadOnlyNote =
-    QStringLiteral("数据库以只读方式打开（原版 Jet 文件或只读文件），表结构和存储过程不能修改。");
+inline const QString ReadOnlyNote = QStringLiteral(
+    "表结构和存储过程不能修改：数据库是原版 Jet 文件（只能修改数据），或以只读方式打开。");
 
 // Column statements.
 QString changeColumnSql(const QString& table, const QString& column, const QString& typeWord,

@@ -134,6 +134,15 @@ std::string Connection::ReadOnlyReason() const {
     return d->db ? d->db->readOnlyReason() : std::string();
 }
 
+bool Connection::SchemaReadOnly() const {
+    return d->db && d->db->schemaReadOnly();
+}
+
+std::string Connection::OpenNotice() const {
+    if (!d->db || !d->db->recovered()) return {};
+    return msg::format(msg::JetChangeUndone, {d->db->path()});
+}
+
 std::shared_ptr<Database> Connection::database() const {
     return d->db;
 }

@@ -76,6 +76,14 @@ public:
     // file, an unfinished change on read-only media, ...); empty when writable.
     std::string ReadOnlyReason() const;
 
+    // True when tables and saved queries cannot be created, changed or
+    // dropped: a read-only database, or a genuine Jet file (whose rows can
+    // be changed, not its structure).
+    bool SchemaReadOnly() const;
+    // What the user is to be told once the database is open (an unfinished
+    // change that opening undid); empty when there is nothing to say.
+    std::string OpenNotice() const;
+
     // For the engine's own objects (recordsets, catalogue).
     std::shared_ptr<Database> database() const;
 

@@ -197,10 +197,27 @@ void Database::openPrivateCopy() {
 }
 
 void Database::requireWritable() const {
-    if (jetFile_ && !(jetSource_ && jetSource_->store())) msg::raise(msg::JetFileReadOnly, {path_});
-    if (damaged_) msg::raise(msg::DamagedReadOnly, {path_});
     if (unfinished_) msg::raise(msg::UnfinishedReadOnly, {path_});
+    if (jetFile_ && !jetWritable()) {
+        if (jetRefusalNumber_ != 0) throw EngineError(jetRefusalNumber_, jetRefusalText_);
+        msg::raise(msg::JetFileReadOnly, {path_});
+    }
+    if (damaged_) msg::raise(msg::DamagedReadOnly, {path_});
     if (readOnly_) msg::raise(msg::ReadOnlyFile, {path_});
+}
+
+void Database::requireSchemaWritable() const {
+    requireWritable();
+    if (jetFile_) msg::raise(msg::JetSchemaReadOnly, {path_});
+}
+
+bool Database::schemaReadOnly() const {
+    try {
+        requireSchemaWritable();
+    } catch (const EngineError&) {
+        return true;
+    }
+    return false;
 }
 
 std::string Database::readOnlyReason() const {
@@ -281,7 +298,7 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
         return openSelect(t, jet, lockType);
     }
     case sql::StatementKind::SelectInto: {
-        requireWritable();
+        requireSchemaWritable();
         const sql::Translation t = translateHere(jet);
         rejectSqliteDialect(jet, t);
         checkUserSql(t.sqlite);
@@ -319,7 +336,7 @@ Recordset Database::execute(const std::string& jet, int lockType, long* affected
         translate(jet);
         msg::raise(msg::Syntax, {jet});
     default: {
-        requireWritable();
+        requireSchemaWritable();
         if (affected) *affected = 0;
         std::visit(DdlRunner(*this), sql::parseDdl(jet));
         return Recordset();
@@ -537,13 +554,13 @@ long Database::runAction(const sql::Translation& t) {
 }
 
 void Database::renameTable(const std::string& from, const std::string& to) {
-    requireWritable();
+    requireSchemaWritable();
     DdlRunner(*this).renameTable(from, to);
 }
 
 void Database::renameColumn(const std::string& table, const std::string& from,
                             const std::string& to) {
-    requireWritable();
+    requireSchemaWritable();
     DdlRunner(*this).renameColumn(table, from, to);
 }
 

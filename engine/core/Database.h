@@ -40,8 +40,14 @@ public:
     // True when the last change was left unfinished on a file that cannot be
     // written: what is read is a private copy rolled back to before it.
     bool unfinished() const { return unfinished_; }
+    // True when opening undid a change a writer left unfinished (a genuine
+    // Jet file whose journal was rolled back): the user is told once.
+    bool recovered() const { return recovered_; }
     // Why the database is read-only: a catalogue text, empty when writable.
     std::string readOnlyReason() const;
+    // Tables and saved queries cannot be created, changed or dropped (a
+    // genuine Jet file takes row changes only), or the file is read-only.
+    bool schemaReadOnly() const;
 
     // Runs a Jet statement. Row-returning statements give an open recordset;
     // others a closed one, with the number of rows they changed.
@@ -51,7 +57,10 @@ public:
     std::optional<TableMeta> table(const std::string& name) const;
     // Throws msg::UnknownTable when absent.
     TableMeta requireTable(const std::string& name) const;
+    // Row changes.
     void requireWritable() const;
+    // Creating, changing and dropping tables and saved queries.
+    void requireSchemaWritable() const;
 
     // Translates a Jet statement knowing this database's columns (exact
     // Currency). forView: the text of a saved query.
@@ -124,6 +133,13 @@ private:
                          const char* inner);
     bool jetFile_ = false; // a genuine Jet file, read in place through virtual tables
     std::shared_ptr<jettables::Source> jetSource_;
+    // A genuine file whose rows can be changed (its page store is open).
+    bool jetWritable() const;
+    // Why a genuine file cannot be written (its format, its permissions,
+    // another writer); the number is 0 when nothing was refused.
+    int jetRefusalNumber_ = 0;
+    std::string jetRefusalText_;
+    bool recovered_ = false;
     int executeDepth_ = 0;
     // Names (lower case) of the genuine file's pass-through queries: listed,
     // never run here.

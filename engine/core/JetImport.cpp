@@ -1,8 +1,10 @@
 // Genuine Jet .mdb files: each table of the file is a virtual table read in
 // place (JetTables.h), in an in-memory SQLite database that holds only the
 // engine's description of the tables and the saved queries. Every statement,
-// recordset and catalogue call works as on the engine's own files; the file
-// itself is never written.
+// recordset and catalogue call works as on the engine's own files. A Jet 4
+// .mdb file that can be written is opened with a page store (JetPageStore.h)
+// through which the virtual tables change its rows; its tables and saved
+// queries stay as they are.
 //
 // Jet's own system tables (MSysObjects, MSysQueries, ...) live in the temp
 // schema, which SQLite searches first: a statement naming them reads the
@@ -14,11 +16,15 @@
 #include "engine/base/Ascii.h"
 #include "engine/base/Messages.h"
 #include "engine/jet/JetFile.h"
+#include "engine/jet/JetPageStore.h"
 #include "engine/sql/JetFunctions.h"
 #include "engine/sqlite/SqliteDb.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <regex>
+
+#include <stdlib.h>
 
 namespace engine {
 
@@ -106,25 +112,71 @@ void applyRelationships(TableMeta& meta, const std::vector<Relationship>& all) {
 
 } // namespace
 
+bool Database::jetWritable() const {
+    return jetSource_ && jetSource_->store();
+}
+
 std::shared_ptr<Database> Database::openJet(const std::string& path, const std::string& password) {
-    jet::JetFile file = jet::JetFile::open(path, password);
+    namespace fs = std::filesystem;
     std::shared_ptr<Database> d(new Database());
     d->path_ = path;
     d->readOnly_ = true;
     d->jetFile_ = true;
+
+    // A change a writer left unfinished is undone before anything is read.
+    // Where the file cannot be written, a private copy is undone and read
+    // instead: the data as it was before the change, never half of it.
+    std::string readFrom = path;
+    try {
+        switch (jet::PageStore::rollBackLeftover(path)) {
+        case jet::PageStore::Leftover::RolledBack:
+            d->recovered_ = true;
+            break;
+        case jet::PageStore::Leftover::CannotWrite: {
+            std::string folder = (fs::temp_directory_path() / "tabelko-unfinished-XXXXXX").string();
+            if (!::mkdtemp(folder.data())) msg::raise(msg::HotJournalReadOnly, {path});
+            d->privateCopy_ = folder + "/" + fs::path(path).filename().string();
+            std::error_code ec;
+            fs::copy_file(path, d->privateCopy_, ec);
+            if (!ec)
+                fs::copy_file(jet::PageStore::journalPath(path),
+                              jet::PageStore::journalPath(d->privateCopy_), ec);
+            if (!ec)
+                fs::permissions(d->privateCopy_, fs::perms::owner_read | fs::perms::owner_write,
+                                ec);
+            if (ec) msg::raiseWithDetail(msg::HotJournalReadOnly, {path}, ec.message());
+            jet::PageStore::rollBackLeftover(d->privateCopy_);
+            readFrom = d->privateCopy_;
+            d->unfinished_ = true;
+            break;
+        }
+        default:
+            break;
+        }
+    } catch (const EngineError& e) {
+        if (e.number() != msg::JetJournalDamaged.number) throw;
+        // Read as it is, never written.
+        d->jetRefusalNumber_ = e.number();
+        d->jetRefusalText_ = e.what();
+    }
+
+    jet::JetFile file = jet::JetFile::open(readFrom, password);
+    std::shared_ptr<jet::PageStore> store;
+    if (!d->unfinished_ && d->jetRefusalNumber_ == 0) {
+        try {
+            store = jet::PageStore::open(file);
+            if (store->recovered()) d->recovered_ = true;
+            d->readOnly_ = false;
+        } catch (const EngineError& e) {
+            d->jetRefusalNumber_ = e.number();
+            d->jetRefusalText_ = e.what();
+        }
+    }
     int rc =
         sqlite3_open_v2(":memory:", &d->db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) msg::raiseWithDetail(msg::CannotOpen, {path}, sqlite3_errstr(rc));
     sql::registerJetFunctions(d->db_);
-    d->jetSource_ = std::make_shared<jettables::Source>(file);
-    // A Jet 4 .mdb on writable media is changed in place; others stay read-only.
-    if (file.header().jetVersion == 4 && !file.header().ace) {
-        try {
-            d->jetSource_->setStore(jet::PageStore::open(file));
-            d->readOnly_ = false;
-        } catch (const EngineError&) {
-        }
-    }
+    d->jetSource_ = std::make_shared<jettables::Source>(file, std::move(store));
     jettables::Source::install(d->db_, d->jetSource_);
     sqlite::Transaction tx(d->db_);
     metadata::ensure(d->db_);

@@ -36,8 +36,11 @@ TableMeta metaFor(const jet::TableDef& def);
 
 class Source {
 public:
-    explicit Source(jet::JetFile file) : file_(std::move(file)) {}
+    // `store` writes the file's pages; null when the file is read only.
+    explicit Source(jet::JetFile file, std::shared_ptr<jet::PageStore> store = nullptr)
+        : file_(std::move(file)), store_(std::move(store)) {}
     const jet::JetFile& file() const { return file_; }
+    const std::shared_ptr<jet::PageStore>& store() const { return store_; }
 
     // Registers the module "jetfile" on the connection; the source lives as
     // long as the connection.
@@ -46,10 +49,6 @@ public:
     // The row count recorded in the definition of the genuine table that
     // SQLite knows as `name`, when there is one.
     std::optional<std::int64_t> rowCount(const std::string& name) const;
-
-    // The store that writes the file's pages; null while it is read-only.
-    const std::shared_ptr<jet::PageStore>& store() const { return store_; }
-    void setStore(std::shared_ptr<jet::PageStore> store) { store_ = std::move(store); }
 
     // SQLite's savepoint numbers and the store's levels they stand for.
     std::map<int, int>& savepoints() { return savepoints_; }

@@ -4,15 +4,20 @@
 // A transaction keeps its changed pages decoded in JetState::pending, where
 // every reader of the file finds them first. Commit:
 //   1. the changed pages' bytes as they are on disk (and the file's length)
-//      go to the rollback journal "name.mdb-tbj", each with a checksum; the
-//      journal's header is written last, after the pages are synced, so a
-//      journal without a valid header was never followed by a write to the
-//      file (a torn journal);
+//      go to the rollback journal "name.mdb-tbj", each with a checksum that
+//      also covers a number drawn for this commit, behind a header with its
+//      own checksum; the journal is synced;
 //   2. the new pages are written (encoded as the file's pages are), synced;
-//   3. the journal is removed and its folder synced.
-// Opening a file whose journal is whole writes the journal's pages back and
-// cuts the file to its old length: the file holds exactly what it held
-// before the unfinished transaction.
+//   3. the journal's header is wiped: the transaction is done.
+// The file is written only once the journal is on disk, so a journal whose
+// header or pages do not check (a torn one: killed while it was written)
+// belongs to a commit that never touched the file, and is dropped. Opening a
+// file whose journal is whole writes its pages back and cuts the file to its
+// old length: the file holds exactly what it held before the unfinished
+// transaction.
+//
+// The journal file stays while the store is open (one folder sync when it is
+// made, none per commit) and is removed when the store closes.
 
 #include "engine/jet/JetPageStore.h"
 #include "engine/base/Messages.h"
@@ -23,6 +28,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <random>
 #include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -40,10 +46,12 @@ namespace {
 constexpr std::uint8_t kHeaderKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
 constexpr std::size_t kHeaderRegion = 0x18;
 
-// Journal: a header block, then one record per page (page number,
-// checksum, the page's bytes as they were on disk).
+// Journal: a header block (magic, version, page size, page count, the
+// commit's number, the file's old length, checksum), then one record per
+// page (page number, checksum, the page's bytes as they were on disk).
 constexpr char kJournalMagic[8] = {'T', 'b', 'k', 'J', 'r', 'n', 'l', '1'};
 constexpr std::uint32_t kJournalVersion = 1;
+constexpr std::size_t kHeadChecked = 40; // bytes covered by the header's checksum
 constexpr std::size_t kJournalHeaderSize = 512;
 constexpr std::size_t kRecordHeadSize = 8;
 
@@ -73,10 +81,12 @@ std::uint64_t getU64(const std::uint8_t* p) {
            (static_cast<std::uint64_t>(getU32(p + 4)) << 32);
 }
 
-std::uint32_t checksum(std::uint32_t pageNumber, const std::uint8_t* data, std::size_t size) {
-    std::uint8_t n[4];
-    putU32(n, pageNumber);
-    uLong c = crc32(0L, n, 4);
+std::uint32_t checksum(std::uint64_t salt, std::uint32_t pageNumber, const std::uint8_t* data,
+                       std::size_t size) {
+    std::uint8_t n[12];
+    putU64(n, salt);
+    putU32(n + 8, pageNumber);
+    uLong c = crc32(0L, n, sizeof n);
     c = crc32(c, data, static_cast<uInt>(size));
     return static_cast<std::uint32_t>(c);
 }
@@ -164,18 +174,18 @@ bool permissionDenied(int err) {
     return err == EACCES || err == EPERM || err == EROFS;
 }
 
-// A journal read from disk. `whole` is false for a torn journal (its header
-// was never written in full): the file it belongs to was not touched.
+// A journal read from disk. `whole` is false for a torn journal (or one
+// whose header was wiped after its commit): the file was not touched by it.
 struct Journal {
     bool whole = false;
     std::uint32_t pageSize = 0;
+    std::uint64_t salt = 0;
     std::uint64_t originalSize = 0;
     std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> pages;
 };
 
-// Reads and checks the journal. Throws msg::JetJournalDamaged when the
-// header is whole but a page does not check (the pages are synced before
-// the header is written, so that is damage, not a torn write).
+// Reads and checks the journal. Throws msg::JetJournalDamaged for a header
+// that checks but describes a journal this program does not write.
 Journal readJournal(const std::string& dbPath, const std::string& journalPath) {
     Journal j;
     Fd fd(::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC));
@@ -184,27 +194,28 @@ Journal readJournal(const std::string& dbPath, const std::string& journalPath) {
     if (::fstat(fd.get(), &st) != 0) return j;
     const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
     if (size < kJournalHeaderSize) return j;
-    std::uint8_t head[40] = {};
+    std::uint8_t head[kHeadChecked + 4] = {};
     if (readAll(fd.get(), head, sizeof head, 0) != 0) return j;
     if (std::memcmp(head, kJournalMagic, 8) != 0) return j;
-    if (getU32(head + 32) != checksum(0, head, 32)) return j;
-    auto damaged = [&] { msg::raise(msg::JetJournalDamaged, {dbPath, journalPath}); };
-    if (getU32(head + 8) != kJournalVersion) damaged();
+    if (getU32(head + kHeadChecked) != checksum(0, 0, head, kHeadChecked)) return j;
+    if (getU32(head + 8) != kJournalVersion ||
+        (getU32(head + 12) != 2048 && getU32(head + 12) != 4096))
+        msg::raise(msg::JetJournalDamaged, {dbPath, journalPath});
     j.pageSize = getU32(head + 12);
     const std::uint32_t count = getU32(head + 16);
-    j.originalSize = getU64(head + 24);
-    if (j.pageSize != 2048 && j.pageSize != 4096) damaged();
+    j.salt = getU64(head + 24);
+    j.originalSize = getU64(head + 32);
     const std::uint64_t recordSize = kRecordHeadSize + j.pageSize;
-    if (kJournalHeaderSize + count * recordSize > size) damaged();
+    if (kJournalHeaderSize + count * recordSize > size) return j;
     std::vector<std::uint8_t> record(recordSize);
     for (std::uint32_t i = 0; i < count; ++i) {
         if (readAll(fd.get(), record.data(), record.size(), kJournalHeaderSize + i * recordSize) !=
             0)
-            damaged();
+            return Journal{};
         const std::uint32_t number = getU32(record.data());
         if (getU32(record.data() + 4) !=
-            checksum(number, record.data() + kRecordHeadSize, j.pageSize))
-            damaged();
+            checksum(j.salt, number, record.data() + kRecordHeadSize, j.pageSize))
+            return Journal{};
         j.pages.emplace_back(
             number, std::vector<std::uint8_t>(record.begin() + kRecordHeadSize, record.end()));
     }
@@ -212,8 +223,8 @@ Journal readJournal(const std::string& dbPath, const std::string& journalPath) {
     return j;
 }
 
-// Removes the journal; where the folder does not allow that, empties it,
-// which makes it a torn journal that is never applied again.
+// Removes a leftover journal; where the folder does not allow that, empties
+// it, which makes it a torn journal that is never applied again.
 int discardJournal(const std::string& journalPath) {
     if (::unlink(journalPath.c_str()) == 0 || errno == ENOENT) return syncFolderOf(journalPath);
     const int err = errno;
@@ -222,16 +233,15 @@ int discardJournal(const std::string& journalPath) {
     return syncFile(fd.get());
 }
 
-// Writes the journal's pages back into the open file, restores its length,
-// syncs it, then discards the journal. Returns 0 or errno.
-int applyJournal(int fd, const Journal& j, const std::string& journalPath) {
+// Writes the journal's pages back into the open file and restores its
+// length, synced. Returns 0 or errno.
+int restoreFrom(int fd, const Journal& j) {
     for (const auto& [number, bytes] : j.pages)
         if (int err = writeAll(fd, bytes.data(), bytes.size(),
                                static_cast<std::uint64_t>(number) * j.pageSize))
             return err;
     if (::ftruncate(fd, static_cast<off_t>(j.originalSize)) != 0) return errno;
-    if (int err = syncFile(fd)) return err;
-    return discardJournal(journalPath);
+    return syncFile(fd);
 }
 
 std::string machineName() {
@@ -270,6 +280,13 @@ struct PageStore::Impl {
     std::string path, journal, ldb;
     bool ldbOurs = false;
     bool recovered = false;
+    // The journal, kept open between commits; its header is wiped after
+    // each one.
+    Fd journalFd;
+    std::uint64_t salt = 0;
+    // A failed commit could not be undone in place: the journal holds what
+    // undoes it (at the next opening) and must not be overwritten.
+    bool broken = false;
 
     // Pages this store released and that can be handed out again (pages
     // freed by other writers may still be listed in an index's own map,
@@ -290,6 +307,10 @@ struct PageStore::Impl {
     explicit Impl(const JetFile& f) : file(f) {}
 
     std::uint32_t pageSize() const { return state->layout.pageSize; }
+
+    void requireUsable() const {
+        if (broken) msg::raiseWithDetail(msg::IoError, {}, path + ": 上一次修改没有撤销完成");
+    }
 
     void requireTransaction() const {
         if (!inTransaction)
@@ -360,18 +381,19 @@ struct PageStore::Impl {
 
     // Sets page `number`'s bit (true = free) where the map tracks it.
     // Pages past an inline map's range move its window forward, as Jet's
-    // other writers do; pages the map does not track stay untracked when
-    // freed.
-    void setMapBit(std::uint32_t number, bool free) {
+    // other writers do; pages the map does not track (before the window,
+    // or in a run without a bitmap page) stay untracked. Returns whether
+    // the map tracks the page.
+    bool setMapBit(std::uint32_t number, bool free) {
         MapRow m = mapRow();
         std::uint8_t* row = m.page.data() + m.start;
         const std::size_t rowLen = m.end - m.start;
         if (m.kind() == 0x00) {
             std::uint32_t first = getU32(row + 1);
             const std::uint64_t bits = static_cast<std::uint64_t>(rowLen - 5) * 8;
-            if (number < first || number >= first + bits) {
-                if (free) return; // untracked pages count as free anyway
-                if (number < first) mapUnsupported("新页在分配表的范围之前");
+            if (number < first) return false;
+            if (number >= first + bits) {
+                if (free) return false; // untracked pages count as free anyway
                 bool anyFree = false;
                 for (std::size_t i = 5; i < rowLen; ++i)
                     if (row[i] != 0) anyFree = true;
@@ -401,16 +423,15 @@ struct PageStore::Impl {
             else
                 row[5 + o / 8] &= static_cast<std::uint8_t>(~(1u << (o % 8)));
             put(kMapPage, std::move(m.page));
-            return;
+            return true;
         }
         // A map by reference: bitmap pages, each covering a run of pages.
         const std::uint64_t perPage = static_cast<std::uint64_t>(pageSize() - 4) * 8;
         const std::uint64_t index = number / perPage;
         const std::uint32_t bitmap = 1 + 4 * index + 4 <= rowLen ? getU32(row + 1 + 4 * index) : 0;
-        if (bitmap == 0) {
-            if (free) return;
-            mapUnsupported("分配表需要一个新的位图页");
-        }
+        // Runs of pages without a bitmap page are not tracked (their pages
+        // count as free), as in files the desktop engine writes.
+        if (bitmap == 0) return false;
         std::vector<std::uint8_t> bp = *state->page(bitmap);
         if (bp.empty() || bp[0] != 0x05) mapUnsupported("位图页的类型不对");
         const std::uint64_t o = number % perPage;
@@ -419,6 +440,7 @@ struct PageStore::Impl {
         else
             bp[4 + o / 8] &= static_cast<std::uint8_t>(~(1u << (o % 8)));
         put(bitmap, std::move(bp));
+        return true;
     }
 
     // --- commit -----------------------------------------------------------
@@ -442,31 +464,32 @@ struct PageStore::Impl {
     }
 
     void writeTransaction() {
+        requireUsable();
         const std::uint32_t ps = pageSize();
         std::vector<std::uint32_t> numbers;
         numbers.reserve(state->pending.size());
         for (const auto& entry : state->pending)
             numbers.push_back(entry.first);
         std::sort(numbers.begin(), numbers.end());
-        const std::uint64_t originalSize = state->fileSize;
 
-        // 1. The originals of the pages that exist, then the header.
+        // 1. The originals of the pages that exist, synced.
         Journal j;
         j.pageSize = ps;
-        j.originalSize = originalSize;
+        j.originalSize = state->fileSize;
+        j.salt = ++salt;
         for (std::uint32_t n : numbers) {
             const std::uint64_t at = static_cast<std::uint64_t>(n) * ps;
-            if (at + ps > originalSize) continue;
+            if (at + ps > j.originalSize) continue;
             std::vector<std::uint8_t> bytes(ps);
             if (int err = readAll(fd.get(), bytes.data(), ps, at)) raiseWriteFailure(err, path);
             j.pages.emplace_back(n, std::move(bytes));
         }
         if (int err = writeJournal(j)) {
-            discardJournal(journal);
+            wipeJournalHeader();
             raiseWriteFailure(err, journal);
         }
 
-        // 2. The new pages.
+        // 2. The new pages, synced.
         int err = 0;
         for (std::uint32_t n : numbers) {
             const std::vector<std::uint8_t> bytes = encoded(n, *state->pending.at(n));
@@ -476,49 +499,61 @@ struct PageStore::Impl {
         }
         if (!err) err = syncFile(fd.get());
         if (err) {
-            // Undo in place with what the journal holds; where even that
+            // Undone in place with what the journal holds; where even that
             // fails the journal stays and the next opening undoes it.
-            applyJournal(fd.get(), j, journal);
+            if (restoreFrom(fd.get(), j) == 0)
+                wipeJournalHeader();
+            else
+                broken = true;
             raiseWriteFailure(err, path);
         }
         struct stat st {};
         if (::fstat(fd.get(), &st) == 0) state->fileSize = static_cast<std::uint64_t>(st.st_size);
 
-        // 3. Done: the journal goes. Where it cannot, the transaction is
-        // undone instead, so the file and what readers are shown agree.
-        if (int derr = discardJournal(journal)) {
-            applyJournal(fd.get(), j, journal);
-            if (::fstat(fd.get(), &st) == 0)
-                state->fileSize = static_cast<std::uint64_t>(st.st_size);
-            raiseWriteFailure(derr, journal);
-        }
+        // 3. Done.
+        wipeJournalHeader();
     }
 
     int writeJournal(const Journal& j) {
-        Fd out(::open(journal.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (!out) return errno;
+        if (!journalFd) {
+            journalFd = Fd(::open(journal.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+            if (!journalFd) return errno;
+            if (int err = syncFolderOf(journal)) return err;
+        }
         const std::size_t recordSize = kRecordHeadSize + j.pageSize;
-        std::vector<std::uint8_t> records(recordSize * j.pages.size());
+        std::vector<std::uint8_t> out(kJournalHeaderSize + recordSize * j.pages.size(), 0);
         for (std::size_t i = 0; i < j.pages.size(); ++i) {
-            std::uint8_t* r = records.data() + i * recordSize;
+            std::uint8_t* r = out.data() + kJournalHeaderSize + i * recordSize;
             const auto& [number, bytes] = j.pages[i];
             putU32(r, number);
-            putU32(r + 4, checksum(number, bytes.data(), bytes.size()));
+            putU32(r + 4, checksum(j.salt, number, bytes.data(), bytes.size()));
             std::memcpy(r + kRecordHeadSize, bytes.data(), bytes.size());
         }
-        if (int err = writeAll(out.get(), records.data(), records.size(), kJournalHeaderSize))
-            return err;
-        if (int err = syncFile(out.get())) return err;
-        std::uint8_t head[kJournalHeaderSize] = {};
+        std::uint8_t* head = out.data();
         std::memcpy(head, kJournalMagic, 8);
         putU32(head + 8, kJournalVersion);
         putU32(head + 12, j.pageSize);
         putU32(head + 16, static_cast<std::uint32_t>(j.pages.size()));
-        putU64(head + 24, j.originalSize);
-        putU32(head + 32, checksum(0, head, 32));
-        if (int err = writeAll(out.get(), head, sizeof head, 0)) return err;
-        if (int err = syncFile(out.get())) return err;
-        return syncFolderOf(journal);
+        putU64(head + 24, j.salt);
+        putU64(head + 32, j.originalSize);
+        putU32(head + kHeadChecked, checksum(0, 0, head, kHeadChecked));
+        if (int err = writeAll(journalFd.get(), out.data(), out.size(), 0)) return err;
+        return syncFile(journalFd.get());
+    }
+
+    // Ends a commit: the journal no longer undoes anything. Not synced: a
+    // header that comes back after a power cut undoes the last commit
+    // whole, which leaves the file consistent.
+    void wipeJournalHeader() {
+        if (!journalFd) return;
+        static const std::uint8_t zeros[8] = {};
+        if (writeAll(journalFd.get(), zeros, sizeof zeros, 0) != 0) broken = true;
+    }
+
+    void closeJournal() {
+        if (!journalFd || broken) return;
+        journalFd.reset();
+        ::unlink(journal.c_str());
     }
 
     // --- the lock file --------------------------------------------------
@@ -570,19 +605,19 @@ PageStore::Leftover PageStore::rollBackLeftover(const std::string& path) {
     const bool writeBit = ::stat(path.c_str(), &fileStat) == 0 && (fileStat.st_mode & S_IWUSR);
     Fd fd(writeBit ? ::open(path.c_str(), O_RDWR | O_CLOEXEC) : -1);
     if (!fd) {
-        Journal j = readJournal(path, jpath);
-        if (j.whole) return Leftover::CannotWrite;
-        ::unlink(jpath.c_str()); // torn: the file was never touched
-        return Leftover::None;
+        // Without the file's lock the journal may be a live writer's: it is
+        // left where it is.
+        return readJournal(path, jpath).whole ? Leftover::CannotWrite : Leftover::None;
     }
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return Leftover::InUse;
     Journal j = readJournal(path, jpath);
     if (!j.whole) {
-        if (::stat(jpath.c_str(), &st) != 0) return Leftover::None; // finished meanwhile
         if (int err = discardJournal(jpath)) raiseWriteFailure(err, jpath);
         return Leftover::None;
     }
-    if (int err = applyJournal(fd.get(), j, jpath)) {
+    int err = restoreFrom(fd.get(), j);
+    if (!err) err = discardJournal(jpath);
+    if (err) {
         if (permissionDenied(err)) return Leftover::CannotWrite;
         raiseWriteFailure(err, path);
     }
@@ -627,7 +662,8 @@ std::shared_ptr<PageStore> PageStore::open(const JetFile& file) {
     // before the file was read; this covers one left in between).
     if (::stat(m.journal.c_str(), &st) == 0) {
         Journal j = readJournal(m.path, m.journal);
-        int err = j.whole ? applyJournal(m.fd.get(), j, m.journal) : discardJournal(m.journal);
+        int err = j.whole ? restoreFrom(m.fd.get(), j) : 0;
+        if (!err) err = discardJournal(m.journal);
         if (err) raiseWriteFailure(err, m.path);
         if (j.whole) {
             m.recovered = true;
@@ -641,6 +677,10 @@ std::shared_ptr<PageStore> PageStore::open(const JetFile& file) {
         msg::raise(msg::JetPageMapUnsupported, {m.path, "文件长度不是页面大小的整数倍"});
     m.state->header.pageCount = static_cast<std::uint32_t>(m.state->fileSize / m.pageSize());
     m.mapRow(); // a map we cannot keep right means no writing at all
+    // Commit numbers start at random, so no page of an earlier journal
+    // checks as part of a later one.
+    std::random_device seed;
+    m.salt = (static_cast<std::uint64_t>(seed()) << 32) | seed();
     m.openLockFile();
     return store;
 }
@@ -648,6 +688,7 @@ std::shared_ptr<PageStore> PageStore::open(const JetFile& file) {
 PageStore::~PageStore() {
     if (!impl_) return;
     impl_->rollback();
+    impl_->closeJournal();
     impl_->closeLockFile();
     // Closing the descriptor releases the lock.
 }
@@ -663,6 +704,7 @@ bool PageStore::recovered() const {
 void PageStore::begin() {
     Impl& m = *impl_;
     if (m.inTransaction) return;
+    m.requireUsable();
     m.inTransaction = true;
     m.basePageCount = m.state->header.pageCount;
     m.txFreed = m.freed;
@@ -690,24 +732,23 @@ void PageStore::write(std::uint32_t number, std::vector<std::uint8_t> bytes) {
 std::uint32_t PageStore::allocate() {
     Impl& m = *impl_;
     m.requireTransaction();
-    std::uint32_t number = 0;
-    const bool reused = !m.txFreed.empty();
-    if (reused) {
-        number = *m.txFreed.begin();
+    // A page this store released, while the map still tracks it as free.
+    while (!m.txFreed.empty()) {
+        const std::uint32_t number = *m.txFreed.begin();
         m.txFreed.erase(m.txFreed.begin());
-    } else {
-        number = m.state->header.pageCount;
-        if (static_cast<std::uint64_t>(number + 1) * m.pageSize() > kMaxFileSize)
-            msg::raise(msg::JetPageMapUnsupported, {m.path, "文件已达到 2 GB 的上限"});
-        ++m.state->header.pageCount;
+        if (!m.setMapBit(number, false)) continue;
+        m.put(number, std::vector<std::uint8_t>(m.pageSize(), 0));
+        return number;
     }
+    // Otherwise a new page at the end of the file.
+    const std::uint32_t number = m.state->header.pageCount;
+    if (static_cast<std::uint64_t>(number + 1) * m.pageSize() > kMaxFileSize)
+        msg::raise(msg::JetPageMapUnsupported, {m.path, "文件已达到 2 GB 的上限"});
+    ++m.state->header.pageCount;
     try {
         m.setMapBit(number, false);
     } catch (...) {
-        if (reused)
-            m.txFreed.insert(number);
-        else
-            --m.state->header.pageCount;
+        --m.state->header.pageCount;
         throw;
     }
     m.put(number, std::vector<std::uint8_t>(m.pageSize(), 0));
@@ -722,8 +763,7 @@ void PageStore::release(std::uint32_t number) {
     std::vector<std::uint8_t> page = *m.state->page(number);
     std::fill(page.begin(), page.begin() + 4, std::uint8_t{0});
     m.put(number, std::move(page));
-    m.setMapBit(number, true);
-    m.txFreed.insert(number);
+    if (m.setMapBit(number, true)) m.txFreed.insert(number);
 }
 
 int PageStore::savepoint() {

@@ -10,7 +10,7 @@
 //   ... edit p ...
 //   store->write(n, std::move(p));
 //   std::uint32_t fresh = store->allocate();           // a zeroed page from the free-page map
-//   store->commit();   // originals to the journal, sync; pages to the file, sync; journal removed
+//   store->commit();   // originals to the journal, sync; pages to the file, sync; journal wiped
 //
 // While a transaction is open, every reader of the same JetFile (cursors,
 // TableReader, the virtual tables) sees its pages: they are kept decoded in
@@ -26,7 +26,8 @@
 // Failures are EngineError with the engine's texts: a file that cannot be
 // written (Jet 3, ACE, read-only media, no permission), a file in use by
 // another writer, a full disk (the file is left as it was before the
-// transaction). Not safe for use from several threads at once.
+// transaction; a failed commit rolls the transaction back). Not safe for use
+// from several threads at once.
 
 #include "engine/jet/JetFile.h"
 

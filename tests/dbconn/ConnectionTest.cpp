@@ -2,8 +2,12 @@
 
 #include "engine/Recordset.h"
 #include "engine/base/Messages.h"
+#include "support/JetJournal.h"
+#include "support/SharedFiles.h"
 
 #include <QFile>
+
+#include <filesystem>
 
 using dbconn::globals;
 using platform::ProgramEnded;
@@ -212,4 +216,38 @@ TEST_F(Connection, NamesNeedingBracketsOpen) {
         rs.Open(dbconn::SelectAllFrom(QString::fromUtf8(name)).toStdString(), *globals().DbConn);
         EXPECT_EQ(rs.State(), 1) << name;
     }
+}
+
+// A genuine Jet 4 file that can be written: the catalogue loader cannot add
+// its saved-query table and says nothing about it; an unfinished change the
+// opening undid is told once.
+TEST_F(Connection, AGenuineFileLoadsQuietlyAndAnUndoneChangeIsToldOnce) {
+    namespace fs = std::filesystem;
+    const std::string sample = TABELKO_CORPUS_DIR "/jet/testV2000.mdb";
+    REQUIRE_SHARED_FILE(sample);
+    const std::string path = file("genuine.mdb").toStdString();
+    fs::copy_file(sample, path);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    std::string original;
+    {
+        std::ifstream in(path, std::ios::binary);
+        original.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    globals().DbPath = QString::fromStdString(path);
+    dbconn::LoadCatalogue();
+    ASSERT_TRUE(isOpen());
+    EXPECT_FALSE(globals().DbConn->ReadOnly());
+    EXPECT_TRUE(services->messageTexts().isEmpty())
+        << services->messageTexts().join("|").toStdString();
+    ASSERT_TRUE(dbconn::CloseDatabase());
+
+    jetjournal::halfWritten(path, original);
+    dbconn::LoadCatalogue();
+    ASSERT_TRUE(isOpen());
+    ASSERT_EQ(services->messageTexts().size(), 1);
+    EXPECT_TRUE(services->messageTexts()[0].contains(QStringLiteral("已自动撤销")));
+    EXPECT_TRUE(services->messageTexts()[0].contains(globals().DbPath));
+    ASSERT_TRUE(dbconn::CloseDatabase());
+    dbconn::LoadCatalogue();
+    EXPECT_EQ(services->messageTexts().size(), 1);
 }

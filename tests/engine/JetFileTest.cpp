@@ -1,6 +1,7 @@
 // Genuine Jet files opened through the engine's connection, as the program
-// opens them: listed, queried, searched, and never written.
+// opens them: listed, queried, searched; only the rows of a Jet 4 file change.
 #include "TestDb.h"
+#include "support/JetJournal.h"
 #include "support/SharedFiles.h"
 
 #include "engine/Catalog.h"
@@ -57,31 +58,101 @@ TEST_F(JetFileTest, TablesRowsAndTypesOfAJet4File) {
     EXPECT_EQ(cols["I"].Type(), adtype::Boolean);
 }
 
-TEST_F(JetFileTest, NothingIsWrittenToAGenuineFile) {
-    const std::string name = copy("testV2000.mdb");
-    std::ifstream before(path(name), std::ios::binary);
-    const std::string original((std::istreambuf_iterator<char>(before)), {});
-    auto c = open(name);
-    for (const std::string sql : {"delete from Table1",
-                                  "Create TABLE USys_SVZ(SYS_SVZ_ID counter,name "
-                                  "text(100),SqlStr Memo NULL)",
-                                  "update Table1 set A = 'x'"}) {
-        const std::string text = failure([&] { c.Execute(sql); });
-        EXPECT_NE(text.find("只能读取"), std::string::npos) << sql << ": " << text;
+std::string contentOf(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST_F(JetFileTest, OnlyTheRowsOfAWritableJet4FileCanChange) {
+    namespace fs = std::filesystem;
+    // Jet 3: read only, saying which files can be changed.
+    const std::string old = copy("testV1997.mdb");
+    fs::permissions(path(old), fs::perms::owner_read | fs::perms::owner_write);
+    {
+        auto c = open(old);
+        EXPECT_TRUE(c.ReadOnly());
+        EXPECT_NE(c.ReadOnlyReason().find("Access 2000–2003（Jet 4）"), std::string::npos)
+            << c.ReadOnlyReason();
+        const std::string text = failure([&] { c.Execute("delete from Table1"); });
+        EXPECT_NE(text.find("只能读取"), std::string::npos) << text;
+        Recordset rs;
+        rs.Open("select * from Table1", c, 1, 3, -1);
+        EXPECT_FALSE(rs.Updatable());
+        EXPECT_NE(rs.ReadOnlyReason().find("Jet 3"), std::string::npos) << rs.ReadOnlyReason();
+        EXPECT_FALSE(fs::exists(path("testV1997.ldb")));
     }
-    Recordset rs;
-    rs.Open("select * from Table1", c, 1, 3, -1);
-    EXPECT_FALSE(rs.Updatable());
-    EXPECT_NE(rs.ReadOnlyReason().find("只能读取"), std::string::npos);
-    EXPECT_NE(failure([&] { rs.deleteRow(0); }).find("只能读取"), std::string::npos);
-    // Compaction writes a native copy to a new path; the Jet file stays.
-    JetEngine je;
-    je.CompactDatabase(connectionString(path(name)), connectionString(path("out.mdb"), "新"));
-    auto copy = open("out.mdb", "新");
-    EXPECT_EQ(copy.Execute("select count(*) from Table1").valueAt(0, 0).toInt(), 2);
-    copy.Execute("update Table1 set A = 'x' where A = 'a'");
-    std::ifstream after(path(name), std::ios::binary);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), original);
+
+    // Jet 4: rows can change, the structure cannot; the saved-query table
+    // of the catalogue loader is refused, as the loader expects.
+    const std::string name = copy("testV2000.mdb");
+    fs::permissions(path(name), fs::perms::owner_read | fs::perms::owner_write);
+    const std::string original = contentOf(path(name));
+    {
+        auto c = open(name);
+        EXPECT_FALSE(c.ReadOnly());
+        EXPECT_TRUE(c.SchemaReadOnly());
+        EXPECT_EQ(c.ReadOnlyReason(), "");
+        EXPECT_EQ(c.OpenNotice(), "");
+        EXPECT_TRUE(fs::exists(path("testV2000.ldb")));
+        for (const std::string sql :
+             {"Create TABLE USys_SVZ(SYS_SVZ_ID counter,name "
+              "text(100),SqlStr Memo NULL)",
+              "drop table Table1", "alter table Table1 add column z long",
+              "create procedure q as select * from Table1", "select * into t2 from Table1"}) {
+            const std::string text = failure([&] { c.Execute(sql); });
+            EXPECT_NE(text.find("只能修改数据"), std::string::npos) << sql << ": " << text;
+        }
+
+        // A second connection to the same file reads it and says who writes.
+        auto other = open(name);
+        EXPECT_TRUE(other.ReadOnly());
+        EXPECT_NE(other.ReadOnlyReason().find("在使用中"), std::string::npos)
+            << other.ReadOnlyReason();
+        EXPECT_EQ(other.Execute("select count(*) from Table1").valueAt(0, 0).toInt(), 2);
+        // Compaction writes a native copy to a new path; the Jet file stays.
+        JetEngine je;
+        je.CompactDatabase(connectionString(path(name)), connectionString(path("out.mdb"), "新"));
+        auto copied = open("out.mdb", "新");
+        EXPECT_EQ(copied.Execute("select count(*) from Table1").valueAt(0, 0).toInt(), 2);
+    }
+    EXPECT_FALSE(fs::exists(path("testV2000.ldb")));
+    EXPECT_EQ(contentOf(path(name)), original);
+
+    // A read-only Jet 4 file says so.
+    fs::permissions(path(name), fs::perms::owner_read);
+    auto ro = open(name);
+    EXPECT_TRUE(ro.ReadOnly());
+    EXPECT_NE(failure([&] { ro.Execute("delete from Table1"); }).find("只读"), std::string::npos);
+}
+
+TEST_F(JetFileTest, AnUnfinishedChangeIsUndoneOnOpening) {
+    namespace fs = std::filesystem;
+    const std::string name = copy("testV2000.mdb");
+    fs::permissions(path(name), fs::perms::owner_read | fs::perms::owner_write);
+    const std::string original = contentOf(path(name));
+    // On a file that cannot be written, a private copy is undone and read.
+    jetjournal::halfWritten(path(name), original);
+    fs::permissions(path(name), fs::perms::owner_read);
+    {
+        auto c = open(name);
+        EXPECT_TRUE(c.ReadOnly());
+        EXPECT_EQ(c.Execute("select count(*) from Table1").valueAt(0, 0).toInt(), 2);
+        EXPECT_NE(c.ReadOnlyReason().find("没有完成"), std::string::npos) << c.ReadOnlyReason();
+        EXPECT_TRUE(fs::exists(path(name) + "-tbj"));
+    }
+    EXPECT_NE(contentOf(path(name)), original);
+
+    // Writable: undone in place, and the user is told once.
+    fs::permissions(path(name), fs::perms::owner_read | fs::perms::owner_write);
+    {
+        auto c = open(name);
+        EXPECT_NE(c.OpenNotice().find("已自动撤销"), std::string::npos) << c.OpenNotice();
+        EXPECT_FALSE(c.ReadOnly());
+        EXPECT_EQ(c.Execute("select count(*) from Table1").valueAt(0, 0).toInt(), 2);
+    }
+    EXPECT_FALSE(fs::exists(path(name) + "-tbj"));
+    EXPECT_EQ(contentOf(path(name)), original);
+    EXPECT_EQ(open(name).OpenNotice(), "");
 }
 
 TEST_F(JetFileTest, PasswordsSavedQueriesAndUnicode) {
