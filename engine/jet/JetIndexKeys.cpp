@@ -322,22 +322,28 @@ std::string sortOrderName(SortOrder order) {
     case 1033:
         name = order.version == 1 ? "常规" : order.version == 0 ? "常规（旧版）" : nullptr;
         break;
-    case 2052:
+    case 0x0804:
         name = "中文（拼音）";
         break;
-    case 133124:
+    case 0x20804:
         name = "中文（笔画）";
         break;
-    case 1028:
+    case 0x0404:
         name = "中文（台湾，笔画）";
         break;
-    case 3076:
+    case 0x30404:
+        name = "中文（台湾，注音）";
+        break;
+    case 0x0C04:
         name = "中文（香港，笔画）";
         break;
-    case 1041:
+    case 0x1004:
+        name = "中文（新加坡，拼音）";
+        break;
+    case 0x0411:
         name = "日语";
         break;
-    case 1042:
+    case 0x0412:
         name = "朝鲜语";
         break;
     default:

@@ -24,7 +24,8 @@
 namespace engine::jet {
 
 // A text column's collating order as a definition records it: the locale
-// number and the version byte.
+// number (with its sort variant in bits 16-19, 0x20804 = Chinese stroke
+// order) and the version byte.
 struct SortOrder {
     int lcid = 0;
     int version = 0;

@@ -73,6 +73,9 @@ struct Node {
     bool leaf = true;
     std::uint32_t prev = 0, next = 0, tail = 0;
     std::vector<Item> entries;
+    // The shared prefix of the entries, once worked out; forgotten when the
+    // page changes (touch).
+    mutable std::optional<std::size_t> prefix;
     std::size_t children() const { return entries.size() + (tail ? 1 : 0); }
 };
 
@@ -115,6 +118,52 @@ std::uint32_t getLE32(const std::vector<std::uint8_t>& b, std::size_t at) {
 
 } // namespace
 
+// The bytes every entry of the page begins with (key, row pointer and child
+// taken as one string): what entries after the first may leave out. Files
+// written elsewhere may share more than the keys, so the row pointers count.
+std::size_t sharedPrefix(const Node& n) {
+    if (n.entries.size() < 2) return 0;
+    const std::size_t tailBytes = n.leaf ? 4 : 8;
+    auto tailOf = [](const Item& e, std::uint8_t* t) {
+        t[0] = static_cast<std::uint8_t>(e.row.page >> 16);
+        t[1] = static_cast<std::uint8_t>(e.row.page >> 8);
+        t[2] = static_cast<std::uint8_t>(e.row.page);
+        t[3] = static_cast<std::uint8_t>(e.row.slot);
+        t[4] = static_cast<std::uint8_t>(e.child >> 24);
+        t[5] = static_cast<std::uint8_t>(e.child >> 16);
+        t[6] = static_cast<std::uint8_t>(e.child >> 8);
+        t[7] = static_cast<std::uint8_t>(e.child);
+    };
+    const Item& first = n.entries.front();
+    std::uint8_t firstTail[8], otherTail[8];
+    tailOf(first, firstTail);
+    auto byteAt = [&](const Item& e, const std::uint8_t* tail, std::size_t k) {
+        return k < e.key.size() ? e.key[k] : tail[k - e.key.size()];
+    };
+    // Every entry keeps at least one byte of its own.
+    std::size_t p = first.key.size() + tailBytes - 1;
+    for (std::size_t i = 1; i < n.entries.size() && p > 0; ++i) {
+        const Item& e = n.entries[i];
+        const std::size_t len = e.key.size() + tailBytes;
+        std::size_t limit = std::min(p, len - 1);
+        // The keys first, compared as blocks; the few bytes past a key's
+        // end one by one.
+        const std::size_t keys = std::min({limit, first.key.size(), e.key.size()});
+        std::size_t k = static_cast<std::size_t>(
+            std::mismatch(first.key.begin(), first.key.begin() + static_cast<long>(keys),
+                          e.key.begin())
+                .first -
+            first.key.begin());
+        if (k == keys) {
+            tailOf(e, otherTail);
+            while (k < limit && byteAt(first, firstTail, k) == byteAt(e, otherTail, k))
+                ++k;
+        }
+        p = k;
+    }
+    return p;
+}
+
 struct IndexMaintainer::Impl {
     std::shared_ptr<PageStore> store;
     TableDef def;
@@ -123,7 +172,9 @@ struct IndexMaintainer::Impl {
     std::string reason;
     // Pages of the change under way, parsed; written back when it ends.
     std::map<std::uint32_t, Node> nodes;
+    std::map<std::uint32_t, Page> loadedFrom; // the bytes each was parsed from
     std::set<std::uint32_t> dirty;
+    std::set<std::uint32_t> freed; // by the change under way
     // Parsed pages kept between changes, valid while the store still hands
     // out the same page bytes.
     std::map<std::uint32_t, std::pair<Page, Node>> parsed;
@@ -136,18 +187,44 @@ struct IndexMaintainer::Impl {
 
     std::optional<std::vector<std::uint8_t>> keyOf(const RealIndex& ix,
                                                    const std::vector<Value>& row, bool& ok) const;
+    // The value of `row` that keyOf could not put into a key of `ix`.
+    [[noreturn]] void badValue(const RealIndex& ix, const std::vector<Value>& row) const;
 
     // Pages.
     Node parse(std::uint32_t number, const Page& page) const;
     Node& load(std::uint32_t number);
-    void touch(std::uint32_t number) { dirty.insert(number); }
+    void touch(std::uint32_t number) {
+        dirty.insert(number);
+        auto it = nodes.find(number);
+        if (it != nodes.end()) it->second.prefix.reset();
+    }
+    static std::size_t prefixOf(const Node& n) {
+        if (!n.prefix) n.prefix = sharedPrefix(n);
+        return *n.prefix;
+    }
     std::vector<std::uint8_t> serialize(const Node& n) const;
     std::size_t entryBytes(const Node& n) const;
     bool fits(const Node& n) const { return entryBytes(n) <= kMaxEntryBytes; }
     void flush();
+    // Ends one add, remove or check: the changed pages go to the store at
+    // once, or stay here until flushPages() when writes are deferred.
+    void endChange() {
+        if (!deferred) flush();
+    }
+    bool deferred = false;
+    std::map<int, std::uint32_t> pendingCounts; // unique keys added, per real index
+    void writeCounts();
+    // Ends a change: pages read but not changed go back to the cache.
     void discard() {
+        for (auto& [number, node] : nodes) {
+            if (dirty.count(number)) continue;
+            auto from = loadedFrom.find(number);
+            if (from != loadedFrom.end()) parsed[number] = {from->second, std::move(node)};
+        }
         nodes.clear();
+        loadedFrom.clear();
         dirty.clear();
+        freed.clear();
     }
 
     // Tree.
@@ -157,6 +234,7 @@ struct IndexMaintainer::Impl {
     void normalize(Node& n);
     void propagateLast(std::vector<Step>& path, std::size_t level, const Item& last);
     void splitIfNeeded(const RealIndex& ix, std::vector<Step>& path, std::size_t level);
+    void splitAlongPath(const RealIndex& ix, std::vector<Step>& path);
     void removePage(const RealIndex& ix, std::vector<Step>& path, std::size_t level);
     std::uint32_t newPage(const RealIndex& ix);
     void freePage(const RealIndex& ix, std::uint32_t number);
@@ -171,7 +249,8 @@ struct IndexMaintainer::Impl {
 void IndexMaintainer::Impl::readDefinition() {
     const Layout& L = state->layout;
     if (!L.jet4 || state->header.ace) {
-        reason = "only Jet 4";
+        // Index pages of the other formats are laid out differently.
+        reason = msg::format(msg::JetFileReadOnly, {state->path});
         return;
     }
     std::vector<std::uint8_t> bytes = state->tdefBytes(def.tdefPage);
@@ -181,14 +260,16 @@ void IndexMaintainer::Impl::readDefinition() {
     const std::uint32_t numReal = v.u32(L.numRealIdxOffset);
     std::size_t pos = L.colsStartOffset + numReal * L.realIdxEntrySize;
 
-    // Sort order of every text column, by column number.
+    // Sort order of every text column, by column number: a locale number
+    // (its sort variant in the third byte, as in 0x20804 for Chinese stroke
+    // order) and a version byte.
     Page header = state->page(0);
     const ByteView hv = state->view(header);
-    const SortOrder fileOrder{hv.u16(0x6E), hv.u8(0x71)};
+    const SortOrder fileOrder{hv.u16(0x6E) | (hv.u8(0x70) << 16), hv.u8(0x71)};
     std::map<int, SortOrder> orders;
     for (std::uint32_t i = 0; i < numCols; ++i) {
         ByteView e = v.sub(pos + i * L.colEntrySize, L.colEntrySize);
-        SortOrder o{e.u16(11), e.u8(14)};
+        SortOrder o{e.u16(11) | (e.u8(13) << 16), e.u8(14)};
         if (o.lcid == 0) o = fileOrder;
         orders[e.u16(L.colNumOffset)] = o;
     }
@@ -275,6 +356,17 @@ IndexMaintainer::Impl::keyOf(const RealIndex& ix, const std::vector<Value>& row,
     return key;
 }
 
+void IndexMaintainer::Impl::badValue(const RealIndex& ix, const std::vector<Value>& row) const {
+    for (std::size_t k = 0; k < ix.columns.size(); ++k) {
+        const auto c = static_cast<std::size_t>(ix.columns[k]);
+        const Value& v = c < row.size() ? row[c] : Value::null();
+        std::vector<std::uint8_t> scratch;
+        if (!appendColumnKey(scratch, def.columns[c], v, ix.descending[k], ix.orders[k]))
+            msg::raise(msg::TypeMismatch, {def.columns[c].name, v.toText()});
+    }
+    msg::raise(msg::TypeMismatch, {ix.name, ""});
+}
+
 Node IndexMaintainer::Impl::parse(std::uint32_t number, const Page& page) const {
     ByteView v = state->view(page);
     const std::uint8_t type = v.u8(0);
@@ -330,11 +422,16 @@ Node& IndexMaintainer::Impl::load(std::uint32_t number) {
     if (number == 0) damaged("索引引用了不存在的第 " + num(number) + " 页");
     Page p = store->read(number);
     auto cached = parsed.find(number);
-    if (cached != parsed.end() && cached->second.first == p)
-        return nodes.emplace(number, cached->second.second).first->second;
-    Node n = parse(number, p);
-    if (parsed.size() > 4096) parsed.clear();
-    parsed[number] = {p, n};
+    Node n;
+    if (cached != parsed.end() && cached->second.first == p) {
+        n = std::move(cached->second.second);
+        parsed.erase(cached);
+    } else {
+        if (cached != parsed.end()) parsed.erase(cached);
+        n = parse(number, p);
+    }
+    if (parsed.size() > 1024) parsed.clear();
+    loadedFrom[number] = std::move(p);
     return nodes.emplace(number, std::move(n)).first->second;
 }
 
@@ -343,15 +440,8 @@ std::size_t IndexMaintainer::Impl::entryBytes(const Node& n) const {
     std::size_t total = 0;
     for (const Item& e : n.entries)
         total += e.key.size() + tailBytes;
-    if (n.entries.size() > 1 && total > kMaxEntryBytes) {
-        // Entries between the first and the last share what those two share.
-        const auto& a = n.entries.front().key;
-        const auto& b = n.entries.back().key;
-        std::size_t p = 0;
-        while (p < a.size() && p < b.size() && a[p] == b[p])
-            ++p;
-        total -= p * (n.entries.size() - 1);
-    }
+    if (n.entries.size() > 1 && total > kMaxEntryBytes)
+        total -= prefixOf(n) * (n.entries.size() - 1);
     return total;
 }
 
@@ -369,28 +459,30 @@ std::vector<std::uint8_t> IndexMaintainer::Impl::serialize(const Node& n) const 
     std::size_t total = 0;
     for (const Item& e : n.entries)
         total += e.key.size() + tailBytes;
-    if (n.entries.size() > 1 && total > kMaxEntryBytes) {
-        const auto& a = n.entries.front().key;
-        const auto& b = n.entries.back().key;
-        while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix])
-            ++prefix;
-    }
+    if (n.entries.size() > 1 && total > kMaxEntryBytes) prefix = prefixOf(n);
     out[24] = static_cast<std::uint8_t>(prefix);
     out[25] = static_cast<std::uint8_t>(prefix >> 8);
     std::size_t at = 0;
+    std::uint8_t* const entries = out.data() + kEntriesStart;
     for (std::size_t i = 0; i < n.entries.size(); ++i) {
         const Item& e = n.entries[i];
-        std::uint8_t tail[8] = {
+        const std::uint8_t tail[8] = {
             static_cast<std::uint8_t>(e.row.page >> 16), static_cast<std::uint8_t>(e.row.page >> 8),
             static_cast<std::uint8_t>(e.row.page),       static_cast<std::uint8_t>(e.row.slot),
             static_cast<std::uint8_t>(e.child >> 24),    static_cast<std::uint8_t>(e.child >> 16),
             static_cast<std::uint8_t>(e.child >> 8),     static_cast<std::uint8_t>(e.child)};
+        // The shared prefix is left out, from the key and, when it reaches
+        // that far, from the row pointer.
         const std::size_t skip = i == 0 ? 0 : prefix;
-        const std::size_t len = e.key.size() - skip + tailBytes;
+        const std::size_t keyLen = e.key.size();
+        const std::size_t keySkip = std::min(skip, keyLen);
+        const std::size_t tailSkip = skip - keySkip;
+        const std::size_t len = keyLen - keySkip + tailBytes - tailSkip;
         if (at + len > kMaxEntryBytes)
             damaged("索引页第 " + num(n.number) + " 页的索引项超出了一页的容量");
-        std::memcpy(out.data() + kEntriesStart + at, e.key.data() + skip, e.key.size() - skip);
-        std::memcpy(out.data() + kEntriesStart + at + e.key.size() - skip, tail, tailBytes);
+        std::uint8_t* dst = entries + at;
+        if (keyLen > keySkip) std::memcpy(dst, e.key.data() + keySkip, keyLen - keySkip);
+        std::memcpy(dst + keyLen - keySkip, tail + tailSkip, tailBytes - tailSkip);
         at += len;
         out[kMaskStart + at / 8] |= static_cast<std::uint8_t>(1u << (at % 8));
     }
@@ -406,8 +498,9 @@ void IndexMaintainer::Impl::flush() {
         if (it == nodes.end()) continue;
         if (!it->second.leaf) normalize(it->second);
         store->write(number, serialize(it->second));
-        parsed[number] = {store->read(number), it->second};
+        loadedFrom[number] = store->read(number);
     }
+    dirty.clear();
     discard();
 }
 
@@ -509,7 +602,9 @@ std::uint32_t IndexMaintainer::Impl::newPage(const RealIndex& ix) {
 }
 
 void IndexMaintainer::Impl::freePage(const RealIndex& ix, std::uint32_t number) {
+    freed.insert(number);
     nodes.erase(number);
+    loadedFrom.erase(number);
     dirty.erase(number);
     parsed.erase(number);
     setMapBit(ix.usageMap, number, false);
@@ -606,6 +701,16 @@ void IndexMaintainer::Impl::splitIfNeeded(const RealIndex& ix, std::vector<Step>
             continue;
         }
         --level;
+    }
+}
+
+// Entries standing for a child's last entry may have grown on every level
+// of the path (a longer key became some page's last): each page on it that
+// no longer fits is split.
+void IndexMaintainer::Impl::splitAlongPath(const RealIndex& ix, std::vector<Step>& path) {
+    for (std::size_t level = path.size(); level-- > 0;) {
+        if (level >= path.size() || freed.count(path[level].page)) continue;
+        splitIfNeeded(ix, path, level);
     }
 }
 
@@ -745,11 +850,20 @@ void IndexMaintainer::Impl::setMapBit(std::uint32_t rowPointer, std::uint32_t pa
 }
 
 void IndexMaintainer::Impl::bumpUniqueCount(const RealIndex& ix) {
+    ++pendingCounts[ix.number];
+    if (!deferred) writeCounts();
+}
+
+void IndexMaintainer::Impl::writeCounts() {
+    if (pendingCounts.empty()) return;
     std::vector<std::uint8_t> tdef = *store->read(def.tdefPage);
-    const std::size_t at = state->layout.colsStartOffset +
-                           static_cast<std::size_t>(ix.number) * state->layout.realIdxEntrySize + 4;
-    if (at + 4 > tdef.size()) return;
-    putLE32(tdef, at, getLE32(tdef, at) + 1);
+    for (const auto& [number, added] : pendingCounts) {
+        const std::size_t at = state->layout.colsStartOffset +
+                               static_cast<std::size_t>(number) * state->layout.realIdxEntrySize +
+                               4;
+        if (at + 4 <= tdef.size()) putLE32(tdef, at, getLE32(tdef, at) + added);
+    }
+    pendingCounts.clear();
     store->write(def.tdefPage, std::move(tdef));
 }
 
@@ -759,13 +873,23 @@ IndexMaintainer::IndexMaintainer(std::shared_ptr<PageStore> store, TableDef def)
     impl_->def = std::move(def);
     impl_->state = impl_->store->file().state_;
     impl_->readDefinition();
-    if (impl_->reason == "only Jet 4") impl_->reason.clear(); // the store refuses those files
 }
 
 IndexMaintainer::~IndexMaintainer() = default;
 
 std::string IndexMaintainer::unsupportedReason() const {
     return impl_->reason;
+}
+
+void IndexMaintainer::deferWrites(bool on) {
+    if (!on) flushPages();
+    impl_->deferred = on;
+}
+
+void IndexMaintainer::flushPages() {
+    Impl& d = *impl_;
+    d.flush();
+    d.writeCounts();
 }
 
 std::size_t IndexMaintainer::indexCount() const {
@@ -780,29 +904,31 @@ std::optional<std::vector<std::uint8_t>> IndexMaintainer::key(std::size_t index,
                                                               const std::vector<Value>& row) const {
     bool ok = true;
     auto k = impl_->keyOf(impl_->indexes.at(index), row, ok);
-    if (!ok) msg::raise(msg::TypeMismatch, {impl_->indexes.at(index).name, "?"});
+    if (!ok) impl_->badValue(impl_->indexes.at(index), row);
     return k;
 }
 
 std::vector<IndexMaintainer::Entry> IndexMaintainer::entries(std::size_t index) const {
+    // Parsed afresh from the pages as written, not from what is kept parsed.
     Impl& d = *impl_;
     const RealIndex& ix = d.indexes.at(index);
     std::vector<Entry> out;
     std::uint32_t page = ix.root;
-    for (int depth = 0;; ++depth) {
+    Node n = d.parse(page, d.store->read(page));
+    for (int depth = 0; !n.leaf; ++depth) {
         if (depth > kMaxDepth) d.damaged("索引树的层数过多或形成了循环");
-        const Node& n = d.load(page);
-        if (n.leaf) break;
         page = n.entries.empty() ? n.tail : n.entries.front().child;
+        n = d.parse(page, d.store->read(page));
     }
-    std::set<std::uint32_t> seen;
-    while (page && seen.insert(page).second) {
-        const Node& n = d.load(page);
-        for (const auto& e : n.entries)
-            out.push_back({e.key, e.row});
+    std::set<std::uint32_t> seen{page};
+    for (;;) {
+        for (auto& e : n.entries)
+            out.push_back({std::move(e.key), e.row});
+        if (n.next == 0) break;
+        if (!seen.insert(n.next).second) d.damaged("索引页的链接形成了循环");
         page = n.next;
+        n = d.parse(page, d.store->read(page));
     }
-    d.discard();
     return out;
 }
 
@@ -827,9 +953,16 @@ void IndexMaintainer::checkUnique(const std::vector<Value>& row,
                 allNull = false;
         if (allNull) continue; // any number of all-null keys
         auto key = d.keyOf(ix, row, ok);
-        if (!ok || !key) continue;
-        const bool duplicate = d.hasEqualKey(ix, *key, replacing);
-        d.discard();
+        if (!ok) d.badValue(ix, row);
+        if (!key) continue;
+        bool duplicate = false;
+        try {
+            duplicate = d.hasEqualKey(ix, *key, replacing);
+        } catch (...) {
+            if (!d.deferred) d.discard();
+            throw;
+        }
+        d.endChange();
         if (duplicate)
             throw EngineError(msg::Duplicate.number, msg::format(msg::DuplicateInIndex, {ix.name}));
     }
@@ -843,9 +976,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
         auto key = d.keyOf(ix, row, ok);
         if (!ok) {
             d.lastRemoved.erase(i);
-            msg::raise(
-                msg::Corrupt,
-                {d.state->path, "表“" + d.def.name + "”的一行的值无法编入索引“" + ix.name + "”"});
+            d.badValue(ix, row);
         }
         if (!key) {
             d.lastRemoved.erase(i);
@@ -861,7 +992,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
                 leaf.entries.begin(), leaf.entries.end(), e,
                 [](const Item& a, const Item& b) { return compareEntries(a, b) < 0; });
             if (it != leaf.entries.end() && compareEntries(*it, e) == 0) { // already there
-                d.discard();
+                d.endChange();
                 continue;
             }
             const auto pos = static_cast<std::size_t>(it - leaf.entries.begin());
@@ -887,8 +1018,8 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
                 fresh = false;
             if (pos + 1 == d.load(path.back().page).entries.size())
                 d.propagateLast(path, path.size() - 1, e);
-            d.splitIfNeeded(ix, path, path.size() - 1);
-            d.flush();
+            d.splitAlongPath(ix, path);
+            d.endChange();
             if (fresh) d.bumpUniqueCount(ix);
         } catch (...) {
             d.discard();
@@ -929,7 +1060,7 @@ void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
                 // read back less exactly than stored): find the row's entry.
                 path.clear();
                 if (!d.findRow(ix.root, id, path, 0)) {
-                    d.discard();
+                    d.endChange();
                     continue;
                 }
                 const Node& leaf = d.load(path.back().page);
@@ -947,7 +1078,8 @@ void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
                 const Item last = leaf.entries.back();
                 d.propagateLast(path, path.size() - 1, last);
             }
-            d.flush();
+            d.splitAlongPath(ix, path);
+            d.endChange();
         } catch (...) {
             d.discard();
             throw;

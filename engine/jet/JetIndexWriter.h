@@ -36,6 +36,16 @@ public:
     void add(const std::vector<Value>& row, RowId id);
     void remove(const std::vector<Value>& row, RowId id);
 
+    // Statements that change many rows: with writes deferred, the index
+    // pages changed by add and remove stay here, parsed, and go to the store
+    // (each page once) at flushPages(). Call flushPages() at the end of
+    // every statement, and before a savepoint, commit or rollback of the
+    // store and before anything reads the index pages. After an exception
+    // from add or remove, roll the statement back: its deferred pages are
+    // dropped. Off by default: every change reaches the store at once.
+    void deferWrites(bool on);
+    void flushPages();
+
     // The table's physical indexes (named indexes with the same columns and
     // flags share one), for checks and tools.
     struct Entry {

@@ -22,12 +22,12 @@ struct PageStore::Impl {
     std::set<std::uint32_t> changed;
 
     void globalBit(std::uint32_t page, bool freeBit) {
-        std::vector<std::uint8_t> p = *state->page(1);
-        const std::size_t start = p[14] | (p[15] << 8);
-        std::size_t end = state->layout.pageSize;
-        const int rows = p[12] | (p[13] << 8);
-        if (rows > 1) end = (p[16] | (p[17] << 8)) & 0x1FFF;
-        const std::size_t s = start & 0x1FFF;
+        Page page1 = state->page(1);
+        std::vector<std::uint8_t> p = *page1;
+        std::size_t s = 0, end = 0;
+        bool deleted = false, overflow = false;
+        if (!state->rowBounds(state->view(page1), 0, s, end, deleted, overflow) || end - s < 5)
+            return;
         if (p[s] != 0) return;
         const std::uint32_t first = p[s + 1] | (p[s + 2] << 8) | (p[s + 3] << 16) |
                                     (static_cast<std::uint32_t>(p[s + 4]) << 24);
