@@ -575,10 +575,13 @@ TEST_F(JetWriteTest, RandomGridEditsOnTheSampleFilesKeepTablesIndexesAndCountsRi
 }
 
 TEST_F(JetWriteTest, LongRandomEditsOnBigFiles) {
-    if (!std::getenv("TABELKO_LONG_JET_WRITE")) GTEST_SKIP() << "TABELKO_LONG_JET_WRITE=1 runs it";
+    if (!std::getenv("TABELKO_LONG_JET_WRITE"))
+        GTEST_SKIP()
+            << "TABELKO_LONG_JET_WRITE=1 runs it (TABELKO_LONG_JET_WRITE_BATCHES=N: N batches)";
     EditCounts counts;
     big(100000, "big.mdb");
-    randomEdits("big.mdb", path("big.mdb"), 7u, 10, 400, counts);
+    const char* batches = std::getenv("TABELKO_LONG_JET_WRITE_BATCHES");
+    randomEdits("big.mdb", path("big.mdb"), 7u, batches ? std::atoi(batches) : 10, 400, counts);
     std::printf("long random edits: %ld batches, %ld inserts, %ld updates, %ld deletes, "
                 "%ld refused\n",
                 counts.batches, counts.inserts, counts.updates, counts.deletes, counts.refused);
