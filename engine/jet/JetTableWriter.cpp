@@ -322,6 +322,9 @@ struct TableWriter::Impl {
     std::shared_ptr<JetState> st;
     std::unique_ptr<IndexMaintainer> indexes;
     std::string unsupported;
+    // The index maintainer's refusal is a whole message of its own (naming
+    // the sort order); it is given as it is.
+    bool unsupportedByIndexes = false;
 
     // What the definition says about the row layout.
     struct Column {
@@ -1123,6 +1126,7 @@ TableWriter::TableWriter(std::shared_ptr<PageStore> store, TableDef def)
     m.parseDefinition();
     m.indexes = std::make_unique<IndexMaintainer>(m.store, m.def);
     m.unsupported = m.indexes->unsupportedReason();
+    m.unsupportedByIndexes = !m.unsupported.empty();
 }
 
 TableWriter::~TableWriter() = default;
@@ -1140,14 +1144,15 @@ std::optional<std::int64_t> TableWriter::lastAutoNumber() const {
 }
 
 namespace {
-[[noreturn]] void refuse(const std::string& table, const std::string& why) {
+[[noreturn]] void refuse(const std::string& table, const std::string& why, bool byIndexes) {
+    if (byIndexes) throw EngineError(msg::UnsupportedSortOrder.number, why);
     msg::raise(msg::JetTableReadOnly, {table, why});
 }
 } // namespace
 
 RowId TableWriter::insert(const std::vector<Value>& values) {
     Impl& m = *impl_;
-    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported);
+    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported, m.unsupportedByIndexes);
     Change change(*m.store, m.ownSavepoints);
     DataPage t = m.load(m.def.tdefPage);
     std::int64_t autoValue = static_cast<std::int32_t>(get32(t.b, 20));
@@ -1166,7 +1171,7 @@ RowId TableWriter::insert(const std::vector<Value>& values) {
 
 void TableWriter::update(RowId id, const std::vector<Value>& values) {
     Impl& m = *impl_;
-    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported);
+    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported, m.unsupportedByIndexes);
     Change change(*m.store, m.ownSavepoints);
     RowId at;
     bool moved = false;
@@ -1217,7 +1222,7 @@ void TableWriter::update(RowId id, const std::vector<Value>& values) {
 
 void TableWriter::remove(RowId id) {
     Impl& m = *impl_;
-    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported);
+    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported, m.unsupportedByIndexes);
     Change change(*m.store, m.ownSavepoints);
     RowId at;
     bool moved = false;
