@@ -435,6 +435,10 @@ void TableWriter::Impl::parseDefinition() {
         for (const auto& c : byBlock)
             if (c.number == dc.columnNumber) cols.push_back(c);
     if (cols.size() != def.columns.size()) corrupt(st->path, "表“" + def.name + "”的定义不完整");
+    // Null mask bits are numbered by column number, up to the row's count.
+    for (const auto& c : cols)
+        if (c.number >= maxCols)
+            corrupt(st->path, "表“" + def.name + "”的字段编号超出了定义的范围");
     fixedSize = 0;
     for (const auto& c : cols)
         if (c.fixed && c.jetType != coltype::Boolean)
