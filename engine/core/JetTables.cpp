@@ -684,10 +684,29 @@ Value columnValue(sqlite3_value* v, const jet::ColumnDef& c) {
     return fromStorage(raw, codeOf(c));
 }
 
+// The key under which the savepoint taken when the store's transaction
+// began is kept: a table that joins a transaction inside savepoints SQLite
+// opened before sees none of them, and rolling back to one of those undoes
+// all the table did.
+constexpr int kBaseSavepoint = -1;
+
+void begin(Source& source) {
+    const auto& store = source.store();
+    if (!store || store->inTransaction()) return;
+    store->begin();
+    source.savepoints().clear();
+    source.savepoints()[kBaseSavepoint] = store->savepoint();
+}
+
 jet::TableWriter& writerOf(Table& t) {
     const auto& store = t.source->store();
     if (!store) msg::raise(msg::JetFileReadOnly, {t.source->file().path()});
-    if (!t.writer) t.writer = std::make_unique<jet::TableWriter>(store, t.def);
+    if (!t.writer) {
+        t.writer = std::make_unique<jet::TableWriter>(store, t.def);
+        // A failed change is undone with its statement: SQLite rolls back
+        // the transaction or the statement's savepoint.
+        t.writer->setOwnSavepoints(false);
+    }
     return *t.writer;
 }
 
@@ -695,7 +714,7 @@ int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* row
     auto* t = reinterpret_cast<Table*>(vt);
     return guarded(vt, [&] {
         jet::TableWriter& w = writerOf(*t);
-        t->source->store()->begin();
+        begin(*t->source);
         if (argc == 1) {
             w.remove(jet::TableReader::decode(sqlite3_value_int64(argv[0])));
             if (t->def.rowCount > 0) --t->def.rowCount;
@@ -723,7 +742,7 @@ int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* row
 int xBegin(sqlite3_vtab* vt) {
     auto* t = reinterpret_cast<Table*>(vt);
     return guarded(vt, [&] {
-        if (t->source->store()) t->source->store()->begin();
+        begin(*t->source);
         return SQLITE_OK;
     });
 }
@@ -762,7 +781,7 @@ int xSavepoint(sqlite3_vtab* vt, int n) {
     return guarded(vt, [&] {
         const auto& store = t->source->store();
         if (!store) return SQLITE_OK;
-        store->begin();
+        begin(*t->source);
         auto& levels = t->source->savepoints();
         if (!levels.count(n)) levels[n] = store->savepoint();
         return SQLITE_OK;
@@ -774,7 +793,7 @@ int xRelease(sqlite3_vtab* vt, int n) {
     return guarded(vt, [&] {
         const auto& store = t->source->store();
         auto& levels = t->source->savepoints();
-        auto it = levels.lower_bound(n);
+        auto it = levels.lower_bound(std::max(n, kBaseSavepoint + 1));
         if (it == levels.end()) return SQLITE_OK;
         if (store && store->inTransaction()) store->releaseSavepoint(it->second);
         levels.erase(it, levels.end());
@@ -788,6 +807,7 @@ int xRollbackTo(sqlite3_vtab* vt, int n) {
         const auto& store = t->source->store();
         auto& levels = t->source->savepoints();
         auto it = levels.find(n);
+        if (it == levels.end()) it = levels.find(kBaseSavepoint);
         if (it != levels.end() && store && store->inTransaction()) {
             store->rollbackTo(it->second);
             levels.erase(std::next(it), levels.end());

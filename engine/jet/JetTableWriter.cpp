@@ -38,6 +38,7 @@ constexpr std::size_t kChunk = 4072;         // data bytes per row of a chained 
 constexpr std::size_t kInlineLong = 64;      // longest long value kept inside its row
 constexpr std::size_t kMaxCompressed = 1024; // longest text stored compressed
 constexpr int kMaxRows = 255;                // rows per data page
+constexpr int kCandidates = 64;              // pages with free space tried before a new one
 constexpr std::uint16_t kDeleted = 0x8000, kOverflow = 0x4000, kOffsetMask = 0x1FFF;
 
 std::uint16_t get16(const Bytes& b, std::size_t at) {
@@ -86,8 +87,13 @@ struct DataPage {
     std::uint16_t entry(int slot) const { return get16(b, kRowTable + 2 * slot); }
     std::size_t start(int slot) const { return entry(slot) & kOffsetMask; }
     std::size_t end(int slot) const { return slot == 0 ? kPageSize : start(slot - 1); }
-    std::size_t freeSpace() const { return get16(b, 2); }
     std::size_t lowest() const { return rows() == 0 ? kPageSize : start(rows() - 1); }
+    // The gap between the offset table and the lowest row (what the page's
+    // header records; taken from the rows so a stale header does no harm).
+    std::size_t freeSpace() const {
+        const std::size_t table = kRowTable + 2 * static_cast<std::size_t>(rows());
+        return lowest() > table ? lowest() - table : 0;
+    }
     bool fits(std::size_t len) const { return rows() < kMaxRows && len + 2 <= freeSpace(); }
     Bytes row(int slot) const {
         return Bytes(b.begin() + static_cast<long>(start(slot)),
@@ -107,8 +113,7 @@ struct DataPage {
             if (start(i) > prev) return false;
             prev = start(i);
         }
-        return prev >= kRowTable + 2 * static_cast<std::size_t>(n) &&
-               freeSpace() == prev - (kRowTable + 2 * static_cast<std::size_t>(n));
+        return prev >= kRowTable + 2 * static_cast<std::size_t>(n);
     }
 
     int add(const Bytes& data, std::uint16_t flags) {
@@ -116,7 +121,7 @@ struct DataPage {
         const std::size_t at = lowest() - data.size();
         put16(b, 12, static_cast<std::uint32_t>(slot + 1));
         put16(b, kRowTable + 2 * slot, static_cast<std::uint32_t>(at) | flags);
-        put16(b, 2, static_cast<std::uint32_t>(freeSpace() - data.size() - 2));
+        put16(b, 2, static_cast<std::uint32_t>(freeSpace()));
         std::copy(data.begin(), data.end(), b.begin() + static_cast<long>(at));
         return slot;
     }
@@ -135,12 +140,12 @@ struct DataPage {
                 put16(b, kRowTable + 2 * j,
                       static_cast<std::uint32_t>((entry(j) & ~kOffsetMask) |
                                                  (start(j) - static_cast<std::size_t>(delta))));
-            put16(b, 2, static_cast<std::uint32_t>(static_cast<long>(freeSpace()) - delta));
         }
         const std::size_t at = e - data.size();
         put16(b, kRowTable + 2 * slot,
               static_cast<std::uint32_t>((entry(slot) & ~kOffsetMask) | at));
         std::copy(data.begin(), data.end(), b.begin() + static_cast<long>(at));
+        put16(b, 2, static_cast<std::uint32_t>(freeSpace()));
         return true;
     }
 };
@@ -317,6 +322,9 @@ struct TableWriter::Impl {
     std::shared_ptr<JetState> st;
     std::unique_ptr<IndexMaintainer> indexes;
     std::string unsupported;
+    // The index maintainer's refusal is a whole message of its own (naming
+    // the sort order); it is given as it is.
+    bool unsupportedByIndexes = false;
 
     // What the definition says about the row layout.
     struct Column {
@@ -342,6 +350,7 @@ struct TableWriter::Impl {
     std::uint32_t hint = 0;
     std::vector<std::uint32_t> lvHint;
     std::optional<std::int64_t> lastAuto;
+    bool ownSavepoints = true;
 
     bool isLong(const Column& c) const {
         return c.jetType == coltype::Memo || c.jetType == coltype::Ole;
@@ -426,6 +435,10 @@ void TableWriter::Impl::parseDefinition() {
         for (const auto& c : byBlock)
             if (c.number == dc.columnNumber) cols.push_back(c);
     if (cols.size() != def.columns.size()) corrupt(st->path, "表“" + def.name + "”的定义不完整");
+    // Null mask bits are numbered by column number, up to the row's count.
+    for (const auto& c : cols)
+        if (c.number >= maxCols)
+            corrupt(st->path, "表“" + def.name + "”的字段编号超出了定义的范围");
     fixedSize = 0;
     for (const auto& c : cols)
         if (c.fixed && c.jetType != coltype::Boolean)
@@ -573,7 +586,8 @@ RowId TableWriter::Impl::placeRow(const Bytes& row, std::uint16_t flags) {
     // for any row leaves the list.
     std::vector<std::uint32_t> candidates = st->usageMapPages(freeMap);
     int tries = 0;
-    for (auto it = candidates.rbegin(); it != candidates.rend() && tries < 8; ++it, ++tries) {
+    for (auto it = candidates.rbegin(); it != candidates.rend() && tries < kCandidates;
+         ++it, ++tries) {
         if (*it == hint) continue;
         if (!mapHas(ownedMap, *it)) continue;
         if (auto id = tryPage(*it)) return *id;
@@ -603,7 +617,8 @@ RowId TableWriter::Impl::placeLval(std::size_t col, const Bytes& row) {
     if (c.lvFree != 0) {
         std::vector<std::uint32_t> candidates = st->usageMapPages(c.lvFree);
         int tries = 0;
-        for (auto it = candidates.rbegin(); it != candidates.rend() && tries < 8; ++it, ++tries) {
+        for (auto it = candidates.rbegin(); it != candidates.rend() && tries < kCandidates;
+             ++it, ++tries) {
             if (*it == lvHint[col] || !mapHas(c.lvOwned, *it)) continue;
             if (auto id = tryPage(*it)) return *id;
             DataPage p = load(*it);
@@ -1036,23 +1051,25 @@ namespace {
 // what it wrote), and its own transaction when none is open.
 class Change {
 public:
-    explicit Change(PageStore& s) : store_(s) {
+    Change(PageStore& s, bool savepoint) : store_(s) {
         if (!store_.inTransaction()) {
             store_.begin();
             own_ = true;
         }
-        level_ = store_.savepoint();
+        if (savepoint) level_ = store_.savepoint();
     }
     void done() {
-        store_.releaseSavepoint(level_);
+        if (level_ >= 0) store_.releaseSavepoint(level_);
         if (own_) store_.commit();
         finished_ = true;
     }
     ~Change() {
         if (finished_) return;
         try {
-            store_.rollbackTo(level_);
-            store_.releaseSavepoint(level_);
+            if (level_ >= 0) {
+                store_.rollbackTo(level_);
+                store_.releaseSavepoint(level_);
+            }
             if (own_) store_.rollback();
         } catch (...) {
         }
@@ -1062,7 +1079,7 @@ public:
 
 private:
     PageStore& store_;
-    int level_ = 0;
+    int level_ = -1;
     bool own_ = false;
     bool finished_ = false;
 };
@@ -1113,6 +1130,7 @@ TableWriter::TableWriter(std::shared_ptr<PageStore> store, TableDef def)
     m.parseDefinition();
     m.indexes = std::make_unique<IndexMaintainer>(m.store, m.def);
     m.unsupported = m.indexes->unsupportedReason();
+    m.unsupportedByIndexes = !m.unsupported.empty();
 }
 
 TableWriter::~TableWriter() = default;
@@ -1121,20 +1139,25 @@ std::string TableWriter::unsupportedReason() const {
     return impl_->unsupported;
 }
 
+void TableWriter::setOwnSavepoints(bool on) {
+    impl_->ownSavepoints = on;
+}
+
 std::optional<std::int64_t> TableWriter::lastAutoNumber() const {
     return impl_->lastAuto;
 }
 
 namespace {
-[[noreturn]] void refuse(const std::string& table, const std::string& why) {
+[[noreturn]] void refuse(const std::string& table, const std::string& why, bool byIndexes) {
+    if (byIndexes) throw EngineError(msg::UnsupportedSortOrder.number, why);
     msg::raise(msg::JetTableReadOnly, {table, why});
 }
 } // namespace
 
 RowId TableWriter::insert(const std::vector<Value>& values) {
     Impl& m = *impl_;
-    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported);
-    Change change(*m.store);
+    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported, m.unsupportedByIndexes);
+    Change change(*m.store, m.ownSavepoints);
     DataPage t = m.load(m.def.tdefPage);
     std::int64_t autoValue = static_cast<std::int32_t>(get32(t.b, 20));
     const std::int64_t before = autoValue;
@@ -1152,8 +1175,8 @@ RowId TableWriter::insert(const std::vector<Value>& values) {
 
 void TableWriter::update(RowId id, const std::vector<Value>& values) {
     Impl& m = *impl_;
-    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported);
-    Change change(*m.store);
+    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported, m.unsupportedByIndexes);
+    Change change(*m.store, m.ownSavepoints);
     RowId at;
     bool moved = false;
     if (!m.locate(id, at, moved)) msg::raise(msg::RowDeleted);
@@ -1203,8 +1226,8 @@ void TableWriter::update(RowId id, const std::vector<Value>& values) {
 
 void TableWriter::remove(RowId id) {
     Impl& m = *impl_;
-    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported);
-    Change change(*m.store);
+    if (!m.unsupported.empty()) refuse(m.def.name, m.unsupported, m.unsupportedByIndexes);
+    Change change(*m.store, m.ownSavepoints);
     RowId at;
     bool moved = false;
     if (!m.locate(id, at, moved)) msg::raise(msg::RowDeleted);

@@ -38,6 +38,11 @@ public:
     void update(RowId id, const std::vector<Value>& values);
     void remove(RowId id);
 
+    // Each change takes a savepoint of its own, so a failure midway leaves
+    // nothing behind. A caller that undoes failed statements itself (the
+    // virtual tables, through SQLite's statement savepoints) turns that off.
+    void setOwnSavepoints(bool on);
+
     // The autonumber the last insert gave its row, if it gave one.
     std::optional<std::int64_t> lastAutoNumber() const;
 
