@@ -733,6 +733,10 @@ DirectRows::DirectRows(std::shared_ptr<Source> source, jet::TableDef def)
 
 DirectRows::~DirectRows() = default;
 
+void DirectRows::forget() {
+    reader_.reset();
+}
+
 std::vector<std::int64_t> DirectRows::rowids() const {
     std::vector<std::int64_t> out;
     out.reserve(def_.rowCount);
@@ -743,10 +747,13 @@ std::vector<std::int64_t> DirectRows::rowids() const {
 }
 
 void DirectRows::read(std::int64_t first, std::int64_t last, const std::vector<int>& columns,
+                      std::size_t lead,
                       const std::function<void(std::int64_t, std::vector<Value>&&)>& onRow) const {
     if (first < 0 || last < first) return;
-    // A reader of its own each time: it lists the table's pages as they are now.
-    jet::TableReader reader(source_->file(), def_);
+    // One reader for every page of the keyset: the list of the table's data
+    // pages is read once (forget() reads it again).
+    if (!reader_) reader_ = std::make_unique<jet::TableReader>(source_->file(), def_);
+    jet::TableReader& reader = *reader_;
     reader.rewindFrom(jet::TableReader::decode(first));
     const bool ordered = reader.ordered();
     jet::Cell cell;
@@ -757,8 +764,8 @@ void DirectRows::read(std::int64_t first, std::int64_t last, const std::vector<i
             continue;
         }
         if (id < first) continue;
-        std::vector<Value> values;
-        values.reserve(columns.size());
+        std::vector<Value> values(lead);
+        values.reserve(lead + columns.size());
         for (int col : columns) {
             ValueSink sink;
             if (col < 0 || static_cast<std::size_t>(col) >= def_.columns.size()) {

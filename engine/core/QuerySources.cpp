@@ -281,15 +281,24 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
     const int n = st.columnCount();
     if (ascending && direct_ && directColumns_) {
         st.reset();
-        direct_->read(keyAt(first), keyAt(last - 1), *directColumns_,
-                      [&](std::int64_t key, std::vector<Value>&& values) {
-                          std::vector<Value> raw;
-                          raw.reserve(values.size() + 1);
-                          raw.emplace_back(true); // present
-                          for (auto& v : values)
-                              raw.push_back(std::move(v));
-                          byKey.emplace(key, std::move(raw));
-                      });
+        auto readDirect = [&] {
+            direct_->read(keyAt(first), keyAt(last - 1), *directColumns_, 1,
+                          [&](std::int64_t key, std::vector<Value>&& raw) {
+                              raw[0] = Value(true); // present
+                              byKey.emplace(key, std::move(raw));
+                          });
+        };
+        readDirect();
+        // A key not found may be a row added since the table's pages were
+        // listed: list them again and look once more.
+        bool missing = false;
+        for (long i = first; i < last && !missing; ++i)
+            missing = byKey.find(keyAt(i)) == byKey.end();
+        if (missing) {
+            direct_->forget();
+            byKey.clear();
+            readDirect();
+        }
     }
     while (!(ascending && direct_ && directColumns_) && st.step()) {
         std::vector<Value> raw;
