@@ -173,10 +173,19 @@ TEST_F(JetInPlaceTest, JetSystemTablesAnswerByTheirNames) {
     // The saved queries are still the engine's to run.
     EXPECT_EQ(c.Execute("select * from SelectQuery").State(), 1);
     bool listed = false;
-    for (auto rs = c.OpenSchema(20); !rs.Eof(); rs.MoveNext())
-        if (rs["TABLE_NAME"].GetValue().text() == "MSysQueries")
+    std::vector<std::string> names;
+    for (auto rs = c.OpenSchema(20); !rs.Eof(); rs.MoveNext()) {
+        names.push_back(rs["TABLE_NAME"].GetValue().text());
+        if (names.back() == "MSysQueries")
             listed = rs["TABLE_TYPE"].GetValue().text() == "SYSTEM TABLE";
+    }
     EXPECT_TRUE(listed);
+    // Only the file's tables are listed, once each: not the engine's own
+    // description of them.
+    for (const char* own : {"MSysColumns", "MSysKeys"})
+        EXPECT_EQ(std::count(names.begin(), names.end(), own), 0) << own;
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
     Catalog cat;
     cat.SetActiveConnection(c);
     auto& columns = cat.Tables()["MSysQueries"].Columns();
