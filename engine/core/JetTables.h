@@ -51,7 +51,8 @@ private:
 // them (before the engine's conversion by field type).
 class DirectRows {
 public:
-    DirectRows(std::shared_ptr<Source> source, jet::TableDef def);
+    // `db` is the connection the table belongs to: reads hold its mutex.
+    DirectRows(sqlite3* db, std::shared_ptr<Source> source, jet::TableDef def);
     ~DirectRows();
     DirectRows(const DirectRows&) = delete;
     DirectRows& operator=(const DirectRows&) = delete;
@@ -69,6 +70,7 @@ public:
     void forget();
 
 private:
+    sqlite3* db_;
     std::shared_ptr<Source> source_;
     jet::TableDef def_;
     std::vector<int> affinity_;
