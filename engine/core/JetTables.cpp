@@ -788,8 +788,9 @@ void DirectRows::read(std::int64_t first, std::int64_t last, const std::vector<i
             continue;
         }
         if (id < first) continue;
-        std::vector<Value> values(lead);
+        std::vector<Value> values;
         values.reserve(lead + columns.size());
+        values.resize(lead);
         for (int col : columns) {
             ValueSink sink;
             if (col < 0 || static_cast<std::size_t>(col) >= def_.columns.size()) {
