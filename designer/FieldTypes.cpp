@@ -43,7 +43,7 @@ constexpr TypeRow typeRows[] = {
     {203, "Memo", "备注"},     {3, "Long", "长整型"},    {4, "Single", "单精度"},
     {5, "Double", "双精度"},   {7, "Time", "时间/日期"}, {6, "Money", "货币"},
     {204, "Binary", "二进制"}, {17, "Byte", "字节"},     {11, "Bit", "是/否"},
-    {131, "Numeric", "小数"},
+    {131, "Numeric", "小数"},  {20, "BigInt", "大整数"},
 };
 
 const TypeRow* rowFor(int type) {

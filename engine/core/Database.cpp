@@ -251,11 +251,17 @@ Recordset Database::schemaTables() {
     std::vector<Row> rows;
     // A genuine file's own system tables (temp) come first and hide the
     // engine's description of the same name.
-    Statement st(db_, "SELECT type, name FROM sqlite_temp_master WHERE type='table' UNION ALL "
-                      "SELECT type, name FROM sqlite_master WHERE type IN ('table','view') AND "
-                      "name NOT IN (SELECT name FROM sqlite_temp_master)");
+    Statement st(db_,
+                 "SELECT type, name, sql FROM sqlite_temp_master WHERE type='table' UNION ALL "
+                 "SELECT type, name, sql FROM sqlite_master WHERE type IN ('table','view') AND "
+                 "name NOT IN (SELECT name FROM sqlite_temp_master)");
     while (st.step()) {
         const std::string type = st.columnText(0), name = st.columnText(1);
+        // A genuine file lists its own tables only, not the engine's
+        // description of them (MSysColumns, MSysKeys, ...).
+        if (jetSource_ && type == "table" && metadata::isSystemName(name) &&
+            st.columnText(2).rfind("CREATE VIRTUAL TABLE", 0) != 0)
+            continue;
         if (type == "table")
             rows.push_back({metadata::isSystemName(name) ? "SYSTEM TABLE" : "TABLE", name});
         else if (!metadata::isSystemName(name))

@@ -897,15 +897,42 @@ std::optional<std::int64_t> Source::rowCount(const std::string& name) const {
     return std::nullopt;
 }
 
-DirectRows::DirectRows(std::shared_ptr<Source> source, jet::TableDef def)
-    : source_(std::move(source)), def_(std::move(def)) {
+namespace {
+
+// Holds the connection's mutex: the file is otherwise read only from inside
+// SQLite, one statement at a time, and a keyset's keys may be read on
+// another thread meanwhile.
+class ConnectionLock {
+public:
+    explicit ConnectionLock(sqlite3* db) : mutex_(db ? sqlite3_db_mutex(db) : nullptr) {
+        if (mutex_) sqlite3_mutex_enter(mutex_);
+    }
+    ~ConnectionLock() {
+        if (mutex_) sqlite3_mutex_leave(mutex_);
+    }
+    ConnectionLock(const ConnectionLock&) = delete;
+    ConnectionLock& operator=(const ConnectionLock&) = delete;
+
+private:
+    sqlite3_mutex* mutex_;
+};
+
+} // namespace
+
+DirectRows::DirectRows(sqlite3* db, std::shared_ptr<Source> source, jet::TableDef def)
+    : db_(db), source_(std::move(source)), def_(std::move(def)) {
     for (const auto& c : def_.columns)
         affinity_.push_back(static_cast<int>(affinityOf(codeOf(c))));
 }
 
 DirectRows::~DirectRows() = default;
 
+void DirectRows::forget() {
+    reader_.reset();
+}
+
 std::vector<std::int64_t> DirectRows::rowids() const {
+    ConnectionLock lock(db_);
     std::vector<std::int64_t> out;
     out.reserve(def_.rowCount);
     jet::TableReader reader(source_->file(), def_);
@@ -915,10 +942,14 @@ std::vector<std::int64_t> DirectRows::rowids() const {
 }
 
 void DirectRows::read(std::int64_t first, std::int64_t last, const std::vector<int>& columns,
+                      std::size_t lead,
                       const std::function<void(std::int64_t, std::vector<Value>&&)>& onRow) const {
     if (first < 0 || last < first) return;
-    // A reader of its own each time: it lists the table's pages as they are now.
-    jet::TableReader reader(source_->file(), def_);
+    ConnectionLock lock(db_);
+    // One reader for every page of the keyset: the list of the table's data
+    // pages is read once (forget() reads it again).
+    if (!reader_) reader_ = std::make_unique<jet::TableReader>(source_->file(), def_);
+    jet::TableReader& reader = *reader_;
     reader.rewindFrom(jet::TableReader::decode(first));
     const bool ordered = reader.ordered();
     jet::Cell cell;
@@ -930,7 +961,8 @@ void DirectRows::read(std::int64_t first, std::int64_t last, const std::vector<i
         }
         if (id < first) continue;
         std::vector<Value> values;
-        values.reserve(columns.size());
+        values.reserve(lead + columns.size());
+        values.resize(lead);
         for (int col : columns) {
             ValueSink sink;
             if (col < 0 || static_cast<std::size_t>(col) >= def_.columns.size()) {
@@ -963,7 +995,7 @@ std::unique_ptr<DirectRows> directRows(sqlite3* db, const std::shared_ptr<Source
     const auto& catalog = source->file().catalog();
     if (pos < 0 || static_cast<std::size_t>(pos) >= catalog.size()) return nullptr;
     return std::make_unique<DirectRows>(
-        source, source->file().table(catalog[static_cast<std::size_t>(pos)].name));
+        db, source, source->file().table(catalog[static_cast<std::size_t>(pos)].name));
 }
 
 } // namespace engine::jettables

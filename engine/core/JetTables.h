@@ -19,6 +19,7 @@
 
 #include "engine/jet/JetFile.h"
 #include "engine/jet/JetPageStore.h"
+#include "engine/jet/JetTableReader.h"
 #include "engine/schema/TableMeta.h"
 
 #include <cstdint>
@@ -67,7 +68,8 @@ private:
 // them (before the engine's conversion by field type).
 class DirectRows {
 public:
-    DirectRows(std::shared_ptr<Source> source, jet::TableDef def);
+    // `db` is the connection the table belongs to: reads hold its mutex.
+    DirectRows(sqlite3* db, std::shared_ptr<Source> source, jet::TableDef def);
     ~DirectRows();
     DirectRows(const DirectRows&) = delete;
     DirectRows& operator=(const DirectRows&) = delete;
@@ -75,14 +77,21 @@ public:
     // Every rowid, in the order a scan meets them.
     std::vector<std::int64_t> rowids() const;
     // The rows whose rowids lie in [first, last], in rowid order: for each,
-    // its rowid and the values of `columns` (positions in the table).
+    // its rowid and the values of `columns` (positions in the table), after
+    // `lead` empty values the caller fills in.
     void read(std::int64_t first, std::int64_t last, const std::vector<int>& columns,
+              std::size_t lead,
               const std::function<void(std::int64_t, std::vector<Value>&&)>& onRow) const;
+    // Lists the table's pages again at the next read (rows added since the
+    // first read may lie on pages it did not list).
+    void forget();
 
 private:
+    sqlite3* db_;
     std::shared_ptr<Source> source_;
     jet::TableDef def_;
     std::vector<int> affinity_;
+    mutable std::unique_ptr<jet::TableReader> reader_;
 };
 
 // The direct reader of the table SQLite knows as `name` when it is a table

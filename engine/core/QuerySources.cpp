@@ -276,22 +276,56 @@ const PageCache::Page& KeysetSource::page(long pageNo) {
         for (long i = first; i < last; ++i)
             st.bindInt(static_cast<int>(i - first + 1), keyAt(i));
     }
-    std::unordered_map<std::int64_t, std::vector<Value>> byKey;
-    byKey.reserve(static_cast<std::size_t>(last - first));
     const int n = st.columnCount();
     if (ascending && direct_ && directColumns_) {
         st.reset();
-        direct_->read(keyAt(first), keyAt(last - 1), *directColumns_,
-                      [&](std::int64_t key, std::vector<Value>&& values) {
-                          std::vector<Value> raw;
-                          raw.reserve(values.size() + 1);
-                          raw.emplace_back(true); // present
-                          for (auto& v : values)
-                              raw.push_back(std::move(v));
-                          byKey.emplace(key, std::move(raw));
-                      });
+        // The rows come from the file in key order, as the keys do: they are
+        // matched with the keys in one pass.
+        using Found = std::pair<std::int64_t, std::vector<Value>>;
+        std::vector<Found> found;
+        found.reserve(static_cast<std::size_t>(last - first));
+        PageCache::Page rows;
+        auto readDirect = [&] {
+            found.clear();
+            direct_->read(keyAt(first), keyAt(last - 1), *directColumns_, 1,
+                          [&](std::int64_t key, std::vector<Value>&& raw) {
+                              raw[0] = Value(true); // present
+                              found.emplace_back(key, std::move(raw));
+                          });
+            if (!std::is_sorted(found.begin(), found.end(),
+                                [](const Found& x, const Found& y) { return x.first < y.first; }))
+                std::sort(found.begin(), found.end(),
+                          [](const Found& x, const Found& y) { return x.first < y.first; });
+            rows.clear();
+            rows.reserve(static_cast<std::size_t>(last - first));
+            bool missing = false;
+            std::size_t j = 0;
+            for (long i = first; i < last; ++i) {
+                const std::int64_t key = keyAt(i);
+                while (j < found.size() && found[j].first < key)
+                    ++j;
+                if (j < found.size() && found[j].first == key) {
+                    rows.push_back(std::move(found[j++].second));
+                } else {
+                    missing = true;
+                    std::vector<Value> gone(static_cast<std::size_t>(n), Value::null());
+                    gone[0] = Value(false);
+                    rows.push_back(std::move(gone));
+                }
+            }
+            return missing;
+        };
+        // A key not found may be a row added since the table's pages were
+        // listed: list them again and look once more.
+        if (readDirect()) {
+            direct_->forget();
+            readDirect();
+        }
+        return cache_.put(pageNo, std::move(rows));
     }
-    while (!(ascending && direct_ && directColumns_) && st.step()) {
+    std::unordered_map<std::int64_t, std::vector<Value>> byKey;
+    byKey.reserve(static_cast<std::size_t>(last - first));
+    while (st.step()) {
         std::vector<Value> raw;
         raw.reserve(static_cast<std::size_t>(n));
         raw.emplace_back(true); // present

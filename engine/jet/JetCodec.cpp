@@ -81,8 +81,26 @@ void appendJet4Text(std::string& out, const std::uint8_t* data, std::size_t size
         return;
     }
     // Compressed: single bytes stand for U+0000..U+00FF; a zero byte switches
-    // between single bytes and plain two-byte units. The units are gathered
-    // first so that a surrogate pair split by a switch still joins.
+    // between single bytes and plain two-byte units.
+    if (std::memchr(data + 2, 0, size - 2) == nullptr) {
+        // Single bytes throughout (most text is): each is one character.
+        const std::size_t base = out.size();
+        out.resize(base + 2 * (size - 2));
+        char* o = out.data() + base;
+        for (std::size_t i = 2; i < size; ++i) {
+            const std::uint8_t b = data[i];
+            if (b < 0x80) {
+                *o++ = static_cast<char>(b);
+            } else {
+                *o++ = static_cast<char>(0xC0 | (b >> 6));
+                *o++ = static_cast<char>(0x80 | (b & 0x3F));
+            }
+        }
+        out.resize(static_cast<std::size_t>(o - out.data()));
+        return;
+    }
+    // The units are gathered first so that a surrogate pair split by a
+    // switch still joins.
     thread_local std::vector<std::uint8_t> wide;
     wide.clear();
     wide.reserve(size * 2);

@@ -97,6 +97,8 @@ private:
     // The page, from the one last used when it is the same (rows of one
     // page are read one after another).
     std::shared_ptr<const std::vector<std::uint8_t>> pageAt(std::uint32_t number);
+    // Asks the system for the next stretch of the table's pages.
+    void readAhead();
 
     std::shared_ptr<JetState> state_;
     TableDef def_;
@@ -104,6 +106,7 @@ private:
     bool pagesRead_ = false;
     bool ordered_ = true;
     std::size_t pageIndex_ = 0;
+    std::size_t readAheadUntil_ = 0; // pages_ index up to which it was asked for
     int slot_ = 0;
     RowId current_;
     // The current row's bytes, kept alive by the page that holds them.

@@ -7,6 +7,8 @@
 #include "engine/jet/JetInternal.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 using engine::Value;
 using engine::jet::JetFile;
@@ -291,12 +293,39 @@ TEST(JetCodec, OleDatesToCanonicalText) {
     ASSERT_TRUE(engine::jet::oleDateText(-657434.0, t));
     EXPECT_EQ(t, "0100-01-01 00:00:00");
     EXPECT_FALSE(engine::jet::oleDateText(1e300, t));
+    // The last instant of the range rounds into a five-digit year.
+    ASSERT_TRUE(engine::jet::oleDateText(2958465.9999999, t));
+    EXPECT_EQ(t, "10000-01-01 00:00:00");
+
+    // Whole days across the calendar Jet accepts, against the standard
+    // library's calendar.
+    using namespace std::chrono;
+    constexpr sys_days epoch = year{1899} / December / 30;
+    for (long day = -657434; day <= 2958465; day += 997) {
+        const year_month_day ymd{epoch + days{day}};
+        char want[32];
+        std::snprintf(want, sizeof want, "%04d-%02u-%02u 13:46:40", static_cast<int>(ymd.year()),
+                      static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
+        // 13:46:40 after midnight, counted forwards also before day 0.
+        const double frac = (13 * 3600 + 46 * 60 + 40) / 86400.0;
+        ASSERT_TRUE(engine::jet::oleDateText(day < 0 ? day - frac : day + frac, t)) << day;
+        EXPECT_EQ(t, want) << day;
+    }
 }
 
 TEST(JetCodec, TextAndNumbers) {
     // Compressed: bytes stand for U+0000..U+00FF until a zero switches to two-byte units.
     const std::uint8_t comp[] = {0xFF, 0xFE, 'a', 0xE4, 0x00, 0x22, 0x6F, 0x00, 'z'};
     EXPECT_EQ(engine::jet::jet4Text(comp, sizeof comp), "aä漢z");
+    // Single bytes throughout, high ones included; a text of the marker alone.
+    const std::uint8_t latin[] = {0xFF, 0xFE, 'N', 0xE9, 0xFF, ' ', 0x80};
+    EXPECT_EQ(engine::jet::jet4Text(latin, sizeof latin), "Né\u00FF \u0080");
+    EXPECT_EQ(engine::jet::jet4Text(latin, 2), "");
+    // A surrogate pair split by two switches still joins; a lone one is U+FFFD.
+    const std::uint8_t split[] = {0xFF, 0xFE, 0x00, 0x3D, 0xD8, 0x00, 0x00, 0x01, 0xDE};
+    EXPECT_EQ(engine::jet::jet4Text(split, sizeof split), "\xF0\x9F\x98\x81");
+    const std::uint8_t lone[] = {'a', 0, 0x3D, 0xD8, 'b', 0};
+    EXPECT_EQ(engine::jet::utf16ToUtf8(lone, sizeof lone), "a\uFFFDb");
     const std::uint8_t pair[] = {0x3D, 0xD8, 0x00, 0xDE};
     EXPECT_EQ(engine::jet::utf16ToUtf8(pair, 4), "\xF0\x9F\x98\x80");
     const std::uint8_t cp[] = {'a', 0x80, 0xE9};
