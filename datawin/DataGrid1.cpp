@@ -12,7 +12,9 @@
 #include <QStaticText>
 #include <QStyledItemDelegate>
 
+#include <array>
 #include <cmath>
+#include <optional>
 
 namespace datawin {
 
@@ -144,9 +146,57 @@ private:
     }
 };
 
+// The row numbers down the left. The view asks for the header's size hint
+// whenever rows come or go, and the hint measures the first and the last
+// hundred sections through the style. Where every digit of the font is as
+// wide as the others, numbers of as many digits measure the same: one
+// measure per length is kept until the font or the style changes.
+class RowHeader : public QHeaderView {
+public:
+    explicit RowHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+        setSectionsClickable(true);
+        setHighlightSections(true);
+    }
+
+protected:
+    QSize sectionSizeFromContents(int logicalIndex) const override {
+        if (!evenDigits_) {
+            const QFontMetrics fm(font());
+            const int zero = fm.horizontalAdvance(QLatin1Char('0'));
+            bool even = true;
+            for (char d = '1'; d <= '9'; ++d)
+                even = even && fm.horizontalAdvance(QLatin1Char(d)) == zero;
+            evenDigits_ = even;
+        }
+        const QString text =
+            model() ? model()->headerData(logicalIndex, Qt::Vertical).toString() : QString();
+        bool number = false;
+        text.toULongLong(&number);
+        if (!*evenDigits_ || !number || text.size() >= static_cast<int>(sizes_.size()))
+            return QHeaderView::sectionSizeFromContents(logicalIndex);
+        QSize& size = sizes_[static_cast<std::size_t>(text.size())];
+        if (!size.isValid()) size = QHeaderView::sectionSizeFromContents(logicalIndex);
+        return size;
+    }
+
+    // Before the header itself hears of it: it measures again at once.
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+            sizes_.fill(QSize());
+            evenDigits_.reset();
+        }
+        return QHeaderView::event(event);
+    }
+
+private:
+    mutable std::array<QSize, 21> sizes_; // by the number of digits
+    mutable std::optional<bool> evenDigits_;
+};
+
 } // namespace
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordsetModel(this)) {
+    setVerticalHeader(new RowHeader(this));
     setModel(model_);
     setItemDelegate(new CellDelegate(this));
     setSelectionMode(QAbstractItemView::ExtendedSelection);

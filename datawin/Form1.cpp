@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -61,6 +62,21 @@ bool FontDialog::ShowFont() {
     return true;
 }
 
+namespace {
+
+// The style makes the icon anew from its image files on every request; every
+// data window shows the same one, kept with the style that made it.
+QIcon reloadIcon(QStyle* style) {
+    static const char* const key = "tabelkoReloadIcon";
+    QVariant kept = style->property(key);
+    if (kept.canConvert<QIcon>()) return kept.value<QIcon>();
+    const QIcon icon = style->standardIcon(QStyle::SP_BrowserReload);
+    style->setProperty(key, QVariant::fromValue(icon));
+    return icon;
+}
+
+} // namespace
+
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Tabelko（兼容64位及32位操作系统）"));
     resize(twipsToPixels(11000), twipsToPixels(6200));
@@ -75,7 +91,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     T->hide();
 
     rfs = new QToolButton(this);
-    rfs->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    rfs->setIcon(reloadIcon(style()));
     rfs->setIconSize(QSize(12, 12));
     rfs->setToolTip(QStringLiteral("重新查询"));
     rfs->setAutoRaise(true);

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLineEdit>
 
 #include <thread>
@@ -200,6 +201,27 @@ TEST_F(FirstRowsWindow, RowsFollowTheFirstScreenAndTheLatestSortWins) {
     EXPECT_TRUE(form->DataGrid1->setRow(Rows - 1));
     EXPECT_TRUE(model->keysetComplete());
     EXPECT_EQ(form->DataGrid1->Row(), Rows - 1);
+}
+
+TEST_F(FirstRowsWindow, RowNumbersFitTheirHeaderInAnyFont) {
+    datawin::Form1* form = open(QStringLiteral("select * from Big"));
+    ASSERT_TRUE(waitForAllRows());
+    QHeaderView* header = form->DataGrid1->verticalHeader();
+    // As wide as the toolkit's own header measures the same rows (one to
+    // three digits and the line for a new record).
+    auto plainWidth = [&] {
+        QHeaderView plain(Qt::Vertical);
+        plain.setModel(model);
+        plain.setFont(header->font());
+        return plain.sizeHint().width();
+    };
+    EXPECT_EQ(header->sizeHint().width(), plainWidth());
+    QFont large = form->DataGrid1->font();
+    large.setPointSizeF(large.pointSizeF() * 2.5);
+    form->DataGrid1->setGridFont(large);
+    QApplication::processEvents();
+    EXPECT_EQ(header->sizeHint().width(), plainWidth());
+    EXPECT_GE(header->width(), plainWidth());
 }
 
 TEST_F(FirstRowsWindow, UnreadableRowsShowAFailureNotNulls) {
