@@ -47,8 +47,14 @@ public:
         QString text;
         text.swap(opt.text);
         opt.features &= ~plain;
-        // Background, selection and focus as the style draws them.
-        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        // Background, selection and focus as the style draws them. A cell
+        // that is neither selected, current nor under the mouse and has no
+        // background of its own has nothing of them to draw (the row's
+        // background, alternate or not, is painted by the view).
+        const bool bare = !(opt.state & (QStyle::State_Selected | QStyle::State_HasFocus |
+                                         QStyle::State_MouseOver)) &&
+                          opt.backgroundBrush.style() == Qt::NoBrush;
+        if (!bare) style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
         if (text.isEmpty()) return;
 
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;

@@ -184,6 +184,7 @@ void Form1::Form_Load() {
     TableName = g.CurrentTable;
     DbFile = g.DbPath;
     if (F.toInt() == 1) {
+        firstResult_.reset(); // the loader binds the shared result itself
         setWindowTitle(dbconn::globals().CurrentSql);
         return;
     }
@@ -192,10 +193,26 @@ void Form1::Form_Load() {
     setWindowTitle(QStringLiteral("数据表 - ") + dbconn::globals().CurrentTable);
 }
 
+void Form1::offerFirstResult(const engine::Recordset& opened) {
+    firstResult_.reset();
+    ignoreFailures([&] {
+        if (opened.State() != 0) firstResult_ = opened.Clone();
+    });
+}
+
 void Form1::rs10(const QString& sql10) {
+    std::optional<engine::Recordset> first;
+    first.swap(firstResult_);
     ignoreFailures([&] {
         DataGrid1->clearDataSource();
         if (sql10.size() < 10) return;
+        // The loader's copy serves only the window's first result, of the
+        // same statement.
+        if (!rs1 && first && first->State() != 0 && first->Source() == sql10.toStdString()) {
+            rs1 = std::move(first);
+            DataGrid1->setDataSource(*rs1);
+            return;
+        }
         if (rs1 && rs1->State() != 0) rs1->Close();
         if (!rs1) rs1.emplace();
         const auto& conn = dbconn::globals().DbConn;

@@ -97,6 +97,13 @@ void Recordset::Close() {
     d->position = -1;
 }
 
+Recordset Recordset::Clone() const {
+    d->requireOpen();
+    std::unique_ptr<RowSource> copy = d->source->clone();
+    if (!copy) return Recordset();
+    return fromSource(std::move(copy), d->sourceText, d->lockType);
+}
+
 int Recordset::State() const {
     return d->open() ? 1 : 0;
 }

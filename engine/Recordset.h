@@ -86,6 +86,11 @@ public:
               int cursorType = cursor::Keyset, int lockType = lock::Optimistic, int options = -1);
     void Close();
     int State() const; // 0 closed, 1 open
+    // A new recordset object over the same result as this open one: the
+    // same rows, fields and lock type, with its own position and pages.
+    // Closing or re-opening either leaves the other as it is. Closed when
+    // the result cannot be shared this way (open the statement again).
+    Recordset Clone() const;
 
     long RecordCount() const; // throws msg::ConnectionClosed when closed
     bool Eof() const;
