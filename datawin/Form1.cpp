@@ -195,9 +195,7 @@ void Form1::Form_Load() {
 
 void Form1::offerFirstResult(const engine::Recordset& opened) {
     firstResult_.reset();
-    ignoreFailures([&] {
-        if (opened.State() != 0) firstResult_ = opened.Clone();
-    });
+    if (opened.State() != 0) firstResult_ = opened.Clone();
 }
 
 void Form1::rs10(const QString& sql10) {

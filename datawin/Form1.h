@@ -83,7 +83,8 @@ public:
     void rs10(const QString& sql10);
     // A result of the statement the window is about to load, opened a
     // moment ago by the table loader: the window's first rs10 of the same
-    // statement shows a copy of it instead of running the statement again.
+    // statement shows a clone of it instead of running the statement again
+    // (the window's rows stay when the loader's result is closed).
     void offerFirstResult(const engine::Recordset& opened);
     // The font dialog for the grid.
     void FormatWorl();

@@ -15,7 +15,8 @@
 namespace engine {
 
 struct Recordset::Impl {
-    std::unique_ptr<RowSource> source;
+    // Shared with the recordset's clones.
+    std::shared_ptr<RowSource> source;
     std::string sourceText;
     int lockType = lock::Optimistic;
     long position = -1; // -1 BOF; count() EOF
@@ -99,9 +100,12 @@ void Recordset::Close() {
 
 Recordset Recordset::Clone() const {
     d->requireOpen();
-    std::unique_ptr<RowSource> copy = d->source->clone();
-    if (!copy) return Recordset();
-    return fromSource(std::move(copy), d->sourceText, d->lockType);
+    Recordset copy;
+    copy.d->source = d->source;
+    copy.d->sourceText = d->sourceText;
+    copy.d->lockType = d->lockType;
+    copy.d->position = 0;
+    return copy;
 }
 
 int Recordset::State() const {

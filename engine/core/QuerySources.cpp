@@ -21,11 +21,6 @@ void KeysetSource::refuseWrite() const {
 
 // ---- PageCache -------------------------------------------------------------
 
-PageCache::PageCache(const PageCache& other) {
-    for (auto it = other.order_.rbegin(); it != other.order_.rend(); ++it)
-        put(*it, other.pages_.at(*it).first);
-}
-
 const PageCache::Page* PageCache::find(long page) {
     auto it = pages_.find(page);
     if (it == pages_.end()) return nullptr;
@@ -161,17 +156,6 @@ KeysetSource::KeysetSource(std::shared_ptr<Database> db, TableMeta table,
 
 KeysetSource::~KeysetSource() {
     if (build_) build_->cancel();
-}
-
-KeysetSource::KeysetSource(const KeysetSource& other, CloneOf)
-    : db_(other.db_), table_(other.table_), fields_(other.fields_),
-      columnOfField_(other.columnOfField_), keys_(other.keys_), complete_(other.complete_),
-      keySql_(other.keySql_), countSql_(other.countSql_), expected_(other.expected_),
-      pageSql_(other.pageSql_), pageStmt_(std::make_unique<Statement>(db_->handle(), pageSql_)),
-      cache_(other.cache_), writable_(other.writable_) {}
-
-std::unique_ptr<RowSource> KeysetSource::clone() const {
-    return std::unique_ptr<RowSource>(new KeysetSource(*this, CloneOf{}));
 }
 
 void KeysetSource::readFirstPage(const std::string& sql) {

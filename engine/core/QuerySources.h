@@ -21,13 +21,6 @@ public:
     static constexpr std::size_t MaxPages = 48;
     using Page = std::vector<std::vector<Value>>;
 
-    PageCache() = default;
-    // A copy holds the same pages in the same order of use.
-    PageCache(const PageCache& other);
-    PageCache(PageCache&&) = default;
-    PageCache& operator=(const PageCache&) = delete;
-    PageCache& operator=(PageCache&&) = delete;
-
     const Page* find(long page);
     Page* findForUpdate(long page); // does not count as a use
     const Page& put(long page, Page rows);
@@ -70,9 +63,6 @@ public:
     KeysetSource(std::shared_ptr<Database> db, TableMeta table, const sql::SelectShape& shape,
                  bool writable, const std::vector<std::string>& currencyColumns = {});
     ~KeysetSource() override;
-    // The same keys, fields and cached pages, with a statement of its own;
-    // a build of the remaining keys is not shared.
-    std::unique_ptr<RowSource> clone() const override;
     const std::vector<FieldInfo>& fields() const override { return fields_; }
     long count() const override {
         completeKeys();
@@ -102,8 +92,6 @@ public:
     void remove(long index) override;
 
 private:
-    struct CloneOf {};
-    KeysetSource(const KeysetSource& other, CloneOf);
     const PageCache::Page& page(long pageNo);
     // Reads one row again into its cached page, after this recordset wrote it
     // or found it changed; the other cached rows keep the values the caller

@@ -3,7 +3,6 @@
 #include "engine/Recordset.h"
 #include "engine/base/Value.h"
 
-#include <memory>
 #include <vector>
 
 namespace engine {
@@ -19,9 +18,6 @@ public:
     // from the table since open) reads as nulls and rowGone() says so.
     virtual std::vector<Value> row(long index) = 0;
     virtual bool rowGone(long /*index*/) { return false; }
-    // An independent source over the same rows, as read so far, or null
-    // when this kind of source cannot be copied.
-    virtual std::unique_ptr<RowSource> clone() const { return nullptr; }
 
     virtual bool updatable() const { return false; }
     // Raises the failure that says why this result cannot be written.
@@ -44,9 +40,6 @@ public:
     long count() const override { return static_cast<long>(rows_.size()); }
     std::vector<Value> row(long index) override {
         return rows_.at(static_cast<std::size_t>(index));
-    }
-    std::unique_ptr<RowSource> clone() const override {
-        return std::make_unique<MemorySource>(fields_, rows_);
     }
 
 private:
