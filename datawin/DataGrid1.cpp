@@ -12,7 +12,9 @@
 #include <QStaticText>
 #include <QStyledItemDelegate>
 
+#include <array>
 #include <cmath>
+#include <optional>
 
 namespace datawin {
 
@@ -45,8 +47,14 @@ public:
         QString text;
         text.swap(opt.text);
         opt.features &= ~plain;
-        // Background, selection and focus as the style draws them.
-        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        // Background, selection and focus as the style draws them. A cell
+        // that is neither selected, current nor under the mouse and has no
+        // background of its own has nothing of them to draw (the row's
+        // background, alternate or not, is painted by the view).
+        const bool bare = !(opt.state & (QStyle::State_Selected | QStyle::State_HasFocus |
+                                         QStyle::State_MouseOver)) &&
+                          opt.backgroundBrush.style() == Qt::NoBrush;
+        if (!bare) style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
         if (text.isEmpty()) return;
 
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
@@ -144,9 +152,57 @@ private:
     }
 };
 
+// The row numbers down the left. The view asks for the header's size hint
+// whenever rows come or go, and the hint measures the first and the last
+// hundred sections through the style. Where every digit of the font is as
+// wide as the others, numbers of as many digits measure the same: one
+// measure per length is kept until the font or the style changes.
+class RowHeader : public QHeaderView {
+public:
+    explicit RowHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+        setSectionsClickable(true);
+        setHighlightSections(true);
+    }
+
+protected:
+    QSize sectionSizeFromContents(int logicalIndex) const override {
+        if (!evenDigits_) {
+            const QFontMetrics fm(font());
+            const int zero = fm.horizontalAdvance(QLatin1Char('0'));
+            bool even = true;
+            for (char d = '1'; d <= '9'; ++d)
+                even = even && fm.horizontalAdvance(QLatin1Char(d)) == zero;
+            evenDigits_ = even;
+        }
+        const QString text =
+            model() ? model()->headerData(logicalIndex, Qt::Vertical).toString() : QString();
+        bool number = false;
+        text.toULongLong(&number);
+        if (!*evenDigits_ || !number || text.size() >= static_cast<int>(sizes_.size()))
+            return QHeaderView::sectionSizeFromContents(logicalIndex);
+        QSize& size = sizes_[static_cast<std::size_t>(text.size())];
+        if (!size.isValid()) size = QHeaderView::sectionSizeFromContents(logicalIndex);
+        return size;
+    }
+
+    // Before the header itself hears of it: it measures again at once.
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+            sizes_.fill(QSize());
+            evenDigits_.reset();
+        }
+        return QHeaderView::event(event);
+    }
+
+private:
+    mutable std::array<QSize, 21> sizes_; // by the number of digits
+    mutable std::optional<bool> evenDigits_;
+};
+
 } // namespace
 
 DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new RecordsetModel(this)) {
+    setVerticalHeader(new RowHeader(this));
     setModel(model_);
     setItemDelegate(new CellDelegate(this));
     setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -61,6 +62,21 @@ bool FontDialog::ShowFont() {
     return true;
 }
 
+namespace {
+
+// The style makes the icon anew from its image files on every request; every
+// data window shows the same one, kept with the style that made it.
+QIcon reloadIcon(QStyle* style) {
+    static const char* const key = "tabelkoReloadIcon";
+    QVariant kept = style->property(key);
+    if (kept.canConvert<QIcon>()) return kept.value<QIcon>();
+    const QIcon icon = style->standardIcon(QStyle::SP_BrowserReload);
+    style->setProperty(key, QVariant::fromValue(icon));
+    return icon;
+}
+
+} // namespace
+
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Tabelko（兼容64位及32位操作系统）"));
     resize(twipsToPixels(11000), twipsToPixels(6200));
@@ -75,7 +91,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     T->hide();
 
     rfs = new QToolButton(this);
-    rfs->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    rfs->setIcon(reloadIcon(style()));
     rfs->setIconSize(QSize(12, 12));
     rfs->setToolTip(QStringLiteral("重新查询"));
     rfs->setAutoRaise(true);
@@ -168,6 +184,7 @@ void Form1::Form_Load() {
     TableName = g.CurrentTable;
     DbFile = g.DbPath;
     if (F.toInt() == 1) {
+        firstResult_.reset(); // the loader binds the shared result itself
         setWindowTitle(dbconn::globals().CurrentSql);
         return;
     }
@@ -176,10 +193,24 @@ void Form1::Form_Load() {
     setWindowTitle(QStringLiteral("数据表 - ") + dbconn::globals().CurrentTable);
 }
 
+void Form1::offerFirstResult(const engine::Recordset& opened) {
+    firstResult_.reset();
+    if (opened.State() != 0) firstResult_ = opened.Clone();
+}
+
 void Form1::rs10(const QString& sql10) {
+    std::optional<engine::Recordset> first;
+    first.swap(firstResult_);
     ignoreFailures([&] {
         DataGrid1->clearDataSource();
         if (sql10.size() < 10) return;
+        // The loader's copy serves only the window's first result, of the
+        // same statement.
+        if (!rs1 && first && first->State() != 0 && first->Source() == sql10.toStdString()) {
+            rs1 = std::move(first);
+            DataGrid1->setDataSource(*rs1);
+            return;
+        }
         if (rs1 && rs1->State() != 0) rs1->Close();
         if (!rs1) rs1.emplace();
         const auto& conn = dbconn::globals().DbConn;

@@ -81,6 +81,11 @@ public:
     // Re-binds the grid to a fresh result of `sql10`. Every failure is
     // ignored: a bad query leaves the grid empty.
     void rs10(const QString& sql10);
+    // A result of the statement the window is about to load, opened a
+    // moment ago by the table loader: the window's first rs10 of the same
+    // statement shows a clone of it instead of running the statement again
+    // (the window's rows stay when the loader's result is closed).
+    void offerFirstResult(const engine::Recordset& opened);
     // The font dialog for the grid.
     void FormatWorl();
 
@@ -142,6 +147,7 @@ private:
     // The status waiting for the count: its text, and the parts around the
     // count. Empty when no count is awaited.
     QString countWaiting_, countBefore_, countAfter_;
+    std::optional<engine::Recordset> firstResult_; // see offerFirstResult
     bool loaded_ = false;
     bool resizing_ = false;
     bool databaseClosed_ = false;

@@ -5,8 +5,20 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 namespace datawin {
+
+namespace {
+
+// The key build's scheduling priority, below the user interface's.
+[[maybe_unused]] constexpr int BackgroundNice = 10;
+
+} // namespace
 
 KeysetLoader::KeysetLoader(QObject* parent) : QObject(parent) {}
 
@@ -31,6 +43,11 @@ void KeysetLoader::start(std::shared_ptr<engine::KeysetBuild> build) {
     current_ = build;
     const quint64 generation = generation_;
     thread_ = std::thread([this, build, generation] {
+#ifdef __linux__
+        // The window's own thread paints and answers the user meanwhile;
+        // where the processors are busy, it goes first.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), BackgroundNice);
+#endif
         build->run();
 #ifdef __GLIBC__
         // The sort behind a large key list leaves tens of megabytes free in

@@ -24,8 +24,9 @@ QPointer<Form1> theDefaultForm;
 // runtime.
 
 // Puts a new data window into the frame's child area (or on its own when
-// there is no frame) and loads it.
-Form1* createWindow() {
+// there is no frame) and loads it; `opened`, when given, is the loader's
+// result of the statement the window loads.
+Form1* createWindow(const engine::Recordset* opened = nullptr) {
     auto* form = new Form1;
     form->setAttribute(Qt::WA_DeleteOnClose);
     if (frame::MDI* mdi = frame::mainFrame()) {
@@ -33,6 +34,7 @@ Form1* createWindow() {
         QMdiSubWindow* sub = mdi->AddChild(form);
         sub->setAttribute(Qt::WA_DeleteOnClose);
     }
+    if (opened) form->offerFirstResult(*opened);
     form->Form_Load();
     return form;
 }
@@ -138,7 +140,8 @@ void ShowTable(const QString& source, int slot) {
     auto& entry = g.TableWindows[static_cast<std::size_t>(slot)];
     auto* form = qobject_cast<Form1*>(entry.data());
     if (!form) {
-        form = createWindow();
+        // The window shows its own copy of the result just opened.
+        form = createWindow(&g.SharedRs);
         entry = form;
     } else if (form->SourceSql != source || form->TableName != g.CurrentTable ||
                form->DatabaseGone()) {

@@ -15,7 +15,8 @@
 namespace engine {
 
 struct Recordset::Impl {
-    std::unique_ptr<RowSource> source;
+    // Shared with the recordset's clones.
+    std::shared_ptr<RowSource> source;
     std::string sourceText;
     int lockType = lock::Optimistic;
     long position = -1; // -1 BOF; count() EOF
@@ -95,6 +96,16 @@ void Recordset::Close() {
     d->pending.clear();
     d->edit = Impl::Edit::None;
     d->position = -1;
+}
+
+Recordset Recordset::Clone() const {
+    d->requireOpen();
+    Recordset copy;
+    copy.d->source = d->source;
+    copy.d->sourceText = d->sourceText;
+    copy.d->lockType = d->lockType;
+    copy.d->position = 0;
+    return copy;
 }
 
 int Recordset::State() const {

@@ -86,6 +86,11 @@ public:
               int cursorType = cursor::Keyset, int lockType = lock::Optimistic, int options = -1);
     void Close();
     int State() const; // 0 closed, 1 open
+    // A new recordset object over the same result as this open one, as
+    // ADO's Clone: the same rows, read through the same pages (a change made
+    // through one is seen through the other), with its own position and
+    // edit. Closing or re-opening either leaves the other open.
+    Recordset Clone() const;
 
     long RecordCount() const; // throws msg::ConnectionClosed when closed
     bool Eof() const;

@@ -37,14 +37,43 @@ void message(const QString& text) {
     platform::services().MsgBox(text, platform::mb::OkOnly, QString());
 }
 
+// Jet's pattern characters (% _ * ? # [) in brackets, so that each matches
+// only itself.
+QString likePattern(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '%':
+        case '_':
+        case '*':
+        case '?':
+        case '#':
+        case '[':
+            out += QLatin1Char('[');
+            out += c;
+            out += QLatin1Char(']');
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The literal '%fragment%' that finds the fragment anywhere in a text.
+QString containsLiteral(const QString& fragment) {
+    return dbconn::SqlLiteral(QLatin1Char('%') + likePattern(fragment) + QLatin1Char('%'));
+}
+
 // One condition of a search statement.
 QString condition(const QString& field, const QString& fragment) {
-    return QStringLiteral("[") + field + QStringLiteral("] like '%") + LikeFragment(fragment) +
-           QStringLiteral("%'");
+    return dbconn::SqlBracketedName(field) + QStringLiteral(" like ") + containsLiteral(fragment);
 }
 
 QString selectFrom(const QString& table) {
-    return QStringLiteral("select * from [") + table + QStringLiteral("] where ");
+    return QStringLiteral("select * from ") + dbconn::SqlBracketedName(table) +
+           QStringLiteral(" where ");
 }
 
 QStringList chooserEntries() {
@@ -97,28 +126,8 @@ Effect effectOf(const QString& sql) {
 } // namespace
 
 QString LikeFragment(const QString& text) {
-    QString out;
-    out.reserve(text.size() + 8);
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '\'':
-            out += QStringLiteral("''");
-            break;
-        case '%':
-        case '_':
-        case '*':
-        case '?':
-        case '#':
-        case '[':
-            out += QLatin1Char('[');
-            out += c;
-            out += QLatin1Char(']');
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    const QString literal = containsLiteral(text);
+    return literal.mid(2, literal.size() - 4); // without '% and %'
 }
 
 BusyIndicator::BusyIndicator(QWidget* parent) : QDialog(parent) {
@@ -287,9 +296,7 @@ void Form4::C_Click(int Index) {
         }
         // The statement holds the fragment it was built with, escaped; the
         // new fragment takes its place in every condition.
-        SearchSql.replace(QStringLiteral("'%") + LikeFragment(searchFragment_) +
-                              QStringLiteral("%'"),
-                          QStringLiteral("'%") + LikeFragment(fragment) + QStringLiteral("%'"));
+        SearchSql.replace(containsLiteral(searchFragment_), containsLiteral(fragment));
         if (!SearchSql.isEmpty()) searchFragment_ = fragment;
         SQLb->setPlainText(SearchSql);
         g.CurrentTable = chosenTable();

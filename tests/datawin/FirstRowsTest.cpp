@@ -4,10 +4,12 @@
 
 #include "datawin/RecordsetModel.h"
 #include "engine/KeysetBuild.h"
+#include "engine/base/EngineError.h"
 #include "engine/sqlite/Sqlite3.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLineEdit>
 
 #include <thread>
@@ -132,6 +134,44 @@ TEST_F(FirstRows, WhatNeedsLaterRowsWaitsAndStaleBuildsAreDropped) {
     EXPECT_FALSE(e.adoptKeyset(*cancelled));
 }
 
+TEST_F(FirstRows, ACopyOfAResultLivesOnItsOwn) {
+    // A first page only: the copy builds the rest of its keys itself and
+    // keeps its rows when the original closes.
+    const auto expected = ids("select * from Big order by grp desc, id desc");
+    Recordset rs = openAsync("select * from Big order by grp desc");
+    Recordset copy = rs.Clone();
+    ASSERT_EQ(copy.State(), 1);
+    EXPECT_FALSE(copy.sameObject(rs));
+    EXPECT_EQ(copy.Source(), rs.Source());
+    EXPECT_EQ(copy.readyCount(), 100);
+    rs.Close();
+    auto build = copy.keysetBuild();
+    ASSERT_TRUE(build);
+    runOnAnotherThread(*build);
+    ASSERT_TRUE(copy.adoptKeyset(*build));
+    EXPECT_EQ(ids(copy), expected);
+
+    // A whole result: a change made through either is seen through both,
+    // and each keeps its own position.
+    Recordset whole;
+    whole.Open("select * from Big", connection);
+    Recordset other = whole.Clone();
+    EXPECT_EQ(ids(other), ids(whole));
+    other.updateRow(5, {{2, engine::Value(std::string("改"))}});
+    EXPECT_EQ(whole.rowValues(5)[2].toText(), "改");
+    whole.updateRow(5, {{2, engine::Value(std::string("再改"))}});
+    EXPECT_EQ(other.rowValues(5)[2].toText(), "再改");
+    other.Move(7);
+    EXPECT_EQ(other.AbsolutePosition(), 8);
+    EXPECT_EQ(whole.AbsolutePosition(), 1);
+    whole.Close();
+    EXPECT_EQ(other.RecordCount(), Rows);
+    EXPECT_EQ(other.rowValues(Rows - 1)[0].toInt(), Rows);
+
+    Recordset closed;
+    EXPECT_THROW(closed.Clone(), engine::EngineError);
+}
+
 TEST_F(FirstRows, RowsChangedBetweenFirstPageAndBuildAreReported) {
     Recordset rs = openAsync("select * from Big order by id");
     EXPECT_EQ(rs.rowValues(0)[0].toInt(), 1);
@@ -200,6 +240,47 @@ TEST_F(FirstRowsWindow, RowsFollowTheFirstScreenAndTheLatestSortWins) {
     EXPECT_TRUE(form->DataGrid1->setRow(Rows - 1));
     EXPECT_TRUE(model->keysetComplete());
     EXPECT_EQ(form->DataGrid1->Row(), Rows - 1);
+}
+
+TEST_F(FirstRowsWindow, AWindowKeepsItsRowsWhenTheLoaderOpensAnother) {
+    datawin::Form1* form = open(QStringLiteral("select * from Big order by name"));
+    const auto& shown = form->DataGrid1->DataSource();
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(shown->sameObject(g().SharedRs));
+    EXPECT_EQ(cell(form, 0, 2), QStringLiteral("名1"));
+    // The loader's next table closes its shared result; the window's stays.
+    g().CurrentSql = QStringLiteral("select id from Big");
+    datawin::ShowTable(g().CurrentSql, 2);
+    ASSERT_NE(datawin::tableWindow(2), nullptr);
+    EXPECT_EQ(shown->State(), 1);
+    ASSERT_TRUE(waitForAllRows());
+    EXPECT_EQ(form->DataGrid1->ApproxCount(), Rows);
+    EXPECT_EQ(cell(form, 1, 2), QStringLiteral("名10"));
+    // A re-query runs the statement again.
+    form->rfs_Click();
+    ASSERT_TRUE(waitForAllRows());
+    EXPECT_EQ(form->DataGrid1->ApproxCount(), Rows);
+}
+
+TEST_F(FirstRowsWindow, RowNumbersFitTheirHeaderInAnyFont) {
+    datawin::Form1* form = open(QStringLiteral("select * from Big"));
+    ASSERT_TRUE(waitForAllRows());
+    QHeaderView* header = form->DataGrid1->verticalHeader();
+    // As wide as the toolkit's own header measures the same rows (one to
+    // three digits and the line for a new record).
+    auto plainWidth = [&] {
+        QHeaderView plain(Qt::Vertical);
+        plain.setModel(model);
+        plain.setFont(header->font());
+        return plain.sizeHint().width();
+    };
+    EXPECT_EQ(header->sizeHint().width(), plainWidth());
+    QFont large = form->DataGrid1->font();
+    large.setPointSizeF(large.pointSizeF() * 2.5);
+    form->DataGrid1->setGridFont(large);
+    QApplication::processEvents();
+    EXPECT_EQ(header->sizeHint().width(), plainWidth());
+    EXPECT_GE(header->width(), plainWidth());
 }
 
 TEST_F(FirstRowsWindow, UnreadableRowsShowAFailureNotNulls) {
