@@ -185,6 +185,11 @@ struct JetState {
     // page() gives these before the file's own, so every reader sees the
     // transaction's changes. Empty when nothing is being written.
     std::unordered_map<std::uint32_t, Page> pending;
+    // Counts the changes to what page() gives (a page written, a transaction
+    // ended or rolled back to a savepoint): a reader that keeps a page or
+    // the list of a table's pages between calls reads them again when it
+    // has moved on.
+    std::uint64_t changes = 0;
 
     JetState() = default;
     JetState(const JetState&) = delete;

@@ -334,10 +334,12 @@ struct PageStore::Impl {
     void put(std::uint32_t number, std::vector<std::uint8_t> bytes) {
         state->pending[number] =
             std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+        ++state->changes;
     }
 
     void endTransaction() {
         state->pending.clear();
+        ++state->changes;
         savepoints.clear();
         txFreed.clear();
         inTransaction = false;
@@ -779,6 +781,7 @@ void PageStore::rollbackTo(int level) {
         return;
     const Impl::Snapshot& s = m.savepoints[static_cast<std::size_t>(level)];
     m.state->pending = s.pending;
+    ++m.state->changes;
     m.state->header.pageCount = s.pageCount;
     m.txFreed = s.freed;
     m.savepoints.resize(static_cast<std::size_t>(level) + 1);

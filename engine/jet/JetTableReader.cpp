@@ -212,6 +212,12 @@ TableReader& TableReader::operator=(TableReader&&) noexcept = default;
 TableReader::~TableReader() = default;
 
 void TableReader::rewind() {
+    // Rows added or removed since the table's pages were listed: list them again.
+    if (changesSeen_ != state_->changes) {
+        pagesRead_ = false;
+        lastPage_.reset();
+        changesSeen_ = state_->changes;
+    }
     if (!pagesRead_) {
         pages_ = state_->usageMapPages(def_.usageMap);
         ordered_ = std::is_sorted(pages_.begin(), pages_.end());
@@ -241,6 +247,10 @@ bool TableReader::ordered() {
 }
 
 Page TableReader::pageAt(std::uint32_t number) {
+    if (lastPageChanges_ != state_->changes) {
+        lastPage_.reset();
+        lastPageChanges_ = state_->changes;
+    }
     if (!lastPage_ || lastPageNo_ != number) {
         lastPage_ = state_->page(number);
         lastPageNo_ = number;

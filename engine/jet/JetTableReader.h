@@ -118,6 +118,8 @@ private:
     bool laidOut_ = false;
     std::shared_ptr<const std::vector<std::uint8_t>> lastPage_;
     std::uint32_t lastPageNo_ = 0;
+    // JetState::changes when the page list, and the last page, were read.
+    std::uint64_t changesSeen_ = 0, lastPageChanges_ = 0;
 };
 
 } // namespace engine::jet

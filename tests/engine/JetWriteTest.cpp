@@ -499,7 +499,8 @@ void randomEdits(const std::string& name, const std::string& file, unsigned seed
                         if (op < 4) {
                             const auto v = randomRow(false);
                             const long at = rs.appendRow(v);
-                            ASSERT_EQ(at, static_cast<long>(m.rows.size()));
+                            ASSERT_EQ(at, static_cast<long>(m.rows.size()))
+                                << name << " " << tname << " k=" << k << " rc=" << rs.RecordCount();
                             m.rows.push_back(rs.rowValues(at));
                             // What was written reads back.
                             for (const auto& [col, val] : v)
