@@ -7,6 +7,8 @@
 // when missing and kept in the cache folder; each run works on a copy.
 //
 //   jet_commit_bench [--rows N] [--commits N] [--cache DIR] [--jettool PATH]
+#include "BigJetFile.h"
+
 #include "engine/jet/JetFile.h"
 #include "engine/jet/JetPageStore.h"
 #include "engine/sqlite/Sqlite3.h"
@@ -17,7 +19,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -32,11 +33,6 @@ double millis(Clock::time_point from) {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
-}
-
-int shell(const std::string& command) {
-    const int st = std::system((command + " > /dev/null 2>&1").c_str());
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
 // Commit of one page rewritten (as read) plus the table definition page:
@@ -106,18 +102,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    fs::create_directories(cache);
-    const std::string big = cache + "/big-" + std::to_string(rows) + ".mdb";
-    if (!fs::exists(big)) {
-        std::printf("making %s with jettool...\n", big.c_str());
-        std::fflush(stdout);
-        const std::string part = big + ".part";
-        fs::remove(part);
-        if (shell("'" + jettool + "' create-big '" + part + "' " + std::to_string(rows)) != 0) {
-            std::printf("jettool could not make the file\n");
-            return 1;
-        }
-        fs::rename(part, big);
+    const std::string big = jetbench::bigJetFile(cache, jettool, rows);
+    if (big.empty()) {
+        std::printf("jettool could not make the file\n");
+        return 1;
     }
     const std::string work = cache + "/commit-work.mdb";
     fs::copy_file(big, work, fs::copy_options::overwrite_existing);

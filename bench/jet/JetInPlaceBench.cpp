@@ -12,6 +12,8 @@
 // made when missing and kept in the cache folder for the next run.
 //
 //   jet_inplace_bench [--rows N[,N...]] [--cache DIR] [--jettool PATH]
+#include "BigJetFile.h"
+
 #include "engine/Connection.h"
 #include "engine/Recordset.h"
 #include "engine/sqlite/Sqlite3.h"
@@ -144,19 +146,10 @@ void writeSqliteCopy(const std::string& mdb, const std::string& path, long rows)
 double g_baseMiB = 0;
 
 void runOne(const std::string& cache, const std::string& jettool, long rows) {
-    const std::string mdb = cache + "/big-" + std::to_string(rows) + ".mdb";
-    if (!fs::exists(mdb)) {
-        std::printf("making %s with jettool (about %ld s)...\n", mdb.c_str(),
-                    std::max(5L, rows / 11000));
-        std::fflush(stdout);
-        const std::string part = mdb + ".part";
-        fs::remove(part);
-        if (shell(jettool + " create-big " + quoted(part) + " " + std::to_string(rows)) != 0 ||
-            !fs::exists(part)) {
-            std::printf("  jettool could not make the file; skipped\n");
-            return;
-        }
-        fs::rename(part, mdb);
+    const std::string mdb = jetbench::bigJetFile(cache, jettool, rows);
+    if (mdb.empty()) {
+        std::printf("  jettool could not make the file; skipped\n");
+        return;
     }
     const std::string sqlitePath = sqliteCopy(mdb, rows);
     std::printf("\n%s (%ld rows, %.0f MB)\n", mdb.c_str(), rows,

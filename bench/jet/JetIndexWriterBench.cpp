@@ -15,6 +15,8 @@
 // each measurement works on a fresh copy.
 //
 //   jet_index_bench [--rows N] [--cache DIR] [--jettool PATH]
+#include "BigJetFile.h"
+
 #include "engine/jet/JetIndexWriter.h"
 #include "engine/jet/JetPageStore.h"
 #include "engine/sqlite/Sqlite3.h"
@@ -113,19 +115,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    fs::create_directories(cache);
-    const std::string mdb = cache + "/big-" + std::to_string(rows) + ".mdb";
-    if (!fs::exists(mdb)) {
-        std::printf("making %s with jettool...\n", mdb.c_str());
-        std::fflush(stdout);
-        const std::string part = mdb + ".part";
-        const std::string cmd = "'" + jettool + "' create-big '" + part + "' " +
-                                std::to_string(rows) + " > /dev/null 2>&1";
-        if (std::system(cmd.c_str()) != 0 || !fs::exists(part)) {
-            std::printf("jettool could not make the file\n");
-            return 1;
-        }
-        fs::rename(part, mdb);
+    const std::string mdb = jetbench::bigJetFile(cache, jettool, rows);
+    if (mdb.empty()) {
+        std::printf("jettool could not make the file\n");
+        return 1;
     }
     const std::string work = cache + "/index-bench-" + std::to_string(::getpid()) + ".mdb";
     Rows inOrder;
