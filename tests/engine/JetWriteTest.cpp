@@ -372,13 +372,13 @@ struct Randomiser {
         case jet::coltype::Double:
             return Value((static_cast<double>(rng()) - 2e9) / 100.0);
         case jet::coltype::DateTime: {
-            char buf[32];
+            char buf[80];
             std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", 1900 + below(200),
                           1 + below(12), 1 + below(28), below(24), below(60), below(60));
             return Value::date(buf);
         }
         case jet::coltype::Guid: {
-            char buf[40];
+            char buf[80];
             std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%04X-%04X%08X}",
                           static_cast<unsigned>(rng()), below(65536), below(65536), below(65536),
                           below(65536), static_cast<unsigned>(rng()));
