@@ -11,6 +11,7 @@
 
 #include "engine/Recordset.h"
 #include "engine/base/Messages.h"
+#include "engine/base/Utf8.h"
 #include "engine/jet/JetFile.h"
 
 #include <algorithm>
@@ -74,23 +75,6 @@ struct JsonReader {
         while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i])))
             ++i;
     }
-    static void utf8(std::string& out, unsigned cp) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
     std::string str() {
         std::string out;
         ++i; // "
@@ -125,7 +109,7 @@ struct JsonReader {
                     cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
                     i += 6;
                 }
-                utf8(out, cp);
+                engine::utf8::append(out, static_cast<char32_t>(cp));
                 break;
             }
             default:

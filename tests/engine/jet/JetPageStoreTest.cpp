@@ -341,8 +341,11 @@ TEST_F(PageStoreTest, FullDiskLeavesTheFileAsItWas) {
     const std::string mountPoint = (dir_ / "small").string();
     fs::create_directories(mountPoint);
     const std::string mount = "mount -t tmpfs -o size=1m tmpfs '" + mountPoint + "' 2>/dev/null";
-    if (::geteuid() != 0 || std::system(mount.c_str()) != 0)
+    if (::geteuid() != 0 || std::system(mount.c_str()) != 0) {
+        // CI runs as root: there the full disk must be tried, not skipped.
+        if (std::getenv("CI")) FAIL() << "could not mount a small file system (CI runs as root)";
         GTEST_SKIP() << "a small file system can only be mounted as root";
+    }
     struct Unmount {
         std::string at;
         ~Unmount() { (void)std::system(("umount '" + at + "'").c_str()); }
