@@ -1,11 +1,14 @@
 #include "Value.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 namespace engine {
@@ -183,21 +186,107 @@ const std::vector<std::uint8_t>& Value::bytes() const {
     return empty;
 }
 
+namespace {
+
+// `n` significant digits with the decimal exponent of the first, laid out as
+// printf's %g lays out a value at `precision`, trailing zeros gone.
+std::string layOutG(bool negative, const char* digits, int n, int exponent, int precision) {
+    char buf[48];
+    char* o = buf;
+    if (negative) *o++ = '-';
+    auto put = [&](const char* from, int count) {
+        std::memcpy(o, from, static_cast<std::size_t>(count));
+        o += count;
+    };
+    if (exponent < -4 || exponent >= precision) {
+        *o++ = digits[0];
+        if (n > 1) {
+            *o++ = '.';
+            put(digits + 1, n - 1);
+        }
+        *o++ = 'e';
+        *o++ = exponent < 0 ? '-' : '+';
+        const int a = exponent < 0 ? -exponent : exponent;
+        if (a < 10) *o++ = '0';
+        o = std::to_chars(o, buf + sizeof buf, a).ptr;
+    } else if (exponent >= 0) {
+        const int whole = exponent + 1;
+        if (n <= whole) {
+            put(digits, n);
+            std::memset(o, '0', static_cast<std::size_t>(whole - n));
+            o += whole - n;
+        } else {
+            put(digits, whole);
+            *o++ = '.';
+            put(digits + whole, n - whole);
+        }
+    } else {
+        *o++ = '0';
+        *o++ = '.';
+        std::memset(o, '0', static_cast<std::size_t>(-exponent - 1));
+        o += -exponent - 1;
+        put(digits, n);
+    }
+    return std::string(buf, o);
+}
+
+} // namespace
+
 std::string formatDouble(double v) {
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
-    // The fewest of 15, 16 or 17 significant digits that read back as the
-    // same number, in printf's %g form (to_chars with a precision is defined
-    // as %.*g, without its cost in a scan of a million rows).
-    char buf[40];
-    char* end = buf;
-    for (int precision = 15; precision <= 17; ++precision) {
-        end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision).ptr;
-        double back = 0;
-        std::from_chars(buf, end, back);
-        if (back == v) break;
+    if (v == 0) return std::signbit(v) ? "-0" : "0";
+    // The text is printf's %.15g, or %.16g / %.17g where fewer digits do not
+    // read back as the same number.
+    //
+    // Most stored numbers have a few decimals (money, measures): when
+    // v * 10^k is a whole number of at most 15 digits that divides back to v
+    // exactly, that decimal is the one %.15g prints, and no shorter one is
+    // as near (the smallest k leaves no trailing zero).
+    static constexpr double kTen[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    if (std::fabs(v) < 1e15 && std::fabs(v) >= 1e-4) {
+        for (int k = 0; k < 10; ++k) {
+            const double r = std::nearbyint(v * kTen[k]);
+            if (std::fabs(r) >= 1e15) break;
+            if (r / kTen[k] != v) continue;
+            char digits[24];
+            const auto whole = static_cast<long long>(std::fabs(r));
+            const int n =
+                static_cast<int>(std::to_chars(digits, digits + sizeof digits, whole).ptr - digits);
+            return layOutG(v < 0, digits, n, n - 1 - k, 15);
+        }
     }
-    return std::string(buf, end);
+    if (std::fabs(v) < DBL_MIN) {
+        // Subnormal: so few bits that the shortest digits are not %g's
+        // rounding; those rare values take the long way.
+        char buf[40];
+        char* end = buf;
+        for (int precision = 15; precision <= 17; ++precision) {
+            end =
+                std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, precision).ptr;
+            double back = 0;
+            std::from_chars(buf, end, back);
+            if (back == v) break;
+        }
+        return std::string(buf, end);
+    }
+    // Otherwise the shortest round-trip digits (to_chars without a
+    // precision: a fraction of the cost of printing with one): they are the
+    // nearest ones of their length, so when there are at most 15 of them
+    // %.15g rounds to the same digits, and when there are 16 or 17 the
+    // shorter precisions cannot read back.
+    char sci[40];
+    const char* sciEnd = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific).ptr;
+    const char* p = sci + (v < 0);
+    char digits[24];
+    int n = 0;
+    for (; p < sciEnd && *p != 'e'; ++p)
+        if (*p != '.') digits[n++] = *p;
+    int exponent = 0;
+    std::from_chars(p + 1 + (p[1] == '+'), sciEnd, exponent);
+    while (n > 1 && digits[n - 1] == '0')
+        --n;
+    return layOutG(v < 0, digits, n, exponent, std::max(15, n));
 }
 
 std::string Value::toText() const {
