@@ -1,6 +1,6 @@
 // Genuine Jet 4 tables changed in place through the engine (grid edits, SQL),
 // judged by an independent Jet reader: `jettool check` validates every page
-// and index entry, `jettool dump` reads the values back.
+// and index entry, `jettool dump` and mdbtools' `mdb-export` read the values back.
 //
 // The randomised edit runs keep a model of every table's expected rows. The
 // short run (sample files) is part of the normal suite; the long one, on
