@@ -15,6 +15,7 @@
 // damaged page is met. Not safe for use from several threads at once.
 
 #include "engine/jet/JetFile.h"
+#include "engine/jet/JetIndexKeys.h"
 
 #include <memory>
 #include <optional>
@@ -83,6 +84,18 @@ public:
     // checks each); it never misses one.
     std::vector<RowId> indexRange(const IndexDef& index, const std::optional<IndexBound>& lo,
                                   const std::optional<IndexBound>& hi) const;
+
+    // The key rules of a text column (its own sort order or the file's).
+    TextOrder textOrder(const ColumnDef& column) const;
+    // True when the index's first column is text whose keys can be made.
+    bool searchableText(const IndexDef& index) const;
+    // RowIds of the entries that start with `prefix` (flag byte first), in
+    // index order.
+    std::vector<RowId> indexPrefix(const IndexDef& index,
+                                   const std::vector<std::uint8_t>& prefix) const;
+    // Counts the changes made to the file through this process: what a
+    // reader learnt about the rows holds while it stays the same.
+    std::uint64_t changes() const;
 
     // A whole RowId as one number and back (page << 8 | slot).
     static std::int64_t encode(RowId id) {

@@ -1,0 +1,253 @@
+// Which characters a text index can find by the collation's equality, and
+// the key prefix of a value.
+//
+// Why the prefix holds: the collation calls two texts equal only when their
+// primary weights agree, character after character (secondary strength
+// sees case never, accents as secondary weights). A plain character's
+// primary bytes in Jet are a function of its primary weights, the same for
+// every plain character; characters without primary weights have none. So
+// two equal texts of plain characters have the same primary bytes. Jet cuts
+// a text at 255 code units and drops its trailing spaces before making the
+// key, which leaves a prefix of those bytes; equalityPrefix() shortens the
+// prefix it looks for accordingly.
+
+#include "engine/core/JetTextMatch.h"
+
+#include "engine/sql/JetCollation.h"
+
+#include <unicode/uchar.h>
+#include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
+#include <unicode/uset.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <array>
+#include <mutex>
+#include <unordered_map>
+
+namespace engine::jettables {
+
+namespace {
+
+constexpr char32_t kCodePoints = 0x110000;
+
+// One bit per code point: plain or not.
+struct PlainSet {
+    std::vector<std::uint64_t> bits = std::vector<std::uint64_t>(kCodePoints / 64, 0);
+    bool has(char32_t cp) const { return cp < kCodePoints && (bits[cp / 64] >> (cp % 64)) & 1U; }
+    void set(char32_t cp) { bits[cp / 64] |= std::uint64_t{1} << (cp % 64); }
+};
+
+std::u16string unitsOf(char32_t cp) {
+    std::u16string s;
+    if (cp < 0x10000) {
+        s.push_back(static_cast<char16_t>(cp));
+    } else {
+        s.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+        s.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    }
+    return s;
+}
+
+// A character's primary weights, one per collation element that has one.
+struct Weights {
+    std::vector<std::uint64_t> primaries;
+    bool ok = true;
+};
+
+Weights weightsOf(UCollator* c, const std::u16string& s) {
+    Weights w;
+    UErrorCode status = U_ZERO_ERROR;
+    UCollationElements* e = ucol_openElements(c, reinterpret_cast<const UChar*>(s.data()),
+                                              static_cast<int32_t>(s.size()), &status);
+    if (U_FAILURE(status) || !e) {
+        w.ok = false;
+        return w;
+    }
+    for (int32_t ce; (ce = ucol_next(e, &status)) != UCOL_NULLORDER && U_SUCCESS(status);) {
+        // A 32-bit primary weight comes in two elements, the second a
+        // continuation holding its lower half.
+        const auto half = static_cast<std::uint64_t>(ucol_primaryOrder(ce));
+        if ((ce & 0xC0) == 0xC0) {
+            if (!w.primaries.empty()) w.primaries.back() |= half;
+        } else if (half != 0) {
+            w.primaries.push_back(half << 16);
+        }
+    }
+    if (U_FAILURE(status)) w.ok = false;
+    ucol_closeElements(e);
+    return w;
+}
+
+// The strings of the collator's contractions and contexts: their weights
+// are not those of their characters one by one.
+std::vector<std::u16string> contextual(UCollator* c, bool& ok) {
+    std::vector<std::u16string> out;
+    UErrorCode status = U_ZERO_ERROR;
+    USet* set = uset_openEmpty();
+    ucol_getContractionsAndExpansions(c, set, nullptr, 1, &status);
+    std::array<UChar, 64> text{};
+    for (int32_t i = 0, n = uset_getItemCount(set); U_SUCCESS(status) && i < n; ++i) {
+        UChar32 from = 0, to = 0;
+        const int32_t len = uset_getItem(set, i, &from, &to, text.data(), 64, &status);
+        if (U_SUCCESS(status) && len > 0) out.emplace_back(text.begin(), text.begin() + len);
+    }
+    uset_close(set);
+    ok = U_SUCCESS(status);
+    return out;
+}
+
+// Code points whose weights are worth asking the collator for: the others
+// are unassigned outside the BMP, and the collator gives each of those
+// weights of its own (implicit weights), which no other character shares.
+bool worthAsking(char32_t cp) {
+    return cp < 0x10000 || u_isdefined(static_cast<UChar32>(cp));
+}
+
+PlainSet build(jet::TextOrder order) {
+    PlainSet plain;
+    UCollator* c = sql::collation::textCollator();
+    if (!c) return plain; // nothing is plain: every search scans
+    bool contextsRead = false;
+    const std::vector<std::u16string> contexts = contextual(c, contextsRead);
+    if (!contextsRead) return plain;
+    auto bytesOf = [&](const std::u16string& s) {
+        std::vector<std::uint8_t> b;
+        jet::appendTextInline(b, s, order);
+        return b;
+    };
+    // The primary bytes of each single weight, as the lowest character of
+    // that weight alone has them.
+    std::unordered_map<std::uint64_t, std::vector<std::uint8_t>> bytesOfWeight;
+    for (char32_t cp = 0; cp < kCodePoints; ++cp) {
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || !worthAsking(cp)) continue;
+        const std::u16string s = unitsOf(cp);
+        const Weights w = weightsOf(c, s);
+        if (w.ok && w.primaries.size() == 1) bytesOfWeight.try_emplace(w.primaries[0], bytesOf(s));
+    }
+    // Text whose bytes are those of its weights.
+    auto agrees = [&](const std::u16string& s) {
+        const Weights w = weightsOf(c, s);
+        if (!w.ok) return false;
+        std::vector<std::uint8_t> expected;
+        for (std::uint64_t p : w.primaries) {
+            const auto it = bytesOfWeight.find(p);
+            if (it == bytesOfWeight.end()) return false;
+            expected.insert(expected.end(), it->second.begin(), it->second.end());
+        }
+        return expected == bytesOf(s);
+    };
+    for (char32_t cp = 0; cp < kCodePoints; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        if (!worthAsking(cp) || agrees(unitsOf(cp))) plain.set(cp);
+    }
+    // A contraction ("a" and a combining tone mark, weighed as one) must
+    // agree as a whole, else one of its characters is not plain, so text
+    // of plain characters never holds it: the one of the highest code
+    // point (the mark after a letter, the index marker before it).
+    for (const std::u16string& s : contexts) {
+        if (agrees(s)) continue;
+        char32_t highest = 0;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            char32_t cp = s[i];
+            if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size())
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
+            highest = std::max(highest, cp);
+        }
+        plain.bits[highest / 64] &= ~(std::uint64_t{1} << (highest % 64));
+    }
+    return plain;
+}
+
+const PlainSet& plainSet(jet::TextOrder order) {
+    static std::once_flag onceLegacy, onceGeneral;
+    static PlainSet legacy, general;
+    if (order == jet::TextOrder::General) {
+        std::call_once(onceGeneral, [] { general = build(jet::TextOrder::General); });
+        return general;
+    }
+    std::call_once(onceLegacy, [] { legacy = build(jet::TextOrder::GeneralLegacy); });
+    return legacy;
+}
+
+bool plainUnits(std::u16string_view u, const PlainSet& set) {
+    for (std::size_t i = 0; i < u.size();) {
+        char32_t cp = u[i++];
+        if (cp >= 0xD800 && cp < 0xDC00 && i < u.size() && u[i] >= 0xDC00 && u[i] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (u[i++] - 0xDC00);
+        if (!set.has(cp)) return false; // a lone surrogate is not plain either
+    }
+    return true;
+}
+
+// Jet keys hold at most this many code units of a text.
+constexpr std::size_t kKeyUnits = 255;
+
+} // namespace
+
+bool plainText(std::string_view utf8, jet::TextOrder order) {
+    if (order == jet::TextOrder::Unsupported) return false;
+    return plainUnits(jet::utf16Of(utf8), plainSet(order));
+}
+
+ColumnCensus censusOf(jet::TableReader& reader, std::size_t column, jet::TextOrder order) {
+    ColumnCensus out;
+    if (order == jet::TextOrder::Unsupported) return out;
+    const PlainSet& set = plainSet(order);
+    jet::Cell cell;
+    for (reader.rewind(); reader.advance();) {
+        reader.cell(column, cell);
+        if (cell.kind == jet::Cell::Kind::Null) continue;
+        if (cell.kind != jet::Cell::Kind::Text) return out;
+        std::u16string u = jet::utf16Of(cell.text);
+        if (!plainUnits(u, set)) return out;
+        if (u.size() > kKeyUnits) {
+            u.resize(kKeyUnits);
+            while (!u.empty() && u.back() == u' ')
+                u.pop_back();
+            std::vector<std::uint8_t> bytes;
+            jet::appendTextInline(bytes, u, order);
+            const long n = static_cast<long>(bytes.size());
+            if (out.shortestCut < 0 || n < out.shortestCut) out.shortestCut = n;
+        }
+    }
+    out.plain = true;
+    return out;
+}
+
+std::optional<std::vector<std::uint8_t>> equalityPrefix(std::string_view utf8,
+                                                        const ColumnCensus& census,
+                                                        jet::TextOrder order, bool descending) {
+    if (!census.plain || !plainText(utf8, order)) return std::nullopt;
+    std::vector<std::uint8_t> bytes;
+    jet::appendTextInline(bytes, jet::utf16Of(utf8), order);
+    std::vector<std::uint8_t> space;
+    jet::appendTextInline(space, u" ", order);
+    // An equal text may end in fewer spaces, which Jet drops: its entry
+    // then holds these bytes without some of their trailing spaces'.
+    std::size_t len = bytes.size();
+    bool whole = true;
+    while (!space.empty() && len >= space.size() &&
+           std::equal(space.begin(), space.end(),
+                      bytes.begin() + static_cast<long>(len - space.size()))) {
+        len -= space.size();
+        whole = false;
+    }
+    // An equal text that Jet cut holds at least shortestCut of the bytes.
+    if (census.shortestCut >= 0 && static_cast<std::size_t>(census.shortestCut) < len) {
+        len = static_cast<std::size_t>(census.shortestCut);
+        whole = false;
+    }
+    std::vector<std::uint8_t> prefix{0x7F};
+    prefix.insert(prefix.end(), bytes.begin(), bytes.begin() + static_cast<long>(len));
+    if (whole) prefix.push_back(0x01); // the end of the primary bytes
+    if (descending) {
+        prefix[0] = 0x80;
+        for (std::size_t i = 1; i < prefix.size(); ++i)
+            prefix[i] = static_cast<std::uint8_t>(~prefix[i]);
+    }
+    return prefix;
+}
+
+} // namespace engine::jettables
