@@ -16,6 +16,7 @@
 #include "engine/sql/JetCollation.h"
 
 #include <unicode/uchar.h>
+#include <unicode/ucnv.h>
 #include <unicode/ucol.h>
 #include <unicode/ucoleitr.h>
 #include <unicode/uset.h>
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 
@@ -32,9 +34,12 @@ namespace {
 
 constexpr char32_t kCodePoints = 0x110000;
 
-// One bit per code point: plain or not.
+// One bit per code point: plain or not; and runs of plain characters that
+// make text not plain all the same (contractions such as "沈阳", where 沈
+// weighs as another reading), by their first code unit.
 struct PlainSet {
     std::vector<std::uint64_t> bits = std::vector<std::uint64_t>(kCodePoints / 64, 0);
+    std::unordered_map<char16_t, std::vector<std::u16string>> runs;
     bool has(char32_t cp) const { return cp < kCodePoints && (bits[cp / 64] >> (cp % 64)) & 1U; }
     void set(char32_t cp) { bits[cp / 64] |= std::uint64_t{1} << (cp % 64); }
 };
@@ -50,11 +55,16 @@ std::u16string unitsOf(char32_t cp) {
     return s;
 }
 
-// A character's primary weights, one per collation element that has one.
+// A text's collation elements as far as the comparison sees them (primary
+// and secondary weights, 32 and 16 bits: p << 16 | s), and its primary
+// weights alone.
 struct Weights {
+    std::vector<std::uint64_t> elements;
     std::vector<std::uint64_t> primaries;
     bool ok = true;
 };
+
+constexpr std::uint16_t kCommonSecondary = 0x0500;
 
 Weights weightsOf(UCollator* c, const std::u16string& s) {
     Weights w;
@@ -66,17 +76,20 @@ Weights weightsOf(UCollator* c, const std::u16string& s) {
         return w;
     }
     for (int32_t ce; (ce = ucol_next(e, &status)) != UCOL_NULLORDER && U_SUCCESS(status);) {
-        // A 32-bit primary weight comes in two elements, the second a
-        // continuation holding its lower half.
-        const auto half = static_cast<std::uint64_t>(ucol_primaryOrder(ce));
+        // A 64-bit element comes in two parts, the second a continuation
+        // holding the lower halves of its weights.
+        const auto primary = static_cast<std::uint64_t>(ucol_primaryOrder(ce));
+        const auto secondary = static_cast<std::uint64_t>(ucol_secondaryOrder(ce));
         if ((ce & 0xC0) == 0xC0) {
-            if (!w.primaries.empty()) w.primaries.back() |= half;
-        } else if (half != 0) {
-            w.primaries.push_back(half << 16);
+            if (!w.elements.empty()) w.elements.back() |= primary << 16 | secondary;
+        } else if (primary != 0 || secondary != 0) {
+            w.elements.push_back(primary << 32 | secondary << 8);
         }
     }
     if (U_FAILURE(status)) w.ok = false;
     ucol_closeElements(e);
+    for (std::uint64_t el : w.elements)
+        if (el >> 16) w.primaries.push_back(el >> 16);
     return w;
 }
 
@@ -105,6 +118,64 @@ bool worthAsking(char32_t cp) {
     return cp < 0x10000 || u_isdefined(static_cast<UChar32>(cp));
 }
 
+bool plainUnits(std::u16string_view u, const PlainSet& set) {
+    for (std::size_t i = 0; i < u.size();) {
+        if (!set.runs.empty()) {
+            const auto it = set.runs.find(u[i]);
+            if (it != set.runs.end())
+                for (const std::u16string& run : it->second)
+                    if (u.substr(i, run.size()) == run) return false;
+        }
+        char32_t cp = u[i++];
+        if (cp >= 0xD800 && cp < 0xDC00 && i < u.size() && u[i] >= 0xDC00 && u[i] <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (u[i++] - 0xDC00);
+        if (!set.has(cp)) return false; // a lone surrogate is not plain either
+    }
+    return true;
+}
+
+// The characters of GB 2312, the common ones in simplified Chinese text.
+class Gb2312 {
+public:
+    Gb2312() {
+        UErrorCode status = U_ZERO_ERROR;
+        conv_ = ucnv_open("GB2312", &status);
+        if (U_FAILURE(status)) conv_ = nullptr;
+        if (conv_)
+            ucnv_setFromUCallBack(conv_, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                                  &status);
+    }
+    ~Gb2312() {
+        if (conv_) ucnv_close(conv_);
+    }
+    Gb2312(const Gb2312&) = delete;
+    Gb2312& operator=(const Gb2312&) = delete;
+    bool has(char32_t cp) {
+        if (cp < 0x80) return true;
+        if (!conv_ || cp > 0xFFFF) return false;
+        const auto u = static_cast<UChar>(cp);
+        std::array<char, 8> out{};
+        UErrorCode status = U_ZERO_ERROR;
+        ucnv_reset(conv_);
+        ucnv_fromUChars(conv_, out.data(), 8, &u, 1, &status);
+        return U_SUCCESS(status);
+    }
+
+private:
+    UConverter* conv_ = nullptr;
+};
+
+char32_t highestOf(const std::u16string& s) {
+    char32_t highest = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char32_t cp = s[i];
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size())
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
+        highest = std::max(highest, cp);
+    }
+    return highest;
+}
+
 PlainSet build(jet::TextOrder order) {
     PlainSet plain;
     UCollator* c = sql::collation::textCollator();
@@ -118,44 +189,110 @@ PlainSet build(jet::TextOrder order) {
         return b;
     };
     // The primary bytes of each single weight, as the lowest character of
-    // that weight alone has them.
-    std::unordered_map<std::uint64_t, std::vector<std::uint8_t>> bytesOfWeight;
+    // that weight alone has them (a common Chinese character before a rare
+    // variant the collation calls equal: 上 before 丄); and the characters
+    // of each uncommon secondary weight (up to a few).
+    constexpr std::size_t kFew = 16;
+    struct Sample {
+        char32_t cp;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::unordered_map<std::uint64_t, Sample> samples;
+    Gb2312 common;
+    std::unordered_map<std::uint64_t, std::vector<char32_t>> bySecondary;
     for (char32_t cp = 0; cp < kCodePoints; ++cp) {
         if ((cp >= 0xD800 && cp <= 0xDFFF) || !worthAsking(cp)) continue;
         const std::u16string s = unitsOf(cp);
         const Weights w = weightsOf(c, s);
-        if (w.ok && w.primaries.size() == 1) bytesOfWeight.try_emplace(w.primaries[0], bytesOf(s));
+        if (!w.ok) continue;
+        if (w.primaries.size() == 1) {
+            auto [it, fresh] = samples.try_emplace(w.primaries[0], Sample{cp, bytesOf(s)});
+            if (!fresh && !common.has(it->second.cp) && common.has(cp)) {
+                std::vector<std::uint8_t> b = bytesOf(s);
+                if (b != it->second.bytes) it->second = Sample{cp, std::move(b)};
+            }
+        }
+        for (std::uint64_t el : w.elements) {
+            const std::uint64_t sec = el & 0xFFFF;
+            if (sec == kCommonSecondary) continue;
+            auto& list = bySecondary[sec];
+            if (list.size() <= kFew) list.push_back(cp);
+        }
     }
     // Text whose bytes are those of its weights.
-    auto agrees = [&](const std::u16string& s) {
-        const Weights w = weightsOf(c, s);
+    auto agrees = [&](const std::u16string& s, const Weights& w) {
         if (!w.ok) return false;
         std::vector<std::uint8_t> expected;
         for (std::uint64_t p : w.primaries) {
-            const auto it = bytesOfWeight.find(p);
-            if (it == bytesOfWeight.end()) return false;
-            expected.insert(expected.end(), it->second.begin(), it->second.end());
+            const auto it = samples.find(p);
+            if (it == samples.end()) return false;
+            expected.insert(expected.end(), it->second.bytes.begin(), it->second.bytes.end());
         }
         return expected == bytesOf(s);
     };
     for (char32_t cp = 0; cp < kCodePoints; ++cp) {
         if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-        if (!worthAsking(cp) || agrees(unitsOf(cp))) plain.set(cp);
-    }
-    // A contraction ("a" and a combining tone mark, weighed as one) must
-    // agree as a whole, else one of its characters is not plain, so text
-    // of plain characters never holds it: the one of the highest code
-    // point (the mark after a letter, the index marker before it).
-    for (const std::u16string& s : contexts) {
-        if (agrees(s)) continue;
-        char32_t highest = 0;
-        for (std::size_t i = 0; i < s.size(); ++i) {
-            char32_t cp = s[i];
-            if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size())
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
-            highest = std::max(highest, cp);
+        if (!worthAsking(cp)) {
+            plain.set(cp);
+            continue;
         }
-        plain.bits[highest / 64] &= ~(std::uint64_t{1} << (highest % 64));
+        const std::u16string s = unitsOf(cp);
+        if (agrees(s, weightsOf(c, s))) plain.set(cp);
+    }
+    auto unset = [&](char32_t cp) { plain.bits[cp / 64] &= ~(std::uint64_t{1} << (cp % 64)); };
+
+    // Contractions of plain characters ("a" and a combining tone mark,
+    // weighed as one) whose bytes are not those of their weights.
+    struct Odd {
+        std::u16string text;
+        Weights weights;
+    };
+    std::vector<Odd> odd;
+    for (const std::u16string& s : contexts) {
+        if (!plainUnits(s, plain)) continue; // plain text never holds it
+        Weights w = weightsOf(c, s);
+        if (!agrees(s, w)) odd.push_back({s, std::move(w)});
+    }
+    // Such a contraction is harmless when an uncommon secondary weight of
+    // its elements comes only from texts with the very same elements ("l·"
+    // as one, "L·", "ŀ"): a text equal to one holding it holds one of
+    // those. Those then must have the same bytes; the characters among
+    // them with others are not plain. Otherwise text holding it is not
+    // plain: a contraction of whole characters ("沈阳") where it occurs as
+    // it is; one with combining marks, which may come apart, wherever its
+    // highest code point (the mark) does.
+    std::map<std::vector<std::uint64_t>, std::vector<std::uint8_t>> bytesOfElements;
+    for (const Odd& o : odd) {
+        const std::vector<std::uint8_t> bytes = bytesOf(o.text);
+        bool harmless = false;
+        for (std::uint64_t el : o.weights.elements) {
+            const std::uint64_t sec = el & 0xFFFF;
+            if (sec == kCommonSecondary) continue;
+            const auto& chars = bySecondary[sec];
+            if (chars.size() > kFew) continue;
+            bool same = true;
+            for (char32_t cp : chars)
+                same = same && weightsOf(c, unitsOf(cp)).elements == o.weights.elements;
+            for (const Odd& other : odd)
+                if (&other != &o && other.weights.elements != o.weights.elements)
+                    for (std::uint64_t e2 : other.weights.elements)
+                        same = same && (e2 & 0xFFFF) != sec;
+            if (!same) continue;
+            const auto [it, fresh] = bytesOfElements.try_emplace(o.weights.elements, bytes);
+            if (!fresh && it->second != bytes) break;
+            for (char32_t cp : chars)
+                if (bytesOf(unitsOf(cp)) != bytes) unset(cp);
+            harmless = true;
+            break;
+        }
+        if (harmless) continue;
+        bool marks = false;
+        for (std::size_t i = 1; i < o.text.size(); ++i)
+            marks = marks || u_getCombiningClass(o.text[i]) != 0;
+        if (marks)
+            unset(highestOf(o.text));
+        else
+            plain.runs[o.text[0]].push_back(o.text);
     }
     return plain;
 }
@@ -169,16 +306,6 @@ const PlainSet& plainSet(jet::TextOrder order) {
     }
     std::call_once(onceLegacy, [] { legacy = build(jet::TextOrder::GeneralLegacy); });
     return legacy;
-}
-
-bool plainUnits(std::u16string_view u, const PlainSet& set) {
-    for (std::size_t i = 0; i < u.size();) {
-        char32_t cp = u[i++];
-        if (cp >= 0xD800 && cp < 0xDC00 && i < u.size() && u[i] >= 0xDC00 && u[i] <= 0xDFFF)
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (u[i++] - 0xDC00);
-        if (!set.has(cp)) return false; // a lone surrogate is not plain either
-    }
-    return true;
 }
 
 // Jet keys hold at most this many code units of a text.
