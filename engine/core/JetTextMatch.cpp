@@ -318,28 +318,34 @@ bool plainText(std::string_view utf8, jet::TextOrder order) {
     return plainUnits(jet::utf16Of(utf8), plainSet(order));
 }
 
+bool ColumnCensus::add(std::string_view utf8, jet::TextOrder order) {
+    if (!plain) return false;
+    std::u16string u = jet::utf16Of(utf8);
+    if (order == jet::TextOrder::Unsupported || !plainUnits(u, plainSet(order))) {
+        plain = false;
+        return false;
+    }
+    if (u.size() > kKeyUnits) {
+        u.resize(kKeyUnits);
+        while (!u.empty() && u.back() == u' ')
+            u.pop_back();
+        std::vector<std::uint8_t> bytes;
+        jet::appendTextInline(bytes, u, order);
+        const long n = static_cast<long>(bytes.size());
+        if (shortestCut < 0 || n < shortestCut) shortestCut = n;
+    }
+    return true;
+}
+
 ColumnCensus censusOf(jet::TableReader& reader, std::size_t column, jet::TextOrder order) {
     ColumnCensus out;
-    if (order == jet::TextOrder::Unsupported) return out;
-    const PlainSet& set = plainSet(order);
     jet::Cell cell;
     for (reader.rewind(); reader.advance();) {
         reader.cell(column, cell);
         if (cell.kind == jet::Cell::Kind::Null) continue;
-        if (cell.kind != jet::Cell::Kind::Text) return out;
-        std::u16string u = jet::utf16Of(cell.text);
-        if (!plainUnits(u, set)) return out;
-        if (u.size() > kKeyUnits) {
-            u.resize(kKeyUnits);
-            while (!u.empty() && u.back() == u' ')
-                u.pop_back();
-            std::vector<std::uint8_t> bytes;
-            jet::appendTextInline(bytes, u, order);
-            const long n = static_cast<long>(bytes.size());
-            if (out.shortestCut < 0 || n < out.shortestCut) out.shortestCut = n;
-        }
+        if (cell.kind != jet::Cell::Kind::Text) out.plain = false;
+        if (!out.add(cell.text, order)) break;
     }
-    out.plain = true;
     return out;
 }
 

@@ -32,10 +32,12 @@ namespace engine::jettables {
 
 // What a scan of one text column found out about its values.
 struct ColumnCensus {
-    bool plain = false; // every value consists of plain characters
+    bool plain = true; // every value consists of plain characters
     // The fewest primary bytes any value stores whose key Jet cut at 255
     // code units; -1 when no value is that long.
     long shortestCut = -1;
+    // Takes one more value in; false once a value was not plain.
+    bool add(std::string_view utf8, jet::TextOrder order);
 };
 
 // True when every character of the UTF-8 text is plain in that order.

@@ -1,0 +1,91 @@
+// The key prefix a text search looks for holds every stored key of a text
+// the collation calls equal: in other letter case or width, with accents
+// composed or not, trailing spaces, descending columns, and texts so long
+// that Jet cut their keys. Characters whose key bytes do not follow from
+// the collation keep a search off the index.
+#include "engine/core/JetTextMatch.h"
+#include "engine/sql/JetCollation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace engine;
+
+namespace {
+
+std::string repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += s;
+    return out;
+}
+
+} // namespace
+
+TEST(JetTextMatchTest, StoredKeysOfEqualTextsStartWithThePrefix) {
+    const std::string longA = repeat("a", 300) + "x", longB = repeat("A", 300) + "x";
+    const std::string han = repeat("\xF0\xA0\xAE\xB7", 200); // 𠮷, outside the BMP
+    const std::vector<std::pair<std::string, std::string>> equal = {
+        {"abc", "ABC"},
+        {"\xEF\xBC\xA1\xEF\xBD\x82\x63", "abc"},                        // Ａｂc
+        {"caf\xC3\xA9", "CAF\xC3\x89"},                                 // café, CAFÉ
+        {"cafe\xCC\x81", "caf\xC3\xA9"},                                // e and a combining acute
+        {"\xE5\xAE\xA2\xE6\x88\xB7 12", "\xE5\xAE\xA2\xE6\x88\xB7 12"}, // 客户 12
+        {"ab ", "ab\xE3\x80\x80"},                                      // an ideographic space
+        {"ab", "ab"},
+        {"e-mail", "E-MAIL"},
+        {"Daniel\xC2\xB7\xE4\xB8\x8A", "DANIEL\xC2\xB7\xE4\xB8\x8A"}, // Daniel·上
+        {"", ""},
+        {longA, longB},
+        {repeat(" ", 250) + "abc", repeat(" ", 250) + "ABC"},
+        {han, han},
+    };
+    for (const auto order : {jet::TextOrder::GeneralLegacy, jet::TextOrder::General}) {
+        // Every stored text is in the column, so its census counts the long ones.
+        jettables::ColumnCensus census;
+        for (const auto& [stored, searched] : equal)
+            ASSERT_TRUE(census.add(stored, order)) << stored;
+        EXPECT_GT(census.shortestCut, 0);
+        for (const bool descending : {false, true})
+            for (const auto& [stored, searched] : equal) {
+                ASSERT_EQ(sql::collation::compare(stored, searched), 0) << stored;
+                const auto prefix = jettables::equalityPrefix(searched, census, order, descending);
+                ASSERT_TRUE(prefix) << searched;
+                std::vector<std::uint8_t> key{static_cast<std::uint8_t>(descending ? 0x80 : 0x7F)};
+                jet::appendTextKey(key, jet::utf16Of(stored), descending, order);
+                ASSERT_GE(key.size(), prefix->size()) << stored;
+                EXPECT_TRUE(std::equal(prefix->begin(), prefix->end(), key.begin()))
+                    << stored << " / " << searched << (descending ? " descending" : "");
+            }
+    }
+    // A prefix that ends with the end of the primary bytes does not take
+    // in longer texts.
+    jettables::ColumnCensus shortOnes;
+    const auto prefix =
+        jettables::equalityPrefix("abc", shortOnes, jet::TextOrder::GeneralLegacy, false);
+    ASSERT_TRUE(prefix);
+    std::vector<std::uint8_t> longer{0x7F};
+    jet::appendTextKey(longer, u"abcd", false, jet::TextOrder::GeneralLegacy);
+    EXPECT_FALSE(std::equal(prefix->begin(), prefix->end(), longer.begin()));
+}
+
+TEST(JetTextMatchTest, CharactersTheKeysDoNotFollowKeepSearchesOffTheIndex) {
+    const auto order = jet::TextOrder::GeneralLegacy;
+    // Arabic-Indic digits equal 0-9 for the collation, not in the keys; a
+    // zero-width space is nothing to the collation; 沈阳 weighs 沈 as shěn.
+    for (const char* text : {"\xD9\xA1\xD9\xA2",
+                             "a\xE2\x80\x8B"
+                             "b",
+                             "\xE6\xB2\x88\xE9\x98\xB3"}) {
+        EXPECT_FALSE(jettables::plainText(text, order)) << text;
+        jettables::ColumnCensus census;
+        EXPECT_FALSE(census.add(std::string("x") + text, order));
+        EXPECT_FALSE(jettables::equalityPrefix("x", census, order, false));
+    }
+    for (const char* text : {"abc", "\xE6\xB2\x88", "\xE9\x98\xB3", "\xE4\xB8\x8A\xE5\xAE\x98"})
+        EXPECT_TRUE(jettables::plainText(text, order)) << text; // 沈, 阳, 上官
+    EXPECT_FALSE(jettables::plainText("abc", jet::TextOrder::Unsupported));
+}
