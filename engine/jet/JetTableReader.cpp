@@ -65,7 +65,9 @@ IndexPageHead walkIndexPage(JetState& s, std::uint32_t number, std::uint32_t tde
     head.leaf = type == kPageIndexLeaf;
     head.next = v.u32(jet4 ? 16 : 12);
     head.tail = v.u32(jet4 ? 20 : 16);
-    const std::size_t prefixLen = v.u16(jet4 ? 24 : 20);
+    // Jet 3 keeps the prefix length in one byte; the next one is 01 on
+    // some node pages (as Access 97 writes them).
+    const std::size_t prefixLen = jet4 ? v.u16(24) : v.u8(20);
     const std::size_t maskStart = jet4 ? 27 : 22;
     const std::size_t entriesStart = jet4 ? 0x1E0 : 0xF8;
     const std::size_t maskBytes = entriesStart - maskStart;
@@ -393,9 +395,7 @@ void TableReader::cell(std::size_t column, Cell& out) {
 }
 
 bool TableReader::searchable(const IndexDef& index) const {
-    // Jet 3 index pages are laid out differently in ways not pinned down:
-    // its tables are scanned.
-    if (!state_->layout.jet4 || index.rootPage == 0 || index.columns.empty()) return false;
+    if (index.rootPage == 0 || index.columns.empty()) return false;
     const int c = def_.columnIndex(index.columns[0]);
     if (c < 0) return false;
     switch (def_.columns[static_cast<std::size_t>(c)].jetType) {
