@@ -2,8 +2,9 @@
 
 // Row-level access to one table of a genuine Jet file for a query engine:
 // a scan that finds live rows without decoding them (values are decoded
-// only when asked for), direct positioning on a row by its RowId, and range
-// searches over the file's own indexes on numeric and date columns.
+// only when asked for), direct positioning on a row by its RowId, range
+// searches over the file's own indexes on numeric and date columns (Jet 3
+// and 4), and searches by key prefix over text indexes (Jet 4).
 //
 //   engine::jet::TableReader r(file, "Orders");
 //   for (r.rewind(); r.advance();)
