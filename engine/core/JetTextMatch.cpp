@@ -66,32 +66,55 @@ struct Weights {
 
 constexpr std::uint16_t kCommonSecondary = 0x0500;
 
-Weights weightsOf(UCollator* c, const std::u16string& s) {
-    Weights w;
-    UErrorCode status = U_ZERO_ERROR;
-    UCollationElements* e = ucol_openElements(c, reinterpret_cast<const UChar*>(s.data()),
-                                              static_cast<int32_t>(s.size()), &status);
-    if (U_FAILURE(status) || !e) {
+// Reads the weights of one text after another through one iterator.
+class WeightReader {
+public:
+    explicit WeightReader(UCollator* c) {
+        UErrorCode status = U_ZERO_ERROR;
+        const UChar none = 0;
+        elements_ = ucol_openElements(c, &none, 0, &status);
+        if (U_FAILURE(status)) elements_ = nullptr;
+    }
+    ~WeightReader() {
+        if (elements_) ucol_closeElements(elements_);
+    }
+    WeightReader(const WeightReader&) = delete;
+    WeightReader& operator=(const WeightReader&) = delete;
+
+    void read(const std::u16string& s, Weights& w) {
+        w.elements.clear();
+        w.primaries.clear();
         w.ok = false;
+        if (!elements_) return;
+        UErrorCode status = U_ZERO_ERROR;
+        ucol_setText(elements_, reinterpret_cast<const UChar*>(s.data()),
+                     static_cast<int32_t>(s.size()), &status);
+        for (int32_t ce;
+             U_SUCCESS(status) && (ce = ucol_next(elements_, &status)) != UCOL_NULLORDER;) {
+            // A 64-bit element comes in two parts, the second a continuation
+            // holding the lower halves of its weights.
+            const auto primary = static_cast<std::uint64_t>(ucol_primaryOrder(ce));
+            const auto secondary = static_cast<std::uint64_t>(ucol_secondaryOrder(ce));
+            if ((ce & 0xC0) == 0xC0) {
+                if (!w.elements.empty()) w.elements.back() |= primary << 16 | secondary;
+            } else if (primary != 0 || secondary != 0) {
+                w.elements.push_back(primary << 32 | secondary << 8);
+            }
+        }
+        if (U_FAILURE(status)) return;
+        for (std::uint64_t el : w.elements)
+            if (el >> 16) w.primaries.push_back(el >> 16);
+        w.ok = true;
+    }
+    Weights of(const std::u16string& s) {
+        Weights w;
+        read(s, w);
         return w;
     }
-    for (int32_t ce; (ce = ucol_next(e, &status)) != UCOL_NULLORDER && U_SUCCESS(status);) {
-        // A 64-bit element comes in two parts, the second a continuation
-        // holding the lower halves of its weights.
-        const auto primary = static_cast<std::uint64_t>(ucol_primaryOrder(ce));
-        const auto secondary = static_cast<std::uint64_t>(ucol_secondaryOrder(ce));
-        if ((ce & 0xC0) == 0xC0) {
-            if (!w.elements.empty()) w.elements.back() |= primary << 16 | secondary;
-        } else if (primary != 0 || secondary != 0) {
-            w.elements.push_back(primary << 32 | secondary << 8);
-        }
-    }
-    if (U_FAILURE(status)) w.ok = false;
-    ucol_closeElements(e);
-    for (std::uint64_t el : w.elements)
-        if (el >> 16) w.primaries.push_back(el >> 16);
-    return w;
-}
+
+private:
+    UCollationElements* elements_ = nullptr;
+};
 
 // The strings of the collator's contractions and contexts: their weights
 // are not those of their characters one by one.
@@ -198,19 +221,35 @@ PlainSet build(jet::TextOrder order) {
         std::vector<std::uint8_t> bytes;
     };
     std::unordered_map<std::uint64_t, Sample> samples;
+    WeightReader weights(c);
     Gb2312 common;
     std::unordered_map<std::uint64_t, std::vector<char32_t>> bySecondary;
+    // Each character's primary weights and bytes, kept for the second pass.
+    struct Seen {
+        char32_t cp;
+        std::uint32_t weights, weightsEnd, bytes, bytesEnd;
+    };
+    std::vector<Seen> seen;
+    std::vector<std::uint64_t> allWeights;
+    std::vector<std::uint8_t> allBytes;
+    Weights w;
     for (char32_t cp = 0; cp < kCodePoints; ++cp) {
         if ((cp >= 0xD800 && cp <= 0xDFFF) || !worthAsking(cp)) continue;
         const std::u16string s = unitsOf(cp);
-        const Weights w = weightsOf(c, s);
+        weights.read(s, w);
         if (!w.ok) continue;
+        Seen one{cp, static_cast<std::uint32_t>(allWeights.size()), 0,
+                 static_cast<std::uint32_t>(allBytes.size()), 0};
+        allWeights.insert(allWeights.end(), w.primaries.begin(), w.primaries.end());
+        jet::appendTextInline(allBytes, s, order);
+        one.weightsEnd = static_cast<std::uint32_t>(allWeights.size());
+        one.bytesEnd = static_cast<std::uint32_t>(allBytes.size());
+        seen.push_back(one);
         if (w.primaries.size() == 1) {
-            auto [it, fresh] = samples.try_emplace(w.primaries[0], Sample{cp, bytesOf(s)});
-            if (!fresh && !common.has(it->second.cp) && common.has(cp)) {
-                std::vector<std::uint8_t> b = bytesOf(s);
-                if (b != it->second.bytes) it->second = Sample{cp, std::move(b)};
-            }
+            std::vector<std::uint8_t> b(allBytes.begin() + one.bytes, allBytes.end());
+            auto [it, fresh] = samples.try_emplace(w.primaries[0], Sample{cp, b});
+            if (!fresh && it->second.bytes != b && !common.has(it->second.cp) && common.has(cp))
+                it->second = Sample{cp, std::move(b)};
         }
         for (std::uint64_t el : w.elements) {
             const std::uint64_t sec = el & 0xFFFF;
@@ -219,26 +258,29 @@ PlainSet build(jet::TextOrder order) {
             if (list.size() <= kFew) list.push_back(cp);
         }
     }
-    // Text whose bytes are those of its weights.
-    auto agrees = [&](const std::u16string& s, const Weights& w) {
-        if (!w.ok) return false;
-        std::vector<std::uint8_t> expected;
-        for (std::uint64_t p : w.primaries) {
-            const auto it = samples.find(p);
+    // Bytes made of the samples of the weights: false when one has none.
+    std::vector<std::uint8_t> expected;
+    auto expect = [&](const std::uint64_t* first, const std::uint64_t* last) {
+        expected.clear();
+        for (; first != last; ++first) {
+            const auto it = samples.find(*first);
             if (it == samples.end()) return false;
             expected.insert(expected.end(), it->second.bytes.begin(), it->second.bytes.end());
         }
-        return expected == bytesOf(s);
+        return true;
     };
-    for (char32_t cp = 0; cp < kCodePoints; ++cp) {
-        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-        if (!worthAsking(cp)) {
-            plain.set(cp);
-            continue;
-        }
-        const std::u16string s = unitsOf(cp);
-        if (agrees(s, weightsOf(c, s))) plain.set(cp);
-    }
+    // Text whose bytes are those of its weights.
+    auto agrees = [&](const std::u16string& s, const Weights& ws) {
+        return ws.ok && expect(ws.primaries.data(), ws.primaries.data() + ws.primaries.size()) &&
+               expected == bytesOf(s);
+    };
+    for (char32_t cp = 0; cp < kCodePoints; ++cp)
+        if (!(cp >= 0xD800 && cp <= 0xDFFF) && !worthAsking(cp)) plain.set(cp);
+    for (const Seen& one : seen)
+        if (expect(allWeights.data() + one.weights, allWeights.data() + one.weightsEnd) &&
+            std::equal(expected.begin(), expected.end(), allBytes.begin() + one.bytes,
+                       allBytes.begin() + one.bytesEnd))
+            plain.set(one.cp);
     auto unset = [&](char32_t cp) { plain.bits[cp / 64] &= ~(std::uint64_t{1} << (cp % 64)); };
 
     // Contractions of plain characters ("a" and a combining tone mark,
@@ -250,8 +292,8 @@ PlainSet build(jet::TextOrder order) {
     std::vector<Odd> odd;
     for (const std::u16string& s : contexts) {
         if (!plainUnits(s, plain)) continue; // plain text never holds it
-        Weights w = weightsOf(c, s);
-        if (!agrees(s, w)) odd.push_back({s, std::move(w)});
+        Weights ws = weights.of(s);
+        if (!agrees(s, ws)) odd.push_back({s, std::move(ws)});
     }
     // Such a contraction is harmless when an uncommon secondary weight of
     // its elements comes only from texts with the very same elements ("l·"
@@ -272,7 +314,7 @@ PlainSet build(jet::TextOrder order) {
             if (chars.size() > kFew) continue;
             bool same = true;
             for (char32_t cp : chars)
-                same = same && weightsOf(c, unitsOf(cp)).elements == o.weights.elements;
+                same = same && weights.of(unitsOf(cp)).elements == o.weights.elements;
             for (const Odd& other : odd)
                 if (&other != &o && other.weights.elements != o.weights.elements)
                     for (std::uint64_t e2 : other.weights.elements)
