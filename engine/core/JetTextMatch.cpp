@@ -218,7 +218,7 @@ PlainSet build(jet::TextOrder order) {
     constexpr std::size_t kFew = 16;
     struct Sample {
         char32_t cp;
-        std::vector<std::uint8_t> bytes;
+        std::uint32_t bytes, bytesEnd; // in allBytes
     };
     std::unordered_map<std::uint64_t, Sample> samples;
     WeightReader weights(c);
@@ -232,6 +232,10 @@ PlainSet build(jet::TextOrder order) {
     std::vector<Seen> seen;
     std::vector<std::uint64_t> allWeights;
     std::vector<std::uint8_t> allBytes;
+    seen.reserve(1 << 18);
+    allWeights.reserve(1 << 19);
+    allBytes.reserve(1 << 20);
+    samples.reserve(1 << 17);
     Weights w;
     for (char32_t cp = 0; cp < kCodePoints; ++cp) {
         if ((cp >= 0xD800 && cp <= 0xDFFF) || !worthAsking(cp)) continue;
@@ -246,10 +250,14 @@ PlainSet build(jet::TextOrder order) {
         one.bytesEnd = static_cast<std::uint32_t>(allBytes.size());
         seen.push_back(one);
         if (w.primaries.size() == 1) {
-            std::vector<std::uint8_t> b(allBytes.begin() + one.bytes, allBytes.end());
-            auto [it, fresh] = samples.try_emplace(w.primaries[0], Sample{cp, b});
-            if (!fresh && it->second.bytes != b && !common.has(it->second.cp) && common.has(cp))
-                it->second = Sample{cp, std::move(b)};
+            const Sample mine{cp, one.bytes, one.bytesEnd};
+            const auto [it, fresh] = samples.try_emplace(w.primaries[0], mine);
+            if (!fresh &&
+                !std::equal(allBytes.begin() + one.bytes, allBytes.begin() + one.bytesEnd,
+                            allBytes.begin() + it->second.bytes,
+                            allBytes.begin() + it->second.bytesEnd) &&
+                !common.has(it->second.cp) && common.has(cp))
+                it->second = mine;
         }
         for (std::uint64_t el : w.elements) {
             const std::uint64_t sec = el & 0xFFFF;
@@ -265,7 +273,8 @@ PlainSet build(jet::TextOrder order) {
         for (; first != last; ++first) {
             const auto it = samples.find(*first);
             if (it == samples.end()) return false;
-            expected.insert(expected.end(), it->second.bytes.begin(), it->second.bytes.end());
+            expected.insert(expected.end(), allBytes.begin() + it->second.bytes,
+                            allBytes.begin() + it->second.bytesEnd);
         }
         return true;
     };
