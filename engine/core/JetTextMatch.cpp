@@ -5,8 +5,11 @@
 // primary weights agree, character after character (secondary strength
 // sees case never, accents as secondary weights). A plain character's
 // primary bytes in Jet are a function of its primary weights, the same for
-// every plain character; characters without primary weights have none. So
-// two equal texts of plain characters have the same primary bytes. Jet cuts
+// every plain character; characters without primary weights have none.
+// Where the collation weighs characters together (its contractions), the
+// whole must agree too, or be told apart by a weight of its own, or text
+// holding it is not plain. So two equal texts of plain characters have the
+// same primary bytes. Jet cuts
 // a text at 255 code units and drops its trailing spaces before making the
 // key, which leaves a prefix of those bytes; equalityPrefix() shortens the
 // prefix it looks for accordingly.
@@ -24,7 +27,6 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <mutex>
 #include <unordered_map>
 
@@ -293,28 +295,30 @@ PlainSet build(jet::TextOrder order) {
     auto unset = [&](char32_t cp) { plain.bits[cp / 64] &= ~(std::uint64_t{1} << (cp % 64)); };
 
     // Contractions of plain characters ("a" and a combining tone mark,
-    // weighed as one) whose bytes are not those of their weights.
-    struct Odd {
+    // weighed as one), and whether their bytes are those of their weights.
+    struct Contraction {
         std::u16string text;
         Weights weights;
+        std::vector<std::uint8_t> bytes;
+        bool agrees;
     };
-    std::vector<Odd> odd;
+    std::vector<Contraction> found;
     for (const std::u16string& s : contexts) {
         if (!plainUnits(s, plain)) continue; // plain text never holds it
         Weights ws = weights.of(s);
-        if (!agrees(s, ws)) odd.push_back({s, std::move(ws)});
+        const bool fits = agrees(s, ws);
+        found.push_back({s, std::move(ws), bytesOf(s), fits});
     }
-    // Such a contraction is harmless when an uncommon secondary weight of
-    // its elements comes only from texts with the very same elements ("l·"
-    // as one, "L·", "ŀ"): a text equal to one holding it holds one of
+    // One whose bytes are not is harmless when an uncommon secondary weight
+    // of its elements comes only from texts with the very same elements
+    // ("l·" as one, "L·", "ŀ"): a text equal to one holding it holds one of
     // those. Those then must have the same bytes; the characters among
     // them with others are not plain. Otherwise text holding it is not
     // plain: a contraction of whole characters ("沈阳") where it occurs as
     // it is; one with combining marks, which may come apart, wherever its
     // highest code point (the mark) does.
-    std::map<std::vector<std::uint64_t>, std::vector<std::uint8_t>> bytesOfElements;
-    for (const Odd& o : odd) {
-        const std::vector<std::uint8_t> bytes = bytesOf(o.text);
+    for (const Contraction& o : found) {
+        if (o.agrees) continue;
         bool harmless = false;
         for (std::uint64_t el : o.weights.elements) {
             const std::uint64_t sec = el & 0xFFFF;
@@ -324,15 +328,17 @@ PlainSet build(jet::TextOrder order) {
             bool same = true;
             for (char32_t cp : chars)
                 same = same && weights.of(unitsOf(cp)).elements == o.weights.elements;
-            for (const Odd& other : odd)
-                if (&other != &o && other.weights.elements != o.weights.elements)
-                    for (std::uint64_t e2 : other.weights.elements)
-                        same = same && (e2 & 0xFFFF) != sec;
+            for (const Contraction& other : found) {
+                if (other.weights.elements == o.weights.elements) {
+                    same = same && other.bytes == o.bytes;
+                    continue;
+                }
+                for (std::uint64_t e2 : other.weights.elements)
+                    same = same && (e2 & 0xFFFF) != sec;
+            }
             if (!same) continue;
-            const auto [it, fresh] = bytesOfElements.try_emplace(o.weights.elements, bytes);
-            if (!fresh && it->second != bytes) break;
             for (char32_t cp : chars)
-                if (bytesOf(unitsOf(cp)) != bytes) unset(cp);
+                if (bytesOf(unitsOf(cp)) != o.bytes) unset(cp);
             harmless = true;
             break;
         }
