@@ -309,18 +309,43 @@ PlainSet build(jet::TextOrder order) {
         const bool fits = agrees(s, ws);
         found.push_back({s, std::move(ws), bytesOf(s), fits});
     }
-    // One whose bytes are not is harmless when an uncommon secondary weight
-    // of its elements comes only from texts with the very same elements
-    // ("l·" as one, "L·", "ŀ"): a text equal to one holding it holds one of
-    // those. Those then must have the same bytes; the characters among
-    // them with others are not plain. Otherwise text holding it is not
+    // One whose bytes are not is harmless when a weight of its elements
+    // comes only from texts with the very same elements: a primary weight
+    // no character has alone, or an uncommon secondary one ("l·" as one,
+    // "L·", "ŀ"); a text equal to one holding it holds one of those. Those
+    // then must have the same bytes; the characters among them with others
+    // are not plain. Otherwise text holding it is not
     // plain: a contraction of whole characters ("沈阳") where it occurs as
     // it is; one with combining marks, which may come apart, wherever its
     // highest code point (the mark) does.
+    std::vector<std::uint64_t> charWeights(allWeights);
+    std::sort(charWeights.begin(), charWeights.end());
     for (const Contraction& o : found) {
         if (o.agrees) continue;
+        // True when every other contraction that has the weight has the
+        // same elements and bytes.
+        auto onlyLikeThis = [&](auto&& has) {
+            for (const Contraction& other : found) {
+                if (other.weights.elements == o.weights.elements) {
+                    if (other.bytes != o.bytes) return false;
+                    continue;
+                }
+                for (std::uint64_t e2 : other.weights.elements)
+                    if (has(e2)) return false;
+            }
+            return true;
+        };
         bool harmless = false;
         for (std::uint64_t el : o.weights.elements) {
+            // A primary weight no character has alone ("沈阳", its 沈 read
+            // shěn).
+            const std::uint64_t primary = el >> 16;
+            if (primary != 0 &&
+                !std::binary_search(charWeights.begin(), charWeights.end(), primary) &&
+                onlyLikeThis([&](std::uint64_t e2) { return e2 >> 16 == primary; })) {
+                harmless = true;
+                break;
+            }
             const std::uint64_t sec = el & 0xFFFF;
             if (sec == kCommonSecondary) continue;
             const auto& chars = bySecondary[sec];
@@ -328,15 +353,8 @@ PlainSet build(jet::TextOrder order) {
             bool same = true;
             for (char32_t cp : chars)
                 same = same && weights.of(unitsOf(cp)).elements == o.weights.elements;
-            for (const Contraction& other : found) {
-                if (other.weights.elements == o.weights.elements) {
-                    same = same && other.bytes == o.bytes;
-                    continue;
-                }
-                for (std::uint64_t e2 : other.weights.elements)
-                    same = same && (e2 & 0xFFFF) != sec;
-            }
-            if (!same) continue;
+            if (!same || !onlyLikeThis([&](std::uint64_t e2) { return (e2 & 0xFFFF) == sec; }))
+                continue;
             for (char32_t cp : chars)
                 if (bytesOf(unitsOf(cp)) != o.bytes) unset(cp);
             harmless = true;

@@ -38,6 +38,7 @@ TEST(JetTextMatchTest, StoredKeysOfEqualTextsStartWithThePrefix) {
         {"ab", "ab"},
         {"e-mail", "E-MAIL"},
         {"Daniel\xC2\xB7\xE4\xB8\x8A", "DANIEL\xC2\xB7\xE4\xB8\x8A"}, // Daniel·上
+        {"\xE5\x8E\xBB\xE6\xB2\x88\xE9\x98\xB3", "\xE5\x8E\xBB\xE6\xB2\x88\xE9\x98\xB3"}, // 去沈阳
         {"", ""},
         {longA, longB},
         {repeat(" ", 250) + "abc", repeat(" ", 250) + "ABC"},
@@ -75,17 +76,20 @@ TEST(JetTextMatchTest, StoredKeysOfEqualTextsStartWithThePrefix) {
 TEST(JetTextMatchTest, CharactersTheKeysDoNotFollowKeepSearchesOffTheIndex) {
     const auto order = jet::TextOrder::GeneralLegacy;
     // Arabic-Indic digits equal 0-9 for the collation, not in the keys; a
-    // zero-width space is nothing to the collation; 沈阳 weighs 沈 as shěn.
+    // zero-width space is nothing to the collation; ŀ equals "l·".
     for (const char* text : {"\xD9\xA1\xD9\xA2",
                              "a\xE2\x80\x8B"
                              "b",
-                             "\xE6\xB2\x88\xE9\x98\xB3"}) {
+                             "\xC5\x80"}) {
         EXPECT_FALSE(jettables::plainText(text, order)) << text;
         jettables::ColumnCensus census;
         EXPECT_FALSE(census.add(std::string("x") + text, order));
         EXPECT_FALSE(jettables::equalityPrefix("x", census, order, false));
     }
-    for (const char* text : {"abc", "\xE6\xB2\x88", "\xE9\x98\xB3", "\xE4\xB8\x8A\xE5\xAE\x98"})
-        EXPECT_TRUE(jettables::plainText(text, order)) << text; // 沈, 阳, 上官
+    // Words the collation weighs as one (沈阳, 重庆) with weights of their
+    // own, and "l·" told apart by its secondary weight.
+    for (const char* text : {"abc", "\xE6\xB2\x88\xE9\x98\xB3", "\xE9\x87\x8D\xE5\xBA\x86",
+                             "\xE4\xB8\x8A\xE5\xAE\x98", "Daniel\xC2\xB7Wu"})
+        EXPECT_TRUE(jettables::plainText(text, order)) << text;
     EXPECT_FALSE(jettables::plainText("abc", jet::TextOrder::Unsupported));
 }
