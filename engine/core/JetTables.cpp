@@ -278,6 +278,8 @@ struct Cursor {
 // Plans, in idxNum.
 constexpr int PlanScan = 0, PlanRowid = 1, PlanIndex = 2, PlanRowRange = 3;
 constexpr int HasLower = 1 << 4, HasUpper = 1 << 5;
+// PlanIndex on a text column by the start of a LIKE pattern.
+constexpr int ByLike = 1 << 6;
 
 // Failures reach the engine's statement as "<number>|<text>", which it
 // turns back into the same EngineError.
@@ -388,7 +390,7 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
         return SQLITE_OK;
     }
     // On the first column of an index: equality, else a range.
-    int bestColumn = -1, eq = -1, lower = -1, upper = -1;
+    int bestColumn = -1, eq = -1, lower = -1, upper = -1, like = -1;
     for (int pass = 0; pass < 2 && bestColumn < 0; ++pass) {
         for (int i = 0; i < info->nConstraint; ++i) {
             const auto& c = info->aConstraint[i];
@@ -403,6 +405,7 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
                 // Text: equality only (the index's order is not the
                 // collation's), where the prefix holds.
                 isRange = false;
+                if (pass == 0 && c.op == SQLITE_INDEX_CONSTRAINT_LIKE && like < 0) like = i;
                 if (!isEq || !textEqualityUsable(*t, c.iColumn)) continue;
             }
             if (pass == 0 && isEq) {
@@ -418,6 +421,8 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
             }
         }
     }
+    // Else the start of a LIKE pattern on a text column.
+    if (bestColumn < 0 && like >= 0) bestColumn = info->aConstraint[like].iColumn;
     // A range of rowids (the engine reads a keyset's rows a page at a time
     // this way): the rows lie in rowid order, so the scan starts at the
     // first and stops after the last. SQLite checks the bounds again, so a
@@ -459,6 +464,10 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
             info->aConstraintUsage[eq].argvIndex = ++arg;
             plan |= HasLower | HasUpper;
             share = 1 / rows + 1e-6;
+        } else if (like >= 0 && lower < 0 && upper < 0) {
+            info->aConstraintUsage[like].argvIndex = ++arg;
+            plan |= ByLike;
+            share = 0.05;
         } else {
             if (lower >= 0) {
                 info->aConstraintUsage[lower].argvIndex = ++arg;
@@ -571,6 +580,26 @@ bool textEquality(Table& t, Cursor& c, const jet::IndexDef& ix, std::size_t colu
     return true;
 }
 
+// Puts the cursor on the rows whose index entries start with the primary
+// bytes of a LIKE pattern's literal start; false when there is none.
+bool textByLike(Table& t, Cursor& c, const jet::IndexDef& ix, std::size_t column,
+                sqlite3_value* v) {
+    if (sqlite3_value_type(v) != SQLITE_TEXT) return false;
+    const std::string_view pattern(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                   static_cast<std::size_t>(sqlite3_value_bytes(v)));
+    const bool desc = !ix.descending.empty() && ix.descending[0];
+    const auto prefix = likePrefix(pattern, t.textOrder[column], desc);
+    if (!prefix) return false;
+    try {
+        c.ids = c.reader.indexPrefix(ix, *prefix);
+    } catch (const EngineError&) {
+        return false;
+    }
+    c.scanning = false;
+    nextListed(c);
+    return true;
+}
+
 int xFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_value** argv) {
     auto* c = reinterpret_cast<Cursor*>(cur);
     return guarded(cur->pVtab, [&] {
@@ -627,12 +656,16 @@ int xFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3
             const int col = t->def.columnIndex(ix.columns[0]);
             const int jetType = t->def.columns[static_cast<std::size_t>(col)].jetType;
             if (t->textOrder[static_cast<std::size_t>(col)] != jet::TextOrder::Unsupported) {
-                if (argc == 1 && sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+                if ((idxNum & ByLike) && argc == 1 &&
+                    textByLike(*t, *c, ix, static_cast<std::size_t>(col), argv[0]))
+                    return SQLITE_OK;
+                if (!(idxNum & ByLike) && argc == 1 && sqlite3_value_type(argv[0]) == SQLITE_NULL) {
                     c->scanning = false; // nothing equals Null
                     c->eof = true;
                     return SQLITE_OK;
                 }
-                if (argc == 1 && textEquality(*t, *c, ix, static_cast<std::size_t>(col), argv[0]))
+                if (!(idxNum & ByLike) && argc == 1 &&
+                    textEquality(*t, *c, ix, static_cast<std::size_t>(col), argv[0]))
                     return SQLITE_OK;
                 c->scanning = true;
                 c->reader.rewind();

@@ -459,3 +459,42 @@ std::optional<std::vector<std::uint8_t>> equalityPrefix(std::string_view utf8,
 }
 
 } // namespace engine::jettables
+
+namespace engine::jettables {
+
+std::optional<std::vector<std::uint8_t>> likePrefix(std::string_view pattern, jet::TextOrder order,
+                                                    bool descending) {
+    if (order == jet::TextOrder::Unsupported) return std::nullopt;
+    std::string literal(pattern.substr(0, pattern.find_first_of("%_")));
+    // A matching text starts with these characters; Jet keeps at most the
+    // first 255 code units of it and drops trailing spaces from those.
+    std::u16string u = jet::utf16Of(literal);
+    if (u.size() > kKeyUnits) u.resize(kKeyUnits);
+    while (!u.empty() && u.back() == u' ')
+        u.pop_back();
+    std::vector<std::uint8_t> bytes;
+    jet::appendTextInline(bytes, u, order);
+    if (bytes.empty()) return std::nullopt;
+    // LIKE takes ASCII letters in either case: their bytes must not tell.
+    for (const bool upper : {false, true}) {
+        std::u16string other = u;
+        for (char16_t& ch : other)
+            if (upper && ch >= u'a' && ch <= u'z')
+                ch = static_cast<char16_t>(ch - u'a' + u'A');
+            else if (!upper && ch >= u'A' && ch <= u'Z')
+                ch = static_cast<char16_t>(ch - u'A' + u'a');
+        std::vector<std::uint8_t> otherBytes;
+        jet::appendTextInline(otherBytes, other, order);
+        if (otherBytes != bytes) return std::nullopt;
+    }
+    std::vector<std::uint8_t> prefix{0x7F};
+    prefix.insert(prefix.end(), bytes.begin(), bytes.end());
+    if (descending) {
+        prefix[0] = 0x80;
+        for (std::size_t i = 1; i < prefix.size(); ++i)
+            prefix[i] = static_cast<std::uint8_t>(~prefix[i]);
+    }
+    return prefix;
+}
+
+} // namespace engine::jettables

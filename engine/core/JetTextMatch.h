@@ -52,4 +52,12 @@ std::optional<std::vector<std::uint8_t>> equalityPrefix(std::string_view utf8,
                                                         const ColumnCensus& census,
                                                         jet::TextOrder order, bool descending);
 
+// The bytes (flag byte first) every index entry of a row that SQLite's LIKE
+// finds for `pattern` starts with: those of its literal start (up to the
+// first % or _), whose ASCII letters match in either case and whose other
+// characters match as they are, so any character will do. Nothing when the
+// pattern starts with a wildcard.
+std::optional<std::vector<std::uint8_t>> likePrefix(std::string_view pattern, jet::TextOrder order,
+                                                    bool descending);
+
 } // namespace engine::jettables

@@ -398,6 +398,28 @@ TEST_F(JetInPlaceTest, KeyLookupsAndRowidRangesOverManyPages) {
         EXPECT_GE(byText("name", "T", names[i], true), 1u) << names[i];
         byText("name", "T", asciiCase(names[i], true), true);
     }
+    // LIKE by the literal start of its pattern (ASCII letters in either case).
+    auto byLike = [&](const std::string& pattern) {
+        int viaIndex = 0, viaScan = 0;
+        const std::string from = "SELECT rowid FROM T WHERE ";
+        const auto found = rowidsFor(db, from + "name LIKE ?1", pattern, viaIndex);
+        EXPECT_EQ(found, rowidsFor(db, from + "+name LIKE ?1", pattern, viaScan)) << pattern;
+        return std::make_pair(found.size(), viaIndex * 3 < viaScan);
+    };
+    for (std::size_t i = 0; i < names.size(); i += 29) {
+        const std::string& name = names[i];
+        std::size_t cut = name.size() / 2 + 1; // at a character's start
+        while ((static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        const auto [rows, indexed] = byLike(asciiCase(name.substr(0, cut), true) + "%");
+        EXPECT_GE(rows, 1u) << name;
+        EXPECT_TRUE(indexed) << name;
+        if (static_cast<unsigned char>(name[0]) < 0x80 &&
+            static_cast<unsigned char>(name[1]) < 0x80) {
+            EXPECT_TRUE(byLike(name.substr(0, 1) + "_" + name.substr(2)).second) << name;
+        }
+    }
+    EXPECT_FALSE(byLike("%" + names[0]).second);
     // Cities hold 沈阳 and 重庆, which the collation weighs as words.
     std::set<std::string> cities;
     const auto city = static_cast<std::size_t>(jet.table("客户").columnIndex("城市"));

@@ -1,7 +1,8 @@
 // The key prefix a text search looks for holds every stored key of a text
 // the collation calls equal: in other letter case or width, with accents
 // composed or not, trailing spaces, descending columns, and texts so long
-// that Jet cut their keys. Characters whose key bytes do not follow from
+// that Jet cut their keys; so does the prefix of a LIKE pattern for the
+// texts it matches. Characters whose key bytes do not follow from
 // the collation keep a search off the index.
 #include "engine/core/JetTextMatch.h"
 #include "engine/sql/JetCollation.h"
@@ -62,6 +63,28 @@ TEST(JetTextMatchTest, StoredKeysOfEqualTextsStartWithThePrefix) {
                     << stored << " / " << searched << (descending ? " descending" : "");
             }
     }
+    // LIKE: texts that start with the pattern's literal start (ASCII
+    // letters in either case), also ones Jet cut or dropped spaces from.
+    const std::vector<std::pair<std::string, std::string>> like = {
+        {"ABcd", "ab%"},
+        {"ab", "ab %"},
+        {"xyz", "x_z"},
+        {longB, repeat("a", 299) + "%"},
+        {"\xE5\xAE\xA2\xE6\x88\xB7 12", "\xE5\xAE\xA2\xE6\x88\xB7%"}};
+    for (const bool descending : {false, true})
+        for (const auto& [stored, pattern] : like) {
+            const auto prefix =
+                jettables::likePrefix(pattern, jet::TextOrder::GeneralLegacy, descending);
+            ASSERT_TRUE(prefix) << pattern;
+            std::vector<std::uint8_t> key{static_cast<std::uint8_t>(descending ? 0x80 : 0x7F)};
+            jet::appendTextKey(key, jet::utf16Of(stored), descending,
+                               jet::TextOrder::GeneralLegacy);
+            EXPECT_TRUE(key.size() >= prefix->size() &&
+                        std::equal(prefix->begin(), prefix->end(), key.begin()))
+                << stored << " / " << pattern;
+        }
+    EXPECT_FALSE(jettables::likePrefix("%ab", jet::TextOrder::GeneralLegacy, false));
+
     // A prefix that ends with the end of the primary bytes does not take
     // in longer texts.
     jettables::ColumnCensus shortOnes;
