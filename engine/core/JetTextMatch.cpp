@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <array>
 #include <mutex>
+#include <tuple>
 #include <unordered_map>
 
 namespace engine::jettables {
@@ -190,17 +191,6 @@ private:
     UConverter* conv_ = nullptr;
 };
 
-char32_t highestOf(const std::u16string& s) {
-    char32_t highest = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        char32_t cp = s[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < s.size())
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
-        highest = std::max(highest, cp);
-    }
-    return highest;
-}
-
 PlainSet build(jet::TextOrder order) {
     PlainSet plain;
     UCollator* c = sql::collation::textCollator();
@@ -213,16 +203,19 @@ PlainSet build(jet::TextOrder order) {
         jet::appendTextInline(b, s, order);
         return b;
     };
-    // The primary bytes of each single weight, as the lowest character of
-    // that weight alone has them (a common Chinese character before a rare
-    // variant the collation calls equal: 上 before 丄); and the characters
-    // of each uncommon secondary weight (up to a few).
+    // The primary bytes of each single weight as a character of that weight
+    // alone has them: an ASCII one (0 before other scripts' digits), else a
+    // common one in Chinese text (GB 2312: 上 before its rare variant 丄, И
+    // before Ѝ), else the lowest; and the characters of each uncommon
+    // secondary weight (up to a few).
     constexpr std::size_t kFew = 16;
     struct Sample {
         char32_t cp;
         std::uint32_t bytes, bytesEnd; // in allBytes
+        bool ascii = false, common = false;
     };
     std::unordered_map<std::uint64_t, Sample> samples;
+    std::unordered_map<std::uint64_t, std::vector<Sample>> rivals; // other bytes
     WeightReader weights(c);
     Gb2312 common;
     std::unordered_map<std::uint64_t, std::vector<char32_t>> bySecondary;
@@ -238,6 +231,10 @@ PlainSet build(jet::TextOrder order) {
     allWeights.reserve(1 << 19);
     allBytes.reserve(1 << 20);
     samples.reserve(1 << 17);
+    auto sameBytes = [&](const Sample& a, std::uint32_t from, std::uint32_t to) {
+        return std::equal(allBytes.begin() + a.bytes, allBytes.begin() + a.bytesEnd,
+                          allBytes.begin() + from, allBytes.begin() + to);
+    };
     Weights w;
     for (char32_t cp = 0; cp < kCodePoints; ++cp) {
         if ((cp >= 0xD800 && cp <= 0xDFFF) || !worthAsking(cp)) continue;
@@ -254,12 +251,13 @@ PlainSet build(jet::TextOrder order) {
         if (w.primaries.size() == 1) {
             const Sample mine{cp, one.bytes, one.bytesEnd};
             const auto [it, fresh] = samples.try_emplace(w.primaries[0], mine);
-            if (!fresh &&
-                !std::equal(allBytes.begin() + one.bytes, allBytes.begin() + one.bytesEnd,
-                            allBytes.begin() + it->second.bytes,
-                            allBytes.begin() + it->second.bytesEnd) &&
-                !common.has(it->second.cp) && common.has(cp))
-                it->second = mine;
+            if (!fresh && !sameBytes(it->second, one.bytes, one.bytesEnd)) {
+                auto& others = rivals[w.primaries[0]];
+                if (std::none_of(others.begin(), others.end(), [&](const Sample& o) {
+                        return sameBytes(o, one.bytes, one.bytesEnd);
+                    }))
+                    others.push_back(mine);
+            }
         }
         for (std::uint64_t el : w.elements) {
             const std::uint64_t sec = el & 0xFFFF;
@@ -267,6 +265,23 @@ PlainSet build(jet::TextOrder order) {
             auto& list = bySecondary[sec];
             if (list.size() <= kFew) list.push_back(cp);
         }
+    }
+    // Where characters of one weight have different bytes, which are whose.
+    for (const Seen& one : seen) {
+        if (one.weightsEnd != one.weights + 1) continue;
+        const auto r = rivals.find(allWeights[one.weights]);
+        if (r == rivals.end()) continue;
+        Sample* mine = &samples[r->first];
+        for (Sample& o : r->second)
+            if (sameBytes(o, one.bytes, one.bytesEnd)) mine = &o;
+        mine->ascii = mine->ascii || one.cp < 0x80;
+        mine->common = mine->common || common.has(one.cp);
+    }
+    for (auto& [weight, others] : rivals) {
+        Sample& best = samples[weight];
+        auto rank = [](const Sample& x) { return std::make_tuple(x.ascii, x.common); };
+        for (const Sample& o : others)
+            if (rank(o) > rank(best)) best = o;
     }
     // Bytes made of the samples of the weights: false when one has none.
     std::vector<std::uint8_t> expected;
@@ -315,9 +330,9 @@ PlainSet build(jet::TextOrder order) {
     // "L·", "ŀ"); a text equal to one holding it holds one of those. Those
     // then must have the same bytes; the characters among them with others
     // are not plain. Otherwise text holding it is not
-    // plain: a contraction of whole characters ("沈阳") where it occurs as
-    // it is; one with combining marks, which may come apart, wherever its
-    // highest code point (the mark) does.
+    // plain: a contraction of whole characters where it occurs as it is;
+    // one with combining marks, which may come apart, wherever those marks
+    // are (и with a combining breve weighs as й).
     std::vector<std::uint64_t> charWeights(allWeights);
     std::sort(charWeights.begin(), charWeights.end());
     for (const Contraction& o : found) {
@@ -363,11 +378,11 @@ PlainSet build(jet::TextOrder order) {
         if (harmless) continue;
         bool marks = false;
         for (std::size_t i = 1; i < o.text.size(); ++i)
-            marks = marks || u_getCombiningClass(o.text[i]) != 0;
-        if (marks)
-            unset(highestOf(o.text));
-        else
-            plain.runs[o.text[0]].push_back(o.text);
+            if (u_getCombiningClass(o.text[i]) != 0) {
+                unset(o.text[i]);
+                marks = true;
+            }
+        if (!marks) plain.runs[o.text[0]].push_back(o.text);
     }
     return plain;
 }

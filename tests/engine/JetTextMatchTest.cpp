@@ -38,6 +38,7 @@ TEST(JetTextMatchTest, StoredKeysOfEqualTextsStartWithThePrefix) {
         {"ab ", "ab\xE3\x80\x80"},                                      // an ideographic space
         {"ab", "ab"},
         {"e-mail", "E-MAIL"},
+        {"\xD0\x9C\xD0\xB8\xD1\x80", "\xD0\x9C\xD0\x98\xD0\xA0"},     // Мир, МИР
         {"Daniel\xC2\xB7\xE4\xB8\x8A", "DANIEL\xC2\xB7\xE4\xB8\x8A"}, // Daniel·上
         {"\xE5\x8E\xBB\xE6\xB2\x88\xE9\x98\xB3", "\xE5\x8E\xBB\xE6\xB2\x88\xE9\x98\xB3"}, // 去沈阳
         {"", ""},
@@ -110,9 +111,10 @@ TEST(JetTextMatchTest, CharactersTheKeysDoNotFollowKeepSearchesOffTheIndex) {
         EXPECT_FALSE(jettables::equalityPrefix("x", census, order, false));
     }
     // Words the collation weighs as one (沈阳, 重庆) with weights of their
-    // own, and "l·" told apart by its secondary weight.
+    // own, "l·" told apart by its secondary weight, и though и with a
+    // combining breve weighs as й.
     for (const char* text : {"abc", "\xE6\xB2\x88\xE9\x98\xB3", "\xE9\x87\x8D\xE5\xBA\x86",
-                             "\xE4\xB8\x8A\xE5\xAE\x98", "Daniel\xC2\xB7Wu"})
+                             "\xE4\xB8\x8A\xE5\xAE\x98", "Daniel\xC2\xB7Wu", "\xD0\xB8"})
         EXPECT_TRUE(jettables::plainText(text, order)) << text;
     EXPECT_FALSE(jettables::plainText("abc", jet::TextOrder::Unsupported));
 }
