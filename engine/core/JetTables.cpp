@@ -6,6 +6,7 @@
 #include "engine/base/EngineError.h"
 #include "engine/base/Messages.h"
 #include "engine/core/Convert.h"
+#include "engine/core/JetTextMatch.h"
 #include "engine/jet/JetTableReader.h"
 #include "engine/jet/JetTableWriter.h"
 #include "engine/schema/JetType.h"
@@ -246,6 +247,17 @@ struct Table {
     // For each column: the index whose first column it is and that the
     // reader can search (-1: none).
     std::vector<int> index;
+    // For each column searched through a text index: its key rules
+    // (Unsupported for every other column).
+    std::vector<jet::TextOrder> textOrder;
+    // What one scan found out about a text column's values, valid while
+    // the file has had no changes since (JetTextMatch.h).
+    struct Census {
+        bool done = false;
+        std::uint64_t changes = 0;
+        ColumnCensus census;
+    };
+    std::vector<Census> census;
     // Made on the first change.
     std::unique_ptr<jet::TableWriter> writer;
 };
@@ -266,6 +278,8 @@ struct Cursor {
 // Plans, in idxNum.
 constexpr int PlanScan = 0, PlanRowid = 1, PlanIndex = 2, PlanRowRange = 3;
 constexpr int HasLower = 1 << 4, HasUpper = 1 << 5;
+// PlanIndex on a text column by the start of a LIKE pattern.
+constexpr int ByLike = 1 << 6;
 
 // Failures reach the engine's statement as "<number>|<text>", which it
 // turns back into the same EngineError.
@@ -317,14 +331,20 @@ int xConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_
         }
         sql += ")";
         t->index.assign(t->def.columns.size(), -1);
+        t->textOrder.assign(t->def.columns.size(), jet::TextOrder::Unsupported);
+        t->census.resize(t->def.columns.size());
         jet::TableReader probe((*holder)->file(), t->def);
         for (std::size_t k = 0; k < t->def.indexes.size(); ++k) {
             const auto& ix = t->def.indexes[k];
-            if (!probe.searchable(ix)) continue;
+            const bool text = probe.searchableText(ix);
+            if (!text && !probe.searchable(ix)) continue;
             const int c = t->def.columnIndex(ix.columns[0]);
             auto& slot = t->index[static_cast<std::size_t>(c)];
             // A primary key, or else the first index found.
             if (slot < 0 || ix.primary) slot = static_cast<int>(k);
+            if (text)
+                t->textOrder[static_cast<std::size_t>(c)] =
+                    probe.textOrder(t->def.columns[static_cast<std::size_t>(c)]);
         }
         const int rc = sqlite3_declare_vtab(db, sql.c_str());
         if (rc != SQLITE_OK) return rc;
@@ -343,6 +363,17 @@ int xDisconnect(sqlite3_vtab* vt) {
     return SQLITE_OK;
 }
 
+// True when an equality on a text column may go through its index: unless
+// the column's values already proved unsuited. (The comparison may also be
+// by BINARY, NOCASE or RTRIM: texts equal by those have the same primary
+// bytes once Jet has dropped their trailing spaces, as the prefix allows.)
+bool textEqualityUsable(const Table& t, int column) {
+    const auto& census = t.census[static_cast<std::size_t>(column)];
+    if (!census.done) return true;
+    const jet::TableReader probe(t.source->file(), t.def);
+    return census.changes != probe.changes() || census.census.plain;
+}
+
 int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
     auto* t = reinterpret_cast<Table*>(vt);
     const double rows = std::max<double>(t->def.rowCount, 1);
@@ -359,7 +390,7 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
         return SQLITE_OK;
     }
     // On the first column of an index: equality, else a range.
-    int bestColumn = -1, eq = -1, lower = -1, upper = -1;
+    int bestColumn = -1, eq = -1, lower = -1, upper = -1, like = -1;
     for (int pass = 0; pass < 2 && bestColumn < 0; ++pass) {
         for (int i = 0; i < info->nConstraint; ++i) {
             const auto& c = info->aConstraint[i];
@@ -367,9 +398,16 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
                 t->index[c.iColumn] < 0)
                 continue;
             const bool isEq = c.op == SQLITE_INDEX_CONSTRAINT_EQ;
-            const bool isRange =
-                c.op == SQLITE_INDEX_CONSTRAINT_GT || c.op == SQLITE_INDEX_CONSTRAINT_GE ||
-                c.op == SQLITE_INDEX_CONSTRAINT_LT || c.op == SQLITE_INDEX_CONSTRAINT_LE;
+            bool isRange = c.op == SQLITE_INDEX_CONSTRAINT_GT ||
+                           c.op == SQLITE_INDEX_CONSTRAINT_GE ||
+                           c.op == SQLITE_INDEX_CONSTRAINT_LT || c.op == SQLITE_INDEX_CONSTRAINT_LE;
+            if (t->textOrder[static_cast<std::size_t>(c.iColumn)] != jet::TextOrder::Unsupported) {
+                // Text: equality only (the index's order is not the
+                // collation's), where the prefix holds.
+                isRange = false;
+                if (pass == 0 && c.op == SQLITE_INDEX_CONSTRAINT_LIKE && like < 0) like = i;
+                if (!isEq || !textEqualityUsable(*t, c.iColumn)) continue;
+            }
             if (pass == 0 && isEq) {
                 bestColumn = c.iColumn;
                 eq = i;
@@ -383,6 +421,8 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
             }
         }
     }
+    // Else the start of a LIKE pattern on a text column.
+    if (bestColumn < 0 && like >= 0) bestColumn = info->aConstraint[like].iColumn;
     // A range of rowids (the engine reads a keyset's rows a page at a time
     // this way): the rows lie in rowid order, so the scan starts at the
     // first and stops after the last. SQLite checks the bounds again, so a
@@ -424,6 +464,10 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
             info->aConstraintUsage[eq].argvIndex = ++arg;
             plan |= HasLower | HasUpper;
             share = 1 / rows + 1e-6;
+        } else if (like >= 0 && lower < 0 && upper < 0) {
+            info->aConstraintUsage[like].argvIndex = ++arg;
+            plan |= ByLike;
+            share = 0.05;
         } else {
             if (lower >= 0) {
                 info->aConstraintUsage[lower].argvIndex = ++arg;
@@ -502,6 +546,60 @@ bool boundOf(sqlite3_value* v, int jetType, double& out) {
     return false;
 }
 
+// The census of a text column, taken now unless the file is unchanged since.
+const ColumnCensus& columnCensus(Table& t, const jet::TableReader& current, std::size_t column) {
+    auto& slot = t.census[column];
+    if (!slot.done || slot.changes != current.changes()) {
+        jet::TableReader reader(t.source->file(), t.def);
+        slot.changes = reader.changes();
+        slot.census = jettables::censusOf(reader, column, t.textOrder[column]);
+        slot.done = true;
+    }
+    return slot.census;
+}
+
+// Puts the cursor on the rows whose index entries start with the value's
+// primary bytes; false when the value or the column's values do not allow
+// that (the caller then scans).
+bool textEquality(Table& t, Cursor& c, const jet::IndexDef& ix, std::size_t column,
+                  sqlite3_value* v) {
+    if (sqlite3_value_type(v) != SQLITE_TEXT) return false;
+    const std::string_view text(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                static_cast<std::size_t>(sqlite3_value_bytes(v)));
+    const bool desc = !ix.descending.empty() && ix.descending[0];
+    const auto prefix =
+        equalityPrefix(text, columnCensus(t, c.reader, column), t.textOrder[column], desc);
+    if (!prefix) return false;
+    try {
+        c.ids = c.reader.indexPrefix(ix, *prefix);
+    } catch (const EngineError&) {
+        return false; // an index that does not read is only slower
+    }
+    c.scanning = false;
+    nextListed(c);
+    return true;
+}
+
+// Puts the cursor on the rows whose index entries start with the primary
+// bytes of a LIKE pattern's literal start; false when there is none.
+bool textByLike(Table& t, Cursor& c, const jet::IndexDef& ix, std::size_t column,
+                sqlite3_value* v) {
+    if (sqlite3_value_type(v) != SQLITE_TEXT) return false;
+    const std::string_view pattern(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                   static_cast<std::size_t>(sqlite3_value_bytes(v)));
+    const bool desc = !ix.descending.empty() && ix.descending[0];
+    const auto prefix = likePrefix(pattern, t.textOrder[column], desc);
+    if (!prefix) return false;
+    try {
+        c.ids = c.reader.indexPrefix(ix, *prefix);
+    } catch (const EngineError&) {
+        return false;
+    }
+    c.scanning = false;
+    nextListed(c);
+    return true;
+}
+
 int xFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3_value** argv) {
     auto* c = reinterpret_cast<Cursor*>(cur);
     return guarded(cur->pVtab, [&] {
@@ -557,6 +655,23 @@ int xFilter(sqlite3_vtab_cursor* cur, int idxNum, const char*, int argc, sqlite3
             const auto& ix = t->def.indexes[static_cast<std::size_t>(idxNum >> 8)];
             const int col = t->def.columnIndex(ix.columns[0]);
             const int jetType = t->def.columns[static_cast<std::size_t>(col)].jetType;
+            if (t->textOrder[static_cast<std::size_t>(col)] != jet::TextOrder::Unsupported) {
+                if ((idxNum & ByLike) && argc == 1 &&
+                    textByLike(*t, *c, ix, static_cast<std::size_t>(col), argv[0]))
+                    return SQLITE_OK;
+                if (!(idxNum & ByLike) && argc == 1 && sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+                    c->scanning = false; // nothing equals Null
+                    c->eof = true;
+                    return SQLITE_OK;
+                }
+                if (!(idxNum & ByLike) && argc == 1 &&
+                    textEquality(*t, *c, ix, static_cast<std::size_t>(col), argv[0]))
+                    return SQLITE_OK;
+                c->scanning = true;
+                c->reader.rewind();
+                c->eof = !c->reader.advance();
+                return SQLITE_OK;
+            }
             std::optional<jet::IndexBound> lo, hi;
             bool usable = true, nullBound = false;
             int arg = 0;

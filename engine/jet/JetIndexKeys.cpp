@@ -192,7 +192,7 @@ void binaryBytes(std::vector<std::uint8_t>& out, const std::uint8_t* data, std::
     } while (pos < size);
 }
 
-bool utf8ToUtf16(const std::string& s, std::u16string& out) {
+bool utf8ToUtf16(std::string_view s, std::u16string& out) {
     out.clear();
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
@@ -352,6 +352,20 @@ std::string sortOrderName(SortOrder order) {
     std::string num = std::to_string(order.lcid);
     if (order.version != 0) num += "，版本 " + std::to_string(order.version);
     return name ? std::string(name) + "（" + num + "）" : "编号为 " + num + " 的排序次序";
+}
+
+void appendTextInline(std::vector<std::uint8_t>& out, std::u16string_view text, TextOrder order) {
+    const CodeTable& codesOf = table(order);
+    for (const char16_t c : text) {
+        const CharCode code = (c >= 0xD800 && c <= 0xDFFF) ? surrogateCode(c) : codesOf.units[c];
+        out.insert(out.end(), code.inlineBytes.begin(), code.inlineBytes.begin() + code.inlineLen);
+    }
+}
+
+std::u16string utf16Of(std::string_view utf8) {
+    std::u16string out;
+    utf8ToUtf16(utf8, out);
+    return out;
 }
 
 void appendTextKey(std::vector<std::uint8_t>& out, std::u16string_view text, bool descending,

@@ -52,6 +52,15 @@ bool appendColumnKey(std::vector<std::uint8_t>& out, const ColumnDef& column, co
 void appendTextKey(std::vector<std::uint8_t>& out, std::u16string_view text, bool descending,
                    TextOrder order);
 
+// The first part of a text key, before its 01: the bytes every code unit
+// of `text` contributes by its primary weight, in order (no cut at 255
+// code units, trailing spaces kept). Case, accents and punctuation such as
+// '-' add nothing here: they live in the later parts of the key.
+void appendTextInline(std::vector<std::uint8_t>& out, std::u16string_view text, TextOrder order);
+
+// UTF-8 to UTF-16 as the keys take text (malformed bytes become U+FFFD).
+std::u16string utf16Of(std::string_view utf8);
+
 // 'yyyy-MM-dd HH:mm:ss' to Jet's day number (days since 1899-12-30, the
 // fraction the time of day, also before day 0). False when it is not such text.
 bool oleDaysFromText(const std::string& text, double& days);

@@ -65,7 +65,9 @@ IndexPageHead walkIndexPage(JetState& s, std::uint32_t number, std::uint32_t tde
     head.leaf = type == kPageIndexLeaf;
     head.next = v.u32(jet4 ? 16 : 12);
     head.tail = v.u32(jet4 ? 20 : 16);
-    const std::size_t prefixLen = v.u16(jet4 ? 24 : 20);
+    // Jet 3 keeps the prefix length in one byte; the next one is 01 on
+    // some node pages (as Access 97 writes them).
+    const std::size_t prefixLen = jet4 ? v.u16(24) : v.u8(20);
     const std::size_t maskStart = jet4 ? 27 : 22;
     const std::size_t entriesStart = jet4 ? 0x1E0 : 0xF8;
     const std::size_t maskBytes = entriesStart - maskStart;
@@ -201,6 +203,53 @@ int compareSegment(const std::uint8_t* key, std::size_t keyLen,
 }
 int compareSegment(const std::vector<std::uint8_t>& key, const std::vector<std::uint8_t>& bound) {
     return compareSegment(key.data(), key.size(), bound);
+}
+
+// RowIds of the entries between two keys (either may be missing), in index
+// order: down the tree to the first leaf that may hold the lower bound,
+// then along the leaves. A bound compares with as many bytes of an entry as
+// it has, so a bound is also every entry that starts with it.
+std::vector<RowId> walkRange(JetState& s, std::uint32_t tdefPage, std::uint32_t rootPage,
+                             const std::optional<std::vector<std::uint8_t>>& from,
+                             const std::optional<std::vector<std::uint8_t>>& to) {
+    std::vector<RowId> out;
+    std::vector<std::uint8_t> scratch;
+    std::uint32_t pageNo = rootPage;
+    for (int depth = 0;; ++depth) {
+        if (depth >= kMaxTreeDepth) corrupt(s.path, "索引树的层数过多或形成了循环");
+        bool found = false;
+        std::uint32_t child = 0;
+        const IndexPageHead head =
+            walkIndexPage(s, pageNo, tdefPage, scratch, [&](const IndexEntry& e) {
+                if (from && compareSegment(e.key, e.keyLen, *from) < 0) return true;
+                found = true;
+                child = e.child;
+                return false;
+            });
+        if (head.leaf) break;
+        if (!found) child = head.tail;
+        if (child == 0) return out; // every key lies below the lower bound
+        pageNo = child;
+    }
+    // Along the leaves until past the upper bound.
+    std::set<std::uint32_t> seen{pageNo};
+    for (;;) {
+        bool past = false;
+        const IndexPageHead head =
+            walkIndexPage(s, pageNo, tdefPage, scratch, [&](const IndexEntry& e) {
+                if (from && compareSegment(e.key, e.keyLen, *from) < 0) return true;
+                if (to && compareSegment(e.key, e.keyLen, *to) > 0) {
+                    past = true;
+                    return false;
+                }
+                out.push_back(e.row);
+                return true;
+            });
+        if (!head.leaf) corrupt(s.path, "索引叶页链接到了非叶页（第 " + num(pageNo) + " 页）");
+        if (past || head.next == 0) return out;
+        pageNo = head.next;
+        if (!seen.insert(pageNo).second) corrupt(s.path, "索引页的链接形成了循环");
+    }
 }
 
 } // namespace
@@ -346,9 +395,7 @@ void TableReader::cell(std::size_t column, Cell& out) {
 }
 
 bool TableReader::searchable(const IndexDef& index) const {
-    // Jet 3 index pages are laid out differently in ways not pinned down:
-    // its tables are scanned.
-    if (!state_->layout.jet4 || index.rootPage == 0 || index.columns.empty()) return false;
+    if (index.rootPage == 0 || index.columns.empty()) return false;
     const int c = def_.columnIndex(index.columns[0]);
     if (c < 0) return false;
     switch (def_.columns[static_cast<std::size_t>(c)].jetType) {
@@ -370,7 +417,6 @@ std::vector<RowId> TableReader::indexRange(const IndexDef& index,
                                            const std::optional<IndexBound>& hi) const {
     std::vector<RowId> out;
     if (!searchable(index)) return out;
-    JetState& s = *state_;
     const ColumnDef& col =
         def_.columns[static_cast<std::size_t>(def_.columnIndex(index.columns[0]))];
     const bool desc = !index.descending.empty() && index.descending[0];
@@ -396,44 +442,50 @@ std::vector<RowId> TableReader::indexRange(const IndexDef& index,
         std::swap(from, to);
     }
 
-    // Down the tree to the first leaf that may hold the lower bound.
-    std::vector<std::uint8_t> scratch;
-    std::uint32_t pageNo = index.rootPage;
-    for (int depth = 0;; ++depth) {
-        if (depth >= kMaxTreeDepth) corrupt(s.path, "索引树的层数过多或形成了循环");
-        bool found = false;
-        std::uint32_t child = 0;
-        const IndexPageHead head =
-            walkIndexPage(s, pageNo, def_.tdefPage, scratch, [&](const IndexEntry& e) {
-                if (from && compareSegment(e.key, e.keyLen, *from) < 0) return true;
-                found = true;
-                child = e.child;
-                return false;
-            });
-        if (head.leaf) break;
-        if (!found) child = head.tail;
-        if (child == 0) return out; // every key lies below the lower bound
-        pageNo = child;
+    return walkRange(*state_, def_.tdefPage, index.rootPage, from, to);
+}
+
+std::uint64_t TableReader::changes() const {
+    return state_->changes;
+}
+
+TextOrder TableReader::textOrder(const ColumnDef& column) const {
+    JetState& s = *state_;
+    const Layout& L = s.layout;
+    if (!L.jet4) return TextOrder::Unsupported; // Jet 3 keys follow another order
+    std::vector<std::uint8_t> bytes = s.tdefBytes(def_.tdefPage);
+    ByteView v(bytes.data(), bytes.size(), &s.path);
+    const std::uint32_t numCols = v.u16(L.numColsOffset);
+    const std::uint32_t numReal = v.u32(L.numRealIdxOffset);
+    const std::size_t pos = L.colsStartOffset + numReal * L.realIdxEntrySize;
+    for (std::uint32_t i = 0; i < numCols; ++i) {
+        ByteView e = v.sub(pos + i * L.colEntrySize, L.colEntrySize);
+        if (e.u16(L.colNumOffset) != column.columnNumber) continue;
+        // A column's own order, or (0) the database's.
+        SortOrder o{e.u16(11) | (e.u8(13) << 16), e.u8(14)};
+        if (o.lcid == 0) {
+            Page header = s.page(0);
+            const ByteView hv = s.view(header);
+            o = SortOrder{hv.u16(0x6E) | (hv.u8(0x70) << 16), hv.u8(0x71)};
+        }
+        return textOrderOf(o);
     }
-    // Along the leaves until past the upper bound.
-    std::set<std::uint32_t> seen{pageNo};
-    for (;;) {
-        bool past = false;
-        const IndexPageHead head =
-            walkIndexPage(s, pageNo, def_.tdefPage, scratch, [&](const IndexEntry& e) {
-                if (from && compareSegment(e.key, e.keyLen, *from) < 0) return true;
-                if (to && compareSegment(e.key, e.keyLen, *to) > 0) {
-                    past = true;
-                    return false;
-                }
-                out.push_back(e.row);
-                return true;
-            });
-        if (!head.leaf) corrupt(s.path, "索引叶页链接到了非叶页（第 " + num(pageNo) + " 页）");
-        if (past || head.next == 0) return out;
-        pageNo = head.next;
-        if (!seen.insert(pageNo).second) corrupt(s.path, "索引页的链接形成了循环");
-    }
+    return TextOrder::Unsupported;
+}
+
+bool TableReader::searchableText(const IndexDef& index) const {
+    if (!state_->layout.jet4 || index.rootPage == 0 || index.columns.empty()) return false;
+    const int c = def_.columnIndex(index.columns[0]);
+    if (c < 0) return false;
+    const ColumnDef& col = def_.columns[static_cast<std::size_t>(c)];
+    return (col.jetType == coltype::Text || col.jetType == coltype::Memo) &&
+           textOrder(col) != TextOrder::Unsupported;
+}
+
+std::vector<RowId> TableReader::indexPrefix(const IndexDef& index,
+                                            const std::vector<std::uint8_t>& prefix) const {
+    if (!searchableText(index) || prefix.empty()) return {};
+    return walkRange(*state_, def_.tdefPage, index.rootPage, prefix, prefix);
 }
 
 } // namespace engine::jet

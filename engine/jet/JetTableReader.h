@@ -2,8 +2,9 @@
 
 // Row-level access to one table of a genuine Jet file for a query engine:
 // a scan that finds live rows without decoding them (values are decoded
-// only when asked for), direct positioning on a row by its RowId, and range
-// searches over the file's own indexes on numeric and date columns.
+// only when asked for), direct positioning on a row by its RowId, range
+// searches over the file's own indexes on numeric and date columns (Jet 3
+// and 4), and searches by key prefix over text indexes (Jet 4).
 //
 //   engine::jet::TableReader r(file, "Orders");
 //   for (r.rewind(); r.advance();)
@@ -15,6 +16,7 @@
 // damaged page is met. Not safe for use from several threads at once.
 
 #include "engine/jet/JetFile.h"
+#include "engine/jet/JetIndexKeys.h"
 
 #include <memory>
 #include <optional>
@@ -83,6 +85,18 @@ public:
     // checks each); it never misses one.
     std::vector<RowId> indexRange(const IndexDef& index, const std::optional<IndexBound>& lo,
                                   const std::optional<IndexBound>& hi) const;
+
+    // The key rules of a text column (its own sort order or the file's).
+    TextOrder textOrder(const ColumnDef& column) const;
+    // True when the index's first column is text whose keys can be made.
+    bool searchableText(const IndexDef& index) const;
+    // RowIds of the entries that start with `prefix` (flag byte first), in
+    // index order.
+    std::vector<RowId> indexPrefix(const IndexDef& index,
+                                   const std::vector<std::uint8_t>& prefix) const;
+    // Counts the changes made to the file through this process: what a
+    // reader learnt about the rows holds while it stays the same.
+    std::uint64_t changes() const;
 
     // A whole RowId as one number and back (page << 8 | slot).
     static std::int64_t encode(RowId id) {

@@ -333,6 +333,10 @@ const std::string* sortKey(UCollator* c, KeyCache& cache, std::size_t slot, std:
 
 } // namespace
 
+UCollator* textCollator() {
+    return collator();
+}
+
 int compareFull(std::string_view a, std::string_view b) {
     if (UCollator* c = collator()) {
         UErrorCode status = U_ZERO_ERROR;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 struct sqlite3;
+struct UCollator;
 
 namespace engine::sql::collation {
 
@@ -17,6 +18,10 @@ int compare(std::string_view a, std::string_view b);
 // The same through the collation library alone, without the shortcut for
 // plain ASCII differences (tests compare the two).
 int compareFull(std::string_view a, std::string_view b);
+
+// The collator compare() asks on this thread (nullptr when the library has
+// none): for code that must agree with this order character by character.
+UCollator* textCollator();
 
 // Files written before text was ordered this way keep their text indexes in
 // the former order; they are rebuilt once when the file is opened for

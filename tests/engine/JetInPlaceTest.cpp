@@ -11,6 +11,7 @@
 #include "engine/base/Messages.h"
 #include "engine/core/Database.h"
 #include "engine/jet/JetFile.h"
+#include "engine/sqlite/Sqlite3.h"
 #include "engine/sqlite/SqliteDb.h"
 
 #include <algorithm>
@@ -20,6 +21,8 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <set>
+#include <type_traits>
 
 using namespace engine;
 
@@ -86,6 +89,37 @@ std::vector<std::int64_t> column64(sqlite3* db, const std::string& sql) {
     while (st.step())
         out.push_back(st.columnInt(0));
     return out;
+}
+
+// The rowids a statement with one parameter gives, sorted, and the
+// virtual machine steps it took (a scan takes some for every row).
+template <class T>
+std::vector<std::int64_t> rowidsFor(sqlite3* db, const std::string& sql, const T& value,
+                                    int& steps) {
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
+    if constexpr (std::is_same_v<T, std::string>)
+        sqlite3_bind_text(st, 1, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+    else
+        sqlite3_bind_int64(st, 1, value);
+    std::vector<std::int64_t> out;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        out.push_back(sqlite3_column_int64(st, 0));
+    EXPECT_EQ(rc, SQLITE_DONE) << sql << ": " << sqlite3_errmsg(db);
+    steps = sqlite3_stmt_status(st, SQLITE_STMTSTATUS_VM_STEP, 0);
+    sqlite3_finalize(st);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string asciiCase(std::string s, bool upper) {
+    for (char& ch : s)
+        if (ch >= 'a' && ch <= 'z' && upper)
+            ch = static_cast<char>(ch - 'a' + 'A');
+        else if (ch >= 'A' && ch <= 'Z' && !upper)
+            ch = static_cast<char>(ch - 'A' + 'a');
+    return s;
 }
 
 } // namespace
@@ -159,6 +193,20 @@ TEST_F(JetInPlaceTest, IndexedLookupsAndRangesFindWhatAScanFinds) {
         }
     }
     EXPECT_GT(checked, 60);
+
+    // A Jet 3 index of two levels (its node page keeps the prefix length
+    // in one byte) finds every key's rows as a scan does, and reads only them.
+    auto c = open("compIndexTestV1997.mdb");
+    sqlite3* db = c.database()->handle();
+    const auto keys = column64(db, "SELECT DISTINCT CD_AGENTE FROM Table1");
+    ASSERT_GT(keys.size(), 500u);
+    for (const std::int64_t k : keys) {
+        int viaIndex = 0, viaScan = 0;
+        EXPECT_EQ(rowidsFor(db, "SELECT rowid FROM Table1 WHERE CD_AGENTE = ?1", k, viaIndex),
+                  rowidsFor(db, "SELECT rowid FROM Table1 WHERE +CD_AGENTE = ?1", k, viaScan))
+            << k;
+        EXPECT_LT(viaIndex * 10, viaScan) << k;
+    }
 }
 
 TEST_F(JetInPlaceTest, JetSystemTablesAnswerByTheirNames) {
@@ -327,6 +375,71 @@ TEST_F(JetInPlaceTest, KeyLookupsAndRowidRangesOverManyPages) {
     // A bound of text compares as SQLite compares it: above every number.
     EXPECT_EQ(between(s(ids[n - 2]), "'x'"), slice(n - 2, n));
     EXPECT_TRUE(between("'x'", "'y'").empty());
+
+    // Text indexes over many pages (names with "·" and Chinese, cities):
+    // the rows a scan finds, through the index.
+    auto byText = [&](const std::string& field, const std::string& table, const std::string& v,
+                      bool indexed) {
+        int viaIndex = 0, viaScan = 0;
+        const std::string from = "SELECT rowid FROM " + table + " WHERE ";
+        const auto found = rowidsFor(db, from + field + " = ?1", v, viaIndex);
+        EXPECT_EQ(found, rowidsFor(db, from + "+" + field + " = ?1", v, viaScan)) << v;
+        if (indexed) {
+            EXPECT_LT(viaIndex * 5, viaScan) << v;
+        }
+        return found.size();
+    };
+    std::vector<std::string> names;
+    jet.forEachRow("T", [&](const std::vector<Value>& r) {
+        if (!r[1].isNullOrEmpty() && names.size() < 400) names.push_back(r[1].toText());
+        return true;
+    });
+    for (std::size_t i = 0; i < names.size(); i += 7) {
+        EXPECT_GE(byText("name", "T", names[i], true), 1u) << names[i];
+        byText("name", "T", asciiCase(names[i], true), true);
+    }
+    // LIKE by the literal start of its pattern (ASCII letters in either case).
+    auto byLike = [&](const std::string& pattern) {
+        int viaIndex = 0, viaScan = 0;
+        const std::string from = "SELECT rowid FROM T WHERE ";
+        const auto found = rowidsFor(db, from + "name LIKE ?1", pattern, viaIndex);
+        EXPECT_EQ(found, rowidsFor(db, from + "+name LIKE ?1", pattern, viaScan)) << pattern;
+        return std::make_pair(found.size(), viaIndex * 3 < viaScan);
+    };
+    for (std::size_t i = 0; i < names.size(); i += 29) {
+        const std::string& name = names[i];
+        std::size_t cut = name.size() / 2 + 1; // at a character's start
+        while ((static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        const auto [rows, indexed] = byLike(asciiCase(name.substr(0, cut), true) + "%");
+        EXPECT_GE(rows, 1u) << name;
+        EXPECT_TRUE(indexed) << name;
+        if (static_cast<unsigned char>(name[0]) < 0x80 &&
+            static_cast<unsigned char>(name[1]) < 0x80) {
+            EXPECT_TRUE(byLike(name.substr(0, 1) + "_" + name.substr(2)).second) << name;
+        }
+    }
+    EXPECT_FALSE(byLike("%" + names[0]).second);
+    // Cities hold 沈阳 and 重庆, which the collation weighs as words.
+    std::set<std::string> cities;
+    const auto city = static_cast<std::size_t>(jet.table("客户").columnIndex("城市"));
+    jet.forEachRow("客户", [&](const std::vector<Value>& r) {
+        if (!r[city].isNullOrEmpty()) cities.insert(r[city].toText());
+        return true;
+    });
+    EXPECT_TRUE(cities.count("沈阳"));
+    for (const auto& one : cities)
+        EXPECT_GT(byText("城市", "客户", one, true), 0u) << one;
+    // A name the keys cannot tell apart from its equals makes the column
+    // scanned, rightly; once it is gone the index serves again, and finds
+    // rows added since.
+    c.Execute("INSERT INTO T (name) VALUES ('\xD9\xA1\xD9\xA2')"); // Arabic-Indic 12
+    EXPECT_EQ(byText("name", "T", "12", false), 1u);               // equal for the collation
+    EXPECT_EQ(byText("name", "T", "\xD9\xA1\xD9\xA2", false), 1u);
+    c.Execute("DELETE FROM T WHERE name = '\xD9\xA1\xD9\xA2'");
+    c.Execute("INSERT INTO T (name) VALUES ('新来的·Ann')");
+    EXPECT_EQ(byText("name", "T", "新来的·ANN", true), 1u);
+    EXPECT_EQ(byText("name", "T", names[0], true), byText("name", "T", names[0], false));
 }
 
 TEST_F(JetInPlaceTest, WholeTablesColumnsAloneAndFilteredRowsReadAlike) {
@@ -377,4 +490,67 @@ TEST_F(JetInPlaceTest, WholeTablesColumnsAloneAndFilteredRowsReadAlike) {
         }
     }
     EXPECT_GT(tables, 45);
+}
+
+TEST_F(JetInPlaceTest, TextEqualityThroughTextIndexesFindsWhatAScanFinds) {
+    // Every text index of the samples: values present, in other letter
+    // case, with trailing spaces, cut short, and absent ones find through
+    // the index exactly the rows a scan (`+col`) finds.
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus_))
+        if (entry.path().extension() == ".mdb" &&
+            entry.path().filename().string().find("password") == std::string::npos)
+            files.push_back(entry.path());
+    for (const char* ace : {"ace2007.accdb", "ace2010.accdb", "ace2019.accdb"})
+        files.push_back(std::filesystem::path(TABELKO_ACE_SAMPLES_DIR) / ace);
+    int probes = 0, indexed = 0, descending = 0, compound = 0;
+    for (const auto& source : files) {
+        const std::string name = source.filename().string();
+        std::filesystem::copy_file(source, path(name));
+        auto c = open(name);
+        sqlite3* db = c.database()->handle();
+        const auto file = jet::JetFile::open(path(name));
+        for (const auto& e : file.catalog()) {
+            if (e.kind != jet::ObjectKind::Table) continue;
+            const jet::TableDef def = file.table(e.name);
+            std::vector<std::vector<Value>> rows;
+            file.forEachRow(e.name, [&](const std::vector<Value>& r) {
+                rows.push_back(r);
+                return true;
+            });
+            for (const auto& ix : def.indexes) {
+                const int col = def.columnIndex(ix.columns[0]);
+                const int type = def.columns[static_cast<std::size_t>(col)].jetType;
+                if (type != jet::coltype::Text && type != jet::coltype::Memo) continue;
+                descending += !ix.descending.empty() && ix.descending[0];
+                compound += ix.columns.size() > 1;
+                std::set<std::string> present;
+                for (const auto& r : rows)
+                    if (!r[static_cast<std::size_t>(col)].isNullOrEmpty())
+                        present.insert(r[static_cast<std::size_t>(col)].toText());
+                std::vector<std::string> values{"", "没有的值", "zzz"};
+                const std::size_t step = std::max<std::size_t>(1, present.size() / 12);
+                std::size_t at = 0;
+                for (const auto& v : present) {
+                    if (at++ % step != 0) continue;
+                    values.insert(values.end(), {v, asciiCase(v, true), asciiCase(v, false),
+                                                 v + "  ", v.substr(0, v.size() / 2)});
+                }
+                const std::string t = "\"" + e.name + "\"", f = "\"" + ix.columns[0] + "\"";
+                for (const auto& v : values) {
+                    int viaIndex = 0, viaScan = 0;
+                    const auto found = rowidsFor(
+                        db, "SELECT rowid FROM " + t + " WHERE " + f + " = ?1", v, viaIndex);
+                    const auto scanned = rowidsFor(
+                        db, "SELECT rowid FROM " + t + " WHERE +" + f + " = ?1", v, viaScan);
+                    EXPECT_EQ(found, scanned) << name << " " << t << "." << f << " = '" << v << "'";
+                    ++probes;
+                    indexed += viaIndex < viaScan;
+                }
+            }
+        }
+    }
+    std::printf("%d probes, %d through an index; %d descending, %d compound text indexes\n", probes,
+                indexed, descending, compound);
+    EXPECT_GT(indexed, probes / 2);
 }
