@@ -164,7 +164,7 @@ std::size_t sharedPrefix(const Node& n) {
     return p;
 }
 
-struct IndexMaintainer::Impl {
+struct IndexMaintainer::Impl final : DeferredPages {
     std::shared_ptr<PageStore> store;
     TableDef def;
     std::shared_ptr<JetState> state;
@@ -214,6 +214,55 @@ struct IndexMaintainer::Impl {
     bool deferred = false;
     std::map<int, std::uint32_t> pendingCounts; // unique keys added, per real index
     void writeCounts();
+
+    // While writes are deferred and pages are kept here, the maintainer is
+    // listed in JetState::deferred, so that readers and the store have the
+    // pages handed over (or dropped) first.
+    bool listed = false;
+    // Starts an add, remove or check: another writer's kept pages reach the
+    // store first (they may be pages of the same indexes).
+    void beginChange() {
+        if (!deferred) return;
+        state->flushDeferred(this);
+        if (!listed) {
+            state->deferred.push_back(this);
+            listed = true;
+        }
+    }
+    void unlist() {
+        if (!listed) return;
+        auto& v = state->deferred;
+        v.erase(std::remove(v.begin(), v.end(), static_cast<DeferredPages*>(this)), v.end());
+        listed = false;
+    }
+    void flushDeferred() override {
+        flush();
+        writeCounts();
+        unlist();
+    }
+    void dropDeferred() override {
+        discard();
+        pendingCounts.clear();
+        lastRemoved.clear();
+        preparedFor = nullptr;
+        unlist();
+    }
+    // A change that failed after changing pages: they are dropped, so the
+    // store's transaction (whose data pages may refer to them) can only be
+    // rolled back now.
+    void failed() {
+        discard();
+        preparedFor = nullptr;
+        if (deferred) {
+            pendingCounts.clear();
+            unlist();
+        }
+        if (store->inTransaction()) store->markIncomplete("索引没有更新完成，这次修改只能撤销");
+    }
+
+    // The keys checkUnique computed for a row, which add() then uses.
+    std::vector<std::optional<std::vector<std::uint8_t>>> preparedKeys;
+    const std::vector<Value>* preparedFor = nullptr;
     // Ends a change: pages read but not changed go back to the cache.
     void discard() {
         for (auto& [number, node] : nodes) {
@@ -875,7 +924,17 @@ IndexMaintainer::IndexMaintainer(std::shared_ptr<PageStore> store, TableDef def)
     impl_->readDefinition();
 }
 
-IndexMaintainer::~IndexMaintainer() = default;
+IndexMaintainer::~IndexMaintainer() {
+    Impl& d = *impl_;
+    if (!d.listed) return;
+    // Kept pages still belong to the open transaction.
+    try {
+        d.flushDeferred();
+    } catch (...) {
+        d.failed();
+        d.unlist();
+    }
+}
 
 std::string IndexMaintainer::unsupportedReason() const {
     return impl_->reason;
@@ -887,9 +946,7 @@ void IndexMaintainer::deferWrites(bool on) {
 }
 
 void IndexMaintainer::flushPages() {
-    Impl& d = *impl_;
-    d.flush();
-    d.writeCounts();
+    impl_->flushDeferred();
 }
 
 std::size_t IndexMaintainer::indexCount() const {
@@ -911,6 +968,7 @@ std::optional<std::vector<std::uint8_t>> IndexMaintainer::key(std::size_t index,
 std::vector<IndexMaintainer::Entry> IndexMaintainer::entries(std::size_t index) const {
     // Parsed afresh from the pages as written, not from what is kept parsed.
     Impl& d = *impl_;
+    d.state->flushDeferred();
     const RealIndex& ix = d.indexes.at(index);
     std::vector<Entry> out;
     std::uint32_t page = ix.root;
@@ -935,7 +993,13 @@ std::vector<IndexMaintainer::Entry> IndexMaintainer::entries(std::size_t index) 
 void IndexMaintainer::checkUnique(const std::vector<Value>& row,
                                   std::optional<RowId> replacing) const {
     Impl& d = *impl_;
-    for (const RealIndex& ix : d.indexes) {
+    d.preparedFor = nullptr;
+    d.beginChange();
+    // Every key is computed here, before the row is written: a value no
+    // index can hold is refused while nothing has changed yet.
+    d.preparedKeys.resize(d.indexes.size());
+    for (std::size_t i = 0; i < d.indexes.size(); ++i) {
+        const RealIndex& ix = d.indexes[i];
         if (ix.required)
             for (int c : ix.columns) {
                 const ColumnDef& col = d.def.columns[static_cast<std::size_t>(c)];
@@ -944,17 +1008,17 @@ void IndexMaintainer::checkUnique(const std::vector<Value>& row,
                      row[static_cast<std::size_t>(c)].isNullOrEmpty()))
                     msg::raise(msg::Required, {col.name});
             }
-        if (!ix.unique) continue;
         bool ok = true;
+        auto& key = d.preparedKeys[i];
+        key = d.keyOf(ix, row, ok);
+        if (!ok) d.badValue(ix, row);
+        if (!ix.unique || !key) continue;
         bool allNull = true;
         for (int c : ix.columns)
             if (static_cast<std::size_t>(c) < row.size() &&
                 !row[static_cast<std::size_t>(c)].isNullOrEmpty())
                 allNull = false;
         if (allNull) continue; // any number of all-null keys
-        auto key = d.keyOf(ix, row, ok);
-        if (!ok) d.badValue(ix, row);
-        if (!key) continue;
         bool duplicate = false;
         try {
             duplicate = d.hasEqualKey(ix, *key, replacing);
@@ -966,16 +1030,21 @@ void IndexMaintainer::checkUnique(const std::vector<Value>& row,
         if (duplicate)
             throw EngineError(msg::Duplicate.number, msg::format(msg::DuplicateInIndex, {ix.name}));
     }
+    d.preparedFor = &row;
 }
 
 void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
     Impl& d = *impl_;
+    d.beginChange();
+    const bool prepared = d.preparedFor == &row && d.preparedKeys.size() == d.indexes.size();
+    d.preparedFor = nullptr;
     for (std::size_t i = 0; i < d.indexes.size(); ++i) {
         const RealIndex& ix = d.indexes[i];
         bool ok = true;
-        auto key = d.keyOf(ix, row, ok);
+        auto key = prepared ? std::move(d.preparedKeys[i]) : d.keyOf(ix, row, ok);
         if (!ok) {
             d.lastRemoved.erase(i);
+            if (i > 0 || d.deferred) d.failed(); // the row's other entries are in
             d.badValue(ix, row);
         }
         if (!key) {
@@ -1022,7 +1091,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
             d.endChange();
             if (fresh) d.bumpUniqueCount(ix);
         } catch (...) {
-            d.discard();
+            d.failed();
             throw;
         }
         d.lastRemoved.erase(i);
@@ -1031,6 +1100,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
 
 void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
     Impl& d = *impl_;
+    d.beginChange();
     for (std::size_t i = 0; i < d.indexes.size(); ++i) {
         const RealIndex& ix = d.indexes[i];
         d.lastRemoved.erase(i);
@@ -1081,7 +1151,7 @@ void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
             d.splitAlongPath(ix, path);
             d.endChange();
         } catch (...) {
-            d.discard();
+            d.failed();
             throw;
         }
     }

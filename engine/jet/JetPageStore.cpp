@@ -303,6 +303,11 @@ struct PageStore::Impl {
         std::set<std::uint32_t> freed;
     };
     std::vector<Snapshot> savepoints;
+    // A change failed halfway after pages of earlier changes had been kept
+    // back (deferred index pages) and were lost with it: the transaction
+    // cannot be committed, only rolled back (to any of its savepoints, all
+    // of which were taken before those pages were kept).
+    std::string incomplete;
 
     explicit Impl(const JetFile& f) : file(f) {}
 
@@ -338,6 +343,7 @@ struct PageStore::Impl {
     }
 
     void endTransaction() {
+        incomplete.clear();
         state->pending.clear();
         ++state->changes;
         savepoints.clear();
@@ -347,6 +353,7 @@ struct PageStore::Impl {
 
     void rollback() {
         if (!inTransaction) return;
+        state->dropDeferred();
         state->header.pageCount = basePageCount;
         endTransaction();
     }
@@ -449,6 +456,14 @@ struct PageStore::Impl {
 
     void commit() {
         if (!inTransaction) return;
+        try {
+            state->flushDeferred();
+            if (!incomplete.empty())
+                msg::raiseWithDetail(msg::IoError, {}, path + ": " + incomplete);
+        } catch (...) {
+            rollback();
+            throw;
+        }
         if (state->pending.empty()) {
             endTransaction();
             return;
@@ -771,6 +786,7 @@ void PageStore::release(std::uint32_t number) {
 int PageStore::savepoint() {
     Impl& m = *impl_;
     m.requireTransaction();
+    m.state->flushDeferred();
     m.savepoints.push_back({m.state->pending, m.state->header.pageCount, m.txFreed});
     return static_cast<int>(m.savepoints.size()) - 1;
 }
@@ -779,6 +795,8 @@ void PageStore::rollbackTo(int level) {
     Impl& m = *impl_;
     if (!m.inTransaction || level < 0 || static_cast<std::size_t>(level) >= m.savepoints.size())
         return;
+    m.state->dropDeferred();
+    m.incomplete.clear();
     const Impl::Snapshot& s = m.savepoints[static_cast<std::size_t>(level)];
     m.state->pending = s.pending;
     ++m.state->changes;
@@ -791,6 +809,7 @@ void PageStore::releaseSavepoint(int level) {
     Impl& m = *impl_;
     if (!m.inTransaction || level < 0 || static_cast<std::size_t>(level) >= m.savepoints.size())
         return;
+    m.state->flushDeferred();
     m.savepoints.resize(static_cast<std::size_t>(level));
 }
 
@@ -802,8 +821,25 @@ void PageStore::rollback() {
     impl_->rollback();
 }
 
+void PageStore::markIncomplete(const std::string& why) {
+    if (impl_->inTransaction && impl_->incomplete.empty()) impl_->incomplete = why;
+}
+
 std::size_t PageStore::pendingPages() const {
     return impl_->state->pending.size();
+}
+
+void JetState::flushDeferredPages(const DeferredPages* except) {
+    // A holder leaves the list as it flushes.
+    const std::vector<DeferredPages*> holders = deferred;
+    for (DeferredPages* h : holders)
+        if (h != except) h->flushDeferred();
+}
+
+void JetState::dropDeferredPages() {
+    const std::vector<DeferredPages*> holders = deferred;
+    for (DeferredPages* h : holders)
+        h->dropDeferred();
 }
 
 } // namespace engine::jet

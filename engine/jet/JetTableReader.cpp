@@ -371,6 +371,7 @@ std::vector<RowId> TableReader::indexRange(const IndexDef& index,
     std::vector<RowId> out;
     if (!searchable(index)) return out;
     JetState& s = *state_;
+    s.flushDeferred(); // index pages a writer still keeps
     const ColumnDef& col =
         def_.columns[static_cast<std::size_t>(def_.columnIndex(index.columns[0]))];
     const bool desc = !index.descending.empty() && index.descending[0];

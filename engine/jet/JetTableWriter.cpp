@@ -1143,6 +1143,10 @@ void TableWriter::setOwnSavepoints(bool on) {
     impl_->ownSavepoints = on;
 }
 
+void TableWriter::deferIndexWrites(bool on) {
+    if (impl_->indexes) impl_->indexes->deferWrites(on);
+}
+
 std::optional<std::int64_t> TableWriter::lastAutoNumber() const {
     return impl_->lastAuto;
 }
