@@ -121,46 +121,53 @@ std::uint32_t getLE32(const std::vector<std::uint8_t>& b, std::size_t at) {
 // The bytes every entry of the page begins with (key, row pointer and child
 // taken as one string): what entries after the first may leave out. Files
 // written elsewhere may share more than the keys, so the row pointers count.
+namespace {
+
+void tailOf(const Item& e, std::uint8_t* t) {
+    t[0] = static_cast<std::uint8_t>(e.row.page >> 16);
+    t[1] = static_cast<std::uint8_t>(e.row.page >> 8);
+    t[2] = static_cast<std::uint8_t>(e.row.page);
+    t[3] = static_cast<std::uint8_t>(e.row.slot);
+    t[4] = static_cast<std::uint8_t>(e.child >> 24);
+    t[5] = static_cast<std::uint8_t>(e.child >> 16);
+    t[6] = static_cast<std::uint8_t>(e.child >> 8);
+    t[7] = static_cast<std::uint8_t>(e.child);
+}
+
+// How many bytes, at most `limit`, entry `e` shares with the page's first
+// entry; never all of `e` (every entry keeps at least one byte of its own).
+std::size_t sharedWithFirst(const Item& first, const Item& e, std::size_t tailBytes,
+                            std::size_t limit) {
+    limit = std::min(limit, e.key.size() + tailBytes - 1);
+    // The keys first, compared as blocks; the few bytes past a key's end
+    // one by one.
+    const std::size_t keys = std::min({limit, first.key.size(), e.key.size()});
+    std::size_t k = static_cast<std::size_t>(
+        std::mismatch(first.key.begin(), first.key.begin() + static_cast<long>(keys), e.key.begin())
+            .first -
+        first.key.begin());
+    if (k == keys) {
+        std::uint8_t firstTail[8], otherTail[8];
+        tailOf(first, firstTail);
+        tailOf(e, otherTail);
+        auto byteAt = [](const Item& x, const std::uint8_t* tail, std::size_t at) {
+            return at < x.key.size() ? x.key[at] : tail[at - x.key.size()];
+        };
+        while (k < limit && byteAt(first, firstTail, k) == byteAt(e, otherTail, k))
+            ++k;
+    }
+    return k;
+}
+
+} // namespace
+
 std::size_t sharedPrefix(const Node& n) {
     if (n.entries.size() < 2) return 0;
     const std::size_t tailBytes = n.leaf ? 4 : 8;
-    auto tailOf = [](const Item& e, std::uint8_t* t) {
-        t[0] = static_cast<std::uint8_t>(e.row.page >> 16);
-        t[1] = static_cast<std::uint8_t>(e.row.page >> 8);
-        t[2] = static_cast<std::uint8_t>(e.row.page);
-        t[3] = static_cast<std::uint8_t>(e.row.slot);
-        t[4] = static_cast<std::uint8_t>(e.child >> 24);
-        t[5] = static_cast<std::uint8_t>(e.child >> 16);
-        t[6] = static_cast<std::uint8_t>(e.child >> 8);
-        t[7] = static_cast<std::uint8_t>(e.child);
-    };
     const Item& first = n.entries.front();
-    std::uint8_t firstTail[8], otherTail[8];
-    tailOf(first, firstTail);
-    auto byteAt = [&](const Item& e, const std::uint8_t* tail, std::size_t k) {
-        return k < e.key.size() ? e.key[k] : tail[k - e.key.size()];
-    };
-    // Every entry keeps at least one byte of its own.
     std::size_t p = first.key.size() + tailBytes - 1;
-    for (std::size_t i = 1; i < n.entries.size() && p > 0; ++i) {
-        const Item& e = n.entries[i];
-        const std::size_t len = e.key.size() + tailBytes;
-        std::size_t limit = std::min(p, len - 1);
-        // The keys first, compared as blocks; the few bytes past a key's
-        // end one by one.
-        const std::size_t keys = std::min({limit, first.key.size(), e.key.size()});
-        std::size_t k = static_cast<std::size_t>(
-            std::mismatch(first.key.begin(), first.key.begin() + static_cast<long>(keys),
-                          e.key.begin())
-                .first -
-            first.key.begin());
-        if (k == keys) {
-            tailOf(e, otherTail);
-            while (k < limit && byteAt(first, firstTail, k) == byteAt(e, otherTail, k))
-                ++k;
-        }
-        p = k;
-    }
+    for (std::size_t i = 1; i < n.entries.size() && p > 0; ++i)
+        p = sharedWithFirst(first, n.entries[i], tailBytes, p);
     return p;
 }
 
@@ -814,11 +821,13 @@ bool IndexMaintainer::Impl::hasEqualKey(const RealIndex& ix, const std::vector<s
     std::set<std::uint32_t> seen;
     for (;;) {
         const Node& n = load(page);
-        for (const Item& e : n.entries) {
-            const int c = compareEntries(e.key, RowId{}, key, RowId{});
-            if (c < 0) continue;
-            if (c > 0) return false;
-            if (!except || !(e.row == *except)) return true;
+        auto it = std::lower_bound(n.entries.begin(), n.entries.end(), target,
+                                   [](const Item& a, const Item& b) {
+                                       return compareEntries(a.key, RowId{}, b.key, RowId{}) < 0;
+                                   });
+        for (; it != n.entries.end(); ++it) {
+            if (it->key != key) return false;
+            if (!except || !(it->row == *except)) return true;
         }
         if (n.next == 0 || !seen.insert(n.next).second) return false;
         page = n.next;
@@ -1065,8 +1074,13 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
                 continue;
             }
             const auto pos = static_cast<std::size_t>(it - leaf.entries.begin());
+            const std::optional<std::size_t> prefixBefore = leaf.prefix;
             leaf.entries.insert(it, e);
             d.touch(leaf.number);
+            // An entry after the first can only shorten the shared prefix.
+            if (prefixBefore && pos > 0 && leaf.entries.size() > 2)
+                leaf.prefix =
+                    sharedWithFirst(leaf.entries.front(), leaf.entries[pos], 4, *prefixBefore);
             // A key no neighbour has counts as one more unique key.
             bool fresh = true;
             if (pos > 0 && leaf.entries[pos - 1].key == e.key) fresh = false;
