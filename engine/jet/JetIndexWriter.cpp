@@ -76,6 +76,9 @@ struct Node {
     // The shared prefix of the entries, once worked out; forgotten when the
     // page changes (touch).
     mutable std::optional<std::size_t> prefix;
+    // The entries' bytes before prefix compression, once added up; also
+    // forgotten by touch.
+    mutable std::optional<std::size_t> rawBytes;
     std::size_t children() const { return entries.size() + (tail ? 1 : 0); }
 };
 
@@ -203,7 +206,10 @@ struct IndexMaintainer::Impl final : DeferredPages {
     void touch(std::uint32_t number) {
         dirty.insert(number);
         auto it = nodes.find(number);
-        if (it != nodes.end()) it->second.prefix.reset();
+        if (it != nodes.end()) {
+            it->second.prefix.reset();
+            it->second.rawBytes.reset();
+        }
     }
     static std::size_t prefixOf(const Node& n) {
         if (!n.prefix) n.prefix = sharedPrefix(n);
@@ -493,9 +499,13 @@ Node& IndexMaintainer::Impl::load(std::uint32_t number) {
 
 std::size_t IndexMaintainer::Impl::entryBytes(const Node& n) const {
     const std::size_t tailBytes = n.leaf ? 4 : 8;
-    std::size_t total = 0;
-    for (const Item& e : n.entries)
-        total += e.key.size() + tailBytes;
+    if (!n.rawBytes) {
+        std::size_t sum = 0;
+        for (const Item& e : n.entries)
+            sum += e.key.size() + tailBytes;
+        n.rawBytes = sum;
+    }
+    std::size_t total = *n.rawBytes;
     if (n.entries.size() > 1 && total > kMaxEntryBytes)
         total -= prefixOf(n) * (n.entries.size() - 1);
     return total;
@@ -1075,8 +1085,10 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
             }
             const auto pos = static_cast<std::size_t>(it - leaf.entries.begin());
             const std::optional<std::size_t> prefixBefore = leaf.prefix;
+            const std::optional<std::size_t> bytesBefore = leaf.rawBytes;
             leaf.entries.insert(it, e);
             d.touch(leaf.number);
+            if (bytesBefore) leaf.rawBytes = *bytesBefore + e.key.size() + 4;
             // An entry after the first can only shorten the shared prefix.
             if (prefixBefore && pos > 0 && leaf.entries.size() > 2)
                 leaf.prefix =
