@@ -34,6 +34,8 @@ constexpr std::size_t kMaskStart = 27;
 constexpr std::size_t kEntriesStart = 0x1E0;
 constexpr std::size_t kMaxEntryBytes = 3616; // min(4096 - 0x1E0, 453 * 8)
 constexpr int kMaxDepth = 32;
+// Parsed pages kept back while writes are deferred, at most (some 40 MB).
+constexpr std::size_t kMaxKeptPages = 4096;
 
 constexpr std::uint8_t kFlagUnique = 0x01;
 constexpr std::uint8_t kFlagIgnoreNulls = 0x02;
@@ -222,7 +224,13 @@ struct IndexMaintainer::Impl final : DeferredPages {
     // Ends one add, remove or check: the changed pages go to the store at
     // once, or stay here until flushPages() when writes are deferred.
     void endChange() {
-        if (!deferred) flush();
+        if (!deferred) {
+            flush();
+        } else if (nodes.size() > kMaxKeptPages) {
+            // A statement changing very many rows keeps memory bounded: its
+            // pages go to the store early (its savepoint still undoes them).
+            flushDeferred();
+        }
     }
     bool deferred = false;
     std::map<int, std::uint32_t> pendingCounts; // unique keys added, per real index
