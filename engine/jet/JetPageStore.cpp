@@ -297,8 +297,11 @@ struct PageStore::Impl {
     bool inTransaction = false;
     std::uint32_t basePageCount = 0;
     std::set<std::uint32_t> txFreed;
+    // A savepoint keeps what it needs to undo, not a copy of every changed
+    // page: the pages first changed after it was taken (and before the next
+    // one was), each with what `pending` held for it then (null: nothing).
     struct Snapshot {
-        std::unordered_map<std::uint32_t, Page> pending;
+        std::unordered_map<std::uint32_t, Page> before;
         std::uint32_t pageCount = 0;
         std::set<std::uint32_t> freed;
     };
@@ -337,8 +340,13 @@ struct PageStore::Impl {
     }
 
     void put(std::uint32_t number, std::vector<std::uint8_t> bytes) {
-        state->pending[number] =
-            std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+        Page page = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+        if (!savepoints.empty()) {
+            const auto was = state->pending.find(number);
+            savepoints.back().before.emplace(number,
+                                             was == state->pending.end() ? Page{} : was->second);
+        }
+        state->pending[number] = std::move(page);
         ++state->changes;
     }
 
@@ -787,7 +795,7 @@ int PageStore::savepoint() {
     Impl& m = *impl_;
     m.requireTransaction();
     m.state->flushDeferred();
-    m.savepoints.push_back({m.state->pending, m.state->header.pageCount, m.txFreed});
+    m.savepoints.push_back({{}, m.state->header.pageCount, m.txFreed});
     return static_cast<int>(m.savepoints.size()) - 1;
 }
 
@@ -797,12 +805,23 @@ void PageStore::rollbackTo(int level) {
         return;
     m.state->dropDeferred();
     m.incomplete.clear();
-    const Impl::Snapshot& s = m.savepoints[static_cast<std::size_t>(level)];
-    m.state->pending = s.pending;
+    const auto at = static_cast<std::size_t>(level);
+    // The newest savepoint first: a page changed after several of them
+    // ends with what it was when the oldest of those was taken.
+    auto& pending = m.state->pending;
+    for (std::size_t k = m.savepoints.size(); k-- > at;)
+        for (const auto& [number, page] : m.savepoints[k].before) {
+            if (page)
+                pending[number] = page;
+            else
+                pending.erase(number);
+        }
     ++m.state->changes;
+    m.savepoints.resize(at + 1);
+    Impl::Snapshot& s = m.savepoints[at];
+    s.before.clear();
     m.state->header.pageCount = s.pageCount;
     m.txFreed = s.freed;
-    m.savepoints.resize(static_cast<std::size_t>(level) + 1);
 }
 
 void PageStore::releaseSavepoint(int level) {
@@ -810,7 +829,16 @@ void PageStore::releaseSavepoint(int level) {
     if (!m.inTransaction || level < 0 || static_cast<std::size_t>(level) >= m.savepoints.size())
         return;
     m.state->flushDeferred();
-    m.savepoints.resize(static_cast<std::size_t>(level));
+    const auto at = static_cast<std::size_t>(level);
+    // The savepoint below now answers for these pages too, unless it
+    // already holds an older state of them.
+    if (at > 0) {
+        auto& below = m.savepoints[at - 1].before;
+        for (std::size_t k = at; k < m.savepoints.size(); ++k)
+            for (auto& [number, page] : m.savepoints[k].before)
+                below.emplace(number, std::move(page));
+    }
+    m.savepoints.resize(at);
 }
 
 void PageStore::commit() {
