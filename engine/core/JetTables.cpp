@@ -821,6 +821,9 @@ jet::TableWriter& writerOf(Table& t) {
         // A failed change is undone with its statement: SQLite rolls back
         // the transaction or the statement's savepoint.
         t.writer->setOwnSavepoints(false);
+        // Index pages reach the store at the statement's end (its savepoint
+        // released, or the commit), or before an index search.
+        t.writer->deferIndexWrites(true);
     }
     return *t.writer;
 }

@@ -34,6 +34,8 @@ constexpr std::size_t kMaskStart = 27;
 constexpr std::size_t kEntriesStart = 0x1E0;
 constexpr std::size_t kMaxEntryBytes = 3616; // min(4096 - 0x1E0, 453 * 8)
 constexpr int kMaxDepth = 32;
+// Parsed pages kept back while writes are deferred, at most (some 40 MB).
+constexpr std::size_t kMaxKeptPages = 4096;
 
 constexpr std::uint8_t kFlagUnique = 0x01;
 constexpr std::uint8_t kFlagIgnoreNulls = 0x02;
@@ -76,6 +78,9 @@ struct Node {
     // The shared prefix of the entries, once worked out; forgotten when the
     // page changes (touch).
     mutable std::optional<std::size_t> prefix;
+    // The entries' bytes before prefix compression, once added up; also
+    // forgotten by touch.
+    mutable std::optional<std::size_t> rawBytes;
     std::size_t children() const { return entries.size() + (tail ? 1 : 0); }
 };
 
@@ -121,50 +126,57 @@ std::uint32_t getLE32(const std::vector<std::uint8_t>& b, std::size_t at) {
 // The bytes every entry of the page begins with (key, row pointer and child
 // taken as one string): what entries after the first may leave out. Files
 // written elsewhere may share more than the keys, so the row pointers count.
+namespace {
+
+void tailOf(const Item& e, std::uint8_t* t) {
+    t[0] = static_cast<std::uint8_t>(e.row.page >> 16);
+    t[1] = static_cast<std::uint8_t>(e.row.page >> 8);
+    t[2] = static_cast<std::uint8_t>(e.row.page);
+    t[3] = static_cast<std::uint8_t>(e.row.slot);
+    t[4] = static_cast<std::uint8_t>(e.child >> 24);
+    t[5] = static_cast<std::uint8_t>(e.child >> 16);
+    t[6] = static_cast<std::uint8_t>(e.child >> 8);
+    t[7] = static_cast<std::uint8_t>(e.child);
+}
+
+// How many bytes, at most `limit`, entry `e` shares with the page's first
+// entry; never all of `e` (every entry keeps at least one byte of its own).
+std::size_t sharedWithFirst(const Item& first, const Item& e, std::size_t tailBytes,
+                            std::size_t limit) {
+    limit = std::min(limit, e.key.size() + tailBytes - 1);
+    // The keys first, compared as blocks; the few bytes past a key's end
+    // one by one.
+    const std::size_t keys = std::min({limit, first.key.size(), e.key.size()});
+    std::size_t k = static_cast<std::size_t>(
+        std::mismatch(first.key.begin(), first.key.begin() + static_cast<long>(keys), e.key.begin())
+            .first -
+        first.key.begin());
+    if (k == keys) {
+        std::uint8_t firstTail[8], otherTail[8];
+        tailOf(first, firstTail);
+        tailOf(e, otherTail);
+        auto byteAt = [](const Item& x, const std::uint8_t* tail, std::size_t at) {
+            return at < x.key.size() ? x.key[at] : tail[at - x.key.size()];
+        };
+        while (k < limit && byteAt(first, firstTail, k) == byteAt(e, otherTail, k))
+            ++k;
+    }
+    return k;
+}
+
+} // namespace
+
 std::size_t sharedPrefix(const Node& n) {
     if (n.entries.size() < 2) return 0;
     const std::size_t tailBytes = n.leaf ? 4 : 8;
-    auto tailOf = [](const Item& e, std::uint8_t* t) {
-        t[0] = static_cast<std::uint8_t>(e.row.page >> 16);
-        t[1] = static_cast<std::uint8_t>(e.row.page >> 8);
-        t[2] = static_cast<std::uint8_t>(e.row.page);
-        t[3] = static_cast<std::uint8_t>(e.row.slot);
-        t[4] = static_cast<std::uint8_t>(e.child >> 24);
-        t[5] = static_cast<std::uint8_t>(e.child >> 16);
-        t[6] = static_cast<std::uint8_t>(e.child >> 8);
-        t[7] = static_cast<std::uint8_t>(e.child);
-    };
     const Item& first = n.entries.front();
-    std::uint8_t firstTail[8], otherTail[8];
-    tailOf(first, firstTail);
-    auto byteAt = [&](const Item& e, const std::uint8_t* tail, std::size_t k) {
-        return k < e.key.size() ? e.key[k] : tail[k - e.key.size()];
-    };
-    // Every entry keeps at least one byte of its own.
     std::size_t p = first.key.size() + tailBytes - 1;
-    for (std::size_t i = 1; i < n.entries.size() && p > 0; ++i) {
-        const Item& e = n.entries[i];
-        const std::size_t len = e.key.size() + tailBytes;
-        std::size_t limit = std::min(p, len - 1);
-        // The keys first, compared as blocks; the few bytes past a key's
-        // end one by one.
-        const std::size_t keys = std::min({limit, first.key.size(), e.key.size()});
-        std::size_t k = static_cast<std::size_t>(
-            std::mismatch(first.key.begin(), first.key.begin() + static_cast<long>(keys),
-                          e.key.begin())
-                .first -
-            first.key.begin());
-        if (k == keys) {
-            tailOf(e, otherTail);
-            while (k < limit && byteAt(first, firstTail, k) == byteAt(e, otherTail, k))
-                ++k;
-        }
-        p = k;
-    }
+    for (std::size_t i = 1; i < n.entries.size() && p > 0; ++i)
+        p = sharedWithFirst(first, n.entries[i], tailBytes, p);
     return p;
 }
 
-struct IndexMaintainer::Impl {
+struct IndexMaintainer::Impl final : DeferredPages {
     std::shared_ptr<PageStore> store;
     TableDef def;
     std::shared_ptr<JetState> state;
@@ -196,7 +208,10 @@ struct IndexMaintainer::Impl {
     void touch(std::uint32_t number) {
         dirty.insert(number);
         auto it = nodes.find(number);
-        if (it != nodes.end()) it->second.prefix.reset();
+        if (it != nodes.end()) {
+            it->second.prefix.reset();
+            it->second.rawBytes.reset();
+        }
     }
     static std::size_t prefixOf(const Node& n) {
         if (!n.prefix) n.prefix = sharedPrefix(n);
@@ -209,11 +224,66 @@ struct IndexMaintainer::Impl {
     // Ends one add, remove or check: the changed pages go to the store at
     // once, or stay here until flushPages() when writes are deferred.
     void endChange() {
-        if (!deferred) flush();
+        if (!deferred) {
+            flush();
+        } else if (nodes.size() > kMaxKeptPages) {
+            // A statement changing very many rows keeps memory bounded: its
+            // pages go to the store early (its savepoint still undoes them).
+            flushDeferred();
+        }
     }
     bool deferred = false;
     std::map<int, std::uint32_t> pendingCounts; // unique keys added, per real index
     void writeCounts();
+
+    // While writes are deferred and pages are kept here, the maintainer is
+    // listed in JetState::deferred, so that readers and the store have the
+    // pages handed over (or dropped) first.
+    bool listed = false;
+    // Starts an add, remove or check: another writer's kept pages reach the
+    // store first (they may be pages of the same indexes).
+    void beginChange() {
+        if (!deferred) return;
+        state->flushDeferred(this);
+        if (!listed) {
+            state->deferred.push_back(this);
+            listed = true;
+        }
+    }
+    void unlist() {
+        if (!listed) return;
+        auto& v = state->deferred;
+        v.erase(std::remove(v.begin(), v.end(), static_cast<DeferredPages*>(this)), v.end());
+        listed = false;
+    }
+    void flushDeferred() override {
+        flush();
+        writeCounts();
+        unlist();
+    }
+    void dropDeferred() override {
+        discard();
+        pendingCounts.clear();
+        lastRemoved.clear();
+        preparedFor = nullptr;
+        unlist();
+    }
+    // A change that failed after changing pages: they are dropped, so the
+    // store's transaction (whose data pages may refer to them) can only be
+    // rolled back now.
+    void failed() {
+        discard();
+        preparedFor = nullptr;
+        if (deferred) {
+            pendingCounts.clear();
+            unlist();
+        }
+        if (store->inTransaction()) store->markIncomplete("索引没有更新完成，这次修改只能撤销");
+    }
+
+    // The keys checkUnique computed for a row, which add() then uses.
+    std::vector<std::optional<std::vector<std::uint8_t>>> preparedKeys;
+    const std::vector<Value>* preparedFor = nullptr;
     // Ends a change: pages read but not changed go back to the cache.
     void discard() {
         for (auto& [number, node] : nodes) {
@@ -437,9 +507,13 @@ Node& IndexMaintainer::Impl::load(std::uint32_t number) {
 
 std::size_t IndexMaintainer::Impl::entryBytes(const Node& n) const {
     const std::size_t tailBytes = n.leaf ? 4 : 8;
-    std::size_t total = 0;
-    for (const Item& e : n.entries)
-        total += e.key.size() + tailBytes;
+    if (!n.rawBytes) {
+        std::size_t sum = 0;
+        for (const Item& e : n.entries)
+            sum += e.key.size() + tailBytes;
+        n.rawBytes = sum;
+    }
+    std::size_t total = *n.rawBytes;
     if (n.entries.size() > 1 && total > kMaxEntryBytes)
         total -= prefixOf(n) * (n.entries.size() - 1);
     return total;
@@ -765,11 +839,13 @@ bool IndexMaintainer::Impl::hasEqualKey(const RealIndex& ix, const std::vector<s
     std::set<std::uint32_t> seen;
     for (;;) {
         const Node& n = load(page);
-        for (const Item& e : n.entries) {
-            const int c = compareEntries(e.key, RowId{}, key, RowId{});
-            if (c < 0) continue;
-            if (c > 0) return false;
-            if (!except || !(e.row == *except)) return true;
+        auto it = std::lower_bound(n.entries.begin(), n.entries.end(), target,
+                                   [](const Item& a, const Item& b) {
+                                       return compareEntries(a.key, RowId{}, b.key, RowId{}) < 0;
+                                   });
+        for (; it != n.entries.end(); ++it) {
+            if (it->key != key) return false;
+            if (!except || !(it->row == *except)) return true;
         }
         if (n.next == 0 || !seen.insert(n.next).second) return false;
         page = n.next;
@@ -875,7 +951,17 @@ IndexMaintainer::IndexMaintainer(std::shared_ptr<PageStore> store, TableDef def)
     impl_->readDefinition();
 }
 
-IndexMaintainer::~IndexMaintainer() = default;
+IndexMaintainer::~IndexMaintainer() {
+    Impl& d = *impl_;
+    if (!d.listed) return;
+    // Kept pages still belong to the open transaction.
+    try {
+        d.flushDeferred();
+    } catch (...) {
+        d.failed();
+        d.unlist();
+    }
+}
 
 std::string IndexMaintainer::unsupportedReason() const {
     return impl_->reason;
@@ -887,9 +973,7 @@ void IndexMaintainer::deferWrites(bool on) {
 }
 
 void IndexMaintainer::flushPages() {
-    Impl& d = *impl_;
-    d.flush();
-    d.writeCounts();
+    impl_->flushDeferred();
 }
 
 std::size_t IndexMaintainer::indexCount() const {
@@ -911,6 +995,7 @@ std::optional<std::vector<std::uint8_t>> IndexMaintainer::key(std::size_t index,
 std::vector<IndexMaintainer::Entry> IndexMaintainer::entries(std::size_t index) const {
     // Parsed afresh from the pages as written, not from what is kept parsed.
     Impl& d = *impl_;
+    d.state->flushDeferred();
     const RealIndex& ix = d.indexes.at(index);
     std::vector<Entry> out;
     std::uint32_t page = ix.root;
@@ -935,7 +1020,13 @@ std::vector<IndexMaintainer::Entry> IndexMaintainer::entries(std::size_t index) 
 void IndexMaintainer::checkUnique(const std::vector<Value>& row,
                                   std::optional<RowId> replacing) const {
     Impl& d = *impl_;
-    for (const RealIndex& ix : d.indexes) {
+    d.preparedFor = nullptr;
+    d.beginChange();
+    // Every key is computed here, before the row is written: a value no
+    // index can hold is refused while nothing has changed yet.
+    d.preparedKeys.resize(d.indexes.size());
+    for (std::size_t i = 0; i < d.indexes.size(); ++i) {
+        const RealIndex& ix = d.indexes[i];
         if (ix.required)
             for (int c : ix.columns) {
                 const ColumnDef& col = d.def.columns[static_cast<std::size_t>(c)];
@@ -944,17 +1035,17 @@ void IndexMaintainer::checkUnique(const std::vector<Value>& row,
                      row[static_cast<std::size_t>(c)].isNullOrEmpty()))
                     msg::raise(msg::Required, {col.name});
             }
-        if (!ix.unique) continue;
         bool ok = true;
+        auto& key = d.preparedKeys[i];
+        key = d.keyOf(ix, row, ok);
+        if (!ok) d.badValue(ix, row);
+        if (!ix.unique || !key) continue;
         bool allNull = true;
         for (int c : ix.columns)
             if (static_cast<std::size_t>(c) < row.size() &&
                 !row[static_cast<std::size_t>(c)].isNullOrEmpty())
                 allNull = false;
         if (allNull) continue; // any number of all-null keys
-        auto key = d.keyOf(ix, row, ok);
-        if (!ok) d.badValue(ix, row);
-        if (!key) continue;
         bool duplicate = false;
         try {
             duplicate = d.hasEqualKey(ix, *key, replacing);
@@ -966,16 +1057,21 @@ void IndexMaintainer::checkUnique(const std::vector<Value>& row,
         if (duplicate)
             throw EngineError(msg::Duplicate.number, msg::format(msg::DuplicateInIndex, {ix.name}));
     }
+    d.preparedFor = &row;
 }
 
 void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
     Impl& d = *impl_;
+    d.beginChange();
+    const bool prepared = d.preparedFor == &row && d.preparedKeys.size() == d.indexes.size();
+    d.preparedFor = nullptr;
     for (std::size_t i = 0; i < d.indexes.size(); ++i) {
         const RealIndex& ix = d.indexes[i];
         bool ok = true;
-        auto key = d.keyOf(ix, row, ok);
+        auto key = prepared ? std::move(d.preparedKeys[i]) : d.keyOf(ix, row, ok);
         if (!ok) {
             d.lastRemoved.erase(i);
+            if (i > 0 || d.deferred) d.failed(); // the row's other entries are in
             d.badValue(ix, row);
         }
         if (!key) {
@@ -996,8 +1092,15 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
                 continue;
             }
             const auto pos = static_cast<std::size_t>(it - leaf.entries.begin());
+            const std::optional<std::size_t> prefixBefore = leaf.prefix;
+            const std::optional<std::size_t> bytesBefore = leaf.rawBytes;
             leaf.entries.insert(it, e);
             d.touch(leaf.number);
+            if (bytesBefore) leaf.rawBytes = *bytesBefore + e.key.size() + 4;
+            // An entry after the first can only shorten the shared prefix.
+            if (prefixBefore && pos > 0 && leaf.entries.size() > 2)
+                leaf.prefix =
+                    sharedWithFirst(leaf.entries.front(), leaf.entries[pos], 4, *prefixBefore);
             // A key no neighbour has counts as one more unique key.
             bool fresh = true;
             if (pos > 0 && leaf.entries[pos - 1].key == e.key) fresh = false;
@@ -1022,7 +1125,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
             d.endChange();
             if (fresh) d.bumpUniqueCount(ix);
         } catch (...) {
-            d.discard();
+            d.failed();
             throw;
         }
         d.lastRemoved.erase(i);
@@ -1031,6 +1134,7 @@ void IndexMaintainer::add(const std::vector<Value>& row, RowId id) {
 
 void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
     Impl& d = *impl_;
+    d.beginChange();
     for (std::size_t i = 0; i < d.indexes.size(); ++i) {
         const RealIndex& ix = d.indexes[i];
         d.lastRemoved.erase(i);
@@ -1081,7 +1185,7 @@ void IndexMaintainer::remove(const std::vector<Value>& row, RowId id) {
             d.splitAlongPath(ix, path);
             d.endChange();
         } catch (...) {
-            d.discard();
+            d.failed();
             throw;
         }
     }

@@ -38,11 +38,12 @@ public:
 
     // Statements that change many rows: with writes deferred, the index
     // pages changed by add and remove stay here, parsed, and go to the store
-    // (each page once) at flushPages(). Call flushPages() at the end of
-    // every statement, and before a savepoint, commit or rollback of the
-    // store and before anything reads the index pages. After an exception
-    // from add or remove, roll the statement back: its deferred pages are
-    // dropped. Off by default: every change reaches the store at once.
+    // (each page once) when something needs them there: the store's
+    // savepoint, release and commit, an index search of the file's readers,
+    // another maintainer's change, or flushPages(). A rollback of the store
+    // drops them. An exception from add or remove leaves the store's
+    // transaction able only to roll back (PageStore::markIncomplete). Off
+    // by default: every change reaches the store at once.
     void deferWrites(bool on);
     void flushPages();
 

@@ -154,6 +154,19 @@ struct RowLayout {
     }
 };
 
+// A writer that keeps changed pages of its own for a while before handing
+// them to the PageStore (the index maintainer, within a statement).
+class DeferredPages {
+public:
+    // Hands the kept pages to the store.
+    virtual void flushDeferred() = 0;
+    // Forgets them: the store rolled back what they were built on.
+    virtual void dropDeferred() = 0;
+
+protected:
+    ~DeferredPages() = default;
+};
+
 struct JetState {
     std::string path;
     int fd = -1;
@@ -190,6 +203,21 @@ struct JetState {
     // the list of a table's pages between calls reads them again when it
     // has moved on.
     std::uint64_t changes = 0;
+
+    // Writers holding pages the store has not seen yet. Whatever reads the
+    // pages they keep (index searches) calls flushDeferred() first; the
+    // store flushes them before a savepoint, a release and a commit, and
+    // drops them on a rollback. Each holder is listed while it keeps pages.
+    std::vector<DeferredPages*> deferred;
+    void flushDeferred(const DeferredPages* except = nullptr) {
+        if (deferred.empty() || (deferred.size() == 1 && deferred.front() == except)) return;
+        flushDeferredPages(except);
+    }
+    void dropDeferred() {
+        if (!deferred.empty()) dropDeferredPages();
+    }
+    void flushDeferredPages(const DeferredPages* except);
+    void dropDeferredPages();
 
     JetState() = default;
     JetState(const JetState&) = delete;

@@ -297,12 +297,20 @@ struct PageStore::Impl {
     bool inTransaction = false;
     std::uint32_t basePageCount = 0;
     std::set<std::uint32_t> txFreed;
+    // A savepoint keeps what it needs to undo, not a copy of every changed
+    // page: the pages first changed after it was taken (and before the next
+    // one was), each with what `pending` held for it then (null: nothing).
     struct Snapshot {
-        std::unordered_map<std::uint32_t, Page> pending;
+        std::unordered_map<std::uint32_t, Page> before;
         std::uint32_t pageCount = 0;
         std::set<std::uint32_t> freed;
     };
     std::vector<Snapshot> savepoints;
+    // A change failed halfway after pages of earlier changes had been kept
+    // back (deferred index pages) and were lost with it: the transaction
+    // cannot be committed, only rolled back (to any of its savepoints, all
+    // of which were taken before those pages were kept).
+    std::string incomplete;
 
     explicit Impl(const JetFile& f) : file(f) {}
 
@@ -332,12 +340,18 @@ struct PageStore::Impl {
     }
 
     void put(std::uint32_t number, std::vector<std::uint8_t> bytes) {
-        state->pending[number] =
-            std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+        Page page = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+        if (!savepoints.empty()) {
+            const auto was = state->pending.find(number);
+            savepoints.back().before.emplace(number,
+                                             was == state->pending.end() ? Page{} : was->second);
+        }
+        state->pending[number] = std::move(page);
         ++state->changes;
     }
 
     void endTransaction() {
+        incomplete.clear();
         state->pending.clear();
         ++state->changes;
         savepoints.clear();
@@ -347,6 +361,7 @@ struct PageStore::Impl {
 
     void rollback() {
         if (!inTransaction) return;
+        state->dropDeferred();
         state->header.pageCount = basePageCount;
         endTransaction();
     }
@@ -449,6 +464,14 @@ struct PageStore::Impl {
 
     void commit() {
         if (!inTransaction) return;
+        try {
+            state->flushDeferred();
+            if (!incomplete.empty())
+                msg::raiseWithDetail(msg::IoError, {}, path + ": " + incomplete);
+        } catch (...) {
+            rollback();
+            throw;
+        }
         if (state->pending.empty()) {
             endTransaction();
             return;
@@ -771,7 +794,8 @@ void PageStore::release(std::uint32_t number) {
 int PageStore::savepoint() {
     Impl& m = *impl_;
     m.requireTransaction();
-    m.savepoints.push_back({m.state->pending, m.state->header.pageCount, m.txFreed});
+    m.state->flushDeferred();
+    m.savepoints.push_back({{}, m.state->header.pageCount, m.txFreed});
     return static_cast<int>(m.savepoints.size()) - 1;
 }
 
@@ -779,19 +803,42 @@ void PageStore::rollbackTo(int level) {
     Impl& m = *impl_;
     if (!m.inTransaction || level < 0 || static_cast<std::size_t>(level) >= m.savepoints.size())
         return;
-    const Impl::Snapshot& s = m.savepoints[static_cast<std::size_t>(level)];
-    m.state->pending = s.pending;
+    m.state->dropDeferred();
+    m.incomplete.clear();
+    const auto at = static_cast<std::size_t>(level);
+    // The newest savepoint first: a page changed after several of them
+    // ends with what it was when the oldest of those was taken.
+    auto& pending = m.state->pending;
+    for (std::size_t k = m.savepoints.size(); k-- > at;)
+        for (const auto& [number, page] : m.savepoints[k].before) {
+            if (page)
+                pending[number] = page;
+            else
+                pending.erase(number);
+        }
     ++m.state->changes;
+    m.savepoints.resize(at + 1);
+    Impl::Snapshot& s = m.savepoints[at];
+    s.before.clear();
     m.state->header.pageCount = s.pageCount;
     m.txFreed = s.freed;
-    m.savepoints.resize(static_cast<std::size_t>(level) + 1);
 }
 
 void PageStore::releaseSavepoint(int level) {
     Impl& m = *impl_;
     if (!m.inTransaction || level < 0 || static_cast<std::size_t>(level) >= m.savepoints.size())
         return;
-    m.savepoints.resize(static_cast<std::size_t>(level));
+    m.state->flushDeferred();
+    const auto at = static_cast<std::size_t>(level);
+    // The savepoint below now answers for these pages too, unless it
+    // already holds an older state of them.
+    if (at > 0) {
+        auto& below = m.savepoints[at - 1].before;
+        for (std::size_t k = at; k < m.savepoints.size(); ++k)
+            for (auto& [number, page] : m.savepoints[k].before)
+                below.emplace(number, std::move(page));
+    }
+    m.savepoints.resize(at);
 }
 
 void PageStore::commit() {
@@ -802,8 +849,25 @@ void PageStore::rollback() {
     impl_->rollback();
 }
 
+void PageStore::markIncomplete(const std::string& why) {
+    if (impl_->inTransaction && impl_->incomplete.empty()) impl_->incomplete = why;
+}
+
 std::size_t PageStore::pendingPages() const {
     return impl_->state->pending.size();
+}
+
+void JetState::flushDeferredPages(const DeferredPages* except) {
+    // A holder leaves the list as it flushes.
+    const std::vector<DeferredPages*> holders = deferred;
+    for (DeferredPages* h : holders)
+        if (h != except) h->flushDeferred();
+}
+
+void JetState::dropDeferredPages() {
+    const std::vector<DeferredPages*> holders = deferred;
+    for (DeferredPages* h : holders)
+        h->dropDeferred();
 }
 
 } // namespace engine::jet

@@ -80,6 +80,11 @@ public:
     void commit();
     void rollback();
 
+    // A change failed halfway and could not undo itself: the open
+    // transaction can then only be rolled back (to one of its savepoints,
+    // or whole); commit() refuses it with `why` and rolls it back.
+    void markIncomplete(const std::string& why);
+
     // Pages the open transaction has changed (for tests and statistics).
     std::size_t pendingPages() const;
 

@@ -212,6 +212,7 @@ int compareSegment(const std::vector<std::uint8_t>& key, const std::vector<std::
 std::vector<RowId> walkRange(JetState& s, std::uint32_t tdefPage, std::uint32_t rootPage,
                              const std::optional<std::vector<std::uint8_t>>& from,
                              const std::optional<std::vector<std::uint8_t>>& to) {
+    s.flushDeferred(); // index pages a writer still keeps
     std::vector<RowId> out;
     std::vector<std::uint8_t> scratch;
     std::uint32_t pageNo = rootPage;

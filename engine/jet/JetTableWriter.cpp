@@ -219,12 +219,39 @@ long long daysFromCivil(long long y, unsigned m, unsigned d) {
 
 // 'yyyy-MM-dd HH:mm:ss' as Jet's day number: days since 1899-12-30, the
 // time of day added away from zero (1899-12-29 06:00 is -1.25).
+// The fields of a date already in the canonical form 'yyyy-MM-dd HH:mm:ss'
+// (what the engine hands over), checked as normalizeDateText checks them;
+// false sends any other text the long way.
+bool canonicalDate(const std::string& t, int& y, int& mo, int& d, int& h, int& mi, int& s) {
+    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' ||
+        t[16] != ':')
+        return false;
+    auto field = [&](std::size_t at, std::size_t n, int& v) {
+        v = 0;
+        for (std::size_t k = at; k < at + n; ++k) {
+            if (t[k] < '0' || t[k] > '9') return false;
+            v = v * 10 + (t[k] - '0');
+        }
+        return true;
+    };
+    if (!field(0, 4, y) || !field(5, 2, mo) || !field(8, 2, d) || !field(11, 2, h) ||
+        !field(14, 2, mi) || !field(17, 2, s))
+        return false;
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 100 || mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59 || s > 59) return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return d <= (mo == 2 && leap ? 29 : days[mo - 1]);
+}
+
 bool dateDays(const std::string& text, double& out) {
-    std::string canonical;
-    if (!normalizeDateText(text, canonical)) return false;
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    const int got = std::sscanf(canonical.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
-    if (got < 3) return false;
+    if (!canonicalDate(text, y, mo, d, h, mi, s)) {
+        std::string canonical;
+        if (!normalizeDateText(text, canonical)) return false;
+        const int got =
+            std::sscanf(canonical.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
+        if (got < 3) return false;
+    }
     const long long day = daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) -
                           daysFromCivil(1899, 12, 30);
     const double frac = (h * 3600.0 + mi * 60.0 + s) / 86400.0;
@@ -1141,6 +1168,10 @@ std::string TableWriter::unsupportedReason() const {
 
 void TableWriter::setOwnSavepoints(bool on) {
     impl_->ownSavepoints = on;
+}
+
+void TableWriter::deferIndexWrites(bool on) {
+    if (impl_->indexes) impl_->indexes->deferWrites(on);
 }
 
 std::optional<std::int64_t> TableWriter::lastAutoNumber() const {

@@ -43,6 +43,12 @@ public:
     // virtual tables, through SQLite's statement savepoints) turns that off.
     void setOwnSavepoints(bool on);
 
+    // Index pages kept parsed between changes and handed to the store only
+    // when something needs them there (a savepoint, its release, a commit,
+    // an index search), each page once; a rollback drops them. For
+    // statements that change many rows.
+    void deferIndexWrites(bool on);
+
     // The autonumber the last insert gave its row, if it gave one.
     std::optional<std::int64_t> lastAutoNumber() const;
 

@@ -790,3 +790,42 @@ TEST_F(JetWriteTest, RefusedChangesLeaveTheFileAsItWasAndSayWhy) {
     std::string report;
     EXPECT_EQ(check(path("t.mdb"), &report), 0) << report;
 }
+
+// Inside a transaction, index pages are kept back from the store until a
+// statement ends or something searches the index (a one-row insert has no
+// statement savepoint to end it). Searches find the row just inserted; a
+// many-row statement that fails on a duplicate after changing rows is
+// undone whole, while the insert before it and the statement after it stay:
+// the file equals one where the failing statement never ran.
+TEST_F(JetWriteTest, FailingStatementWithIndexSearchesInATransactionUndoesOnlyItself) {
+    big(200, "a.mdb");
+    big(200, "b.mdb");
+    auto run = [&](const std::string& name, bool failing) {
+        auto c = open(name);
+        c.BeginTrans();
+        c.Execute("INSERT INTO T (name, amount) VALUES ('甲 single', 7)");
+        EXPECT_EQ(c.Execute("SELECT amount FROM T WHERE ID = 201").valueAt(0, 0).toInt(), 7);
+        if (failing) {
+            // With and without index searches between the changes.
+            for (const char* amount : {"amount + 1", "(SELECT u.amount FROM T AS u WHERE u.ID = "
+                                                     "T.ID - 1)"})
+                EXPECT_NE(failure([&] {
+                              c.Execute(std::string("UPDATE T SET name = name & '+', amount = ") +
+                                        amount + ", ID = IIf(ID = 190, 201, ID) WHERE ID >= 100");
+                          }).find("重复"),
+                          std::string::npos);
+            EXPECT_EQ(
+                c.Execute("SELECT count(*) FROM T WHERE name LIKE '*+'").valueAt(0, 0).toInt(), 0);
+        }
+        c.Execute("UPDATE T SET name = name & '!' WHERE ID BETWEEN 20 AND 60");
+        EXPECT_EQ(c.Execute("SELECT amount FROM T WHERE name = '甲 single'").valueAt(0, 0).toInt(),
+                  7);
+        c.CommitTrans();
+        c.Close();
+    };
+    run("a.mdb", true);
+    run("b.mdb", false);
+    EXPECT_TRUE(bytes("a.mdb") == bytes("b.mdb"));
+    std::string report;
+    EXPECT_EQ(check(path("a.mdb"), &report), 0) << report;
+}

@@ -189,6 +189,20 @@ TEST_F(PageStoreTest, RollbackAndSavepointsRestoreWhatWasThere) {
     store->rollbackTo(outer);
     EXPECT_EQ(valueOf(*store->read(pages - 1)), 1u);
     EXPECT_NE(numberOf([&] { store->read(a); }), 0); // beyond the end again
+    // Savepoints released into the one below are undone with it, also for
+    // pages first written after them.
+    const std::vector<std::uint8_t> other = *store->read(pages - 2);
+    const int middle = store->savepoint();
+    store->write(pages - 1, filled(4));
+    const int top = store->savepoint();
+    store->write(pages - 1, filled(5));
+    store->write(pages - 2, filled(5));
+    store->releaseSavepoint(top);
+    store->releaseSavepoint(middle);
+    EXPECT_EQ(valueOf(*store->read(pages - 2)), 5u);
+    store->rollbackTo(outer);
+    EXPECT_EQ(valueOf(*store->read(pages - 1)), 1u);
+    EXPECT_EQ(*store->read(pages - 2), other);
     store->releaseSavepoint(outer);
     store->rollback();
     EXPECT_EQ(*store->read(pages - 1), original);
