@@ -401,6 +401,22 @@ const PlainSet& plainSet(jet::TextOrder order) {
 // Jet keys hold at most this many code units of a text.
 constexpr std::size_t kKeyUnits = 255;
 
+// The first `len` text bytes as an index entry starts with them: the flag
+// byte first, then the bytes, with the end mark 01 when `ended`; all of it
+// inverted in a descending column.
+std::vector<std::uint8_t> flaggedPrefix(const std::vector<std::uint8_t>& bytes, std::size_t len,
+                                        bool ended, bool descending) {
+    std::vector<std::uint8_t> prefix(len + 1 + (ended ? 1 : 0), 0x01);
+    prefix[0] = 0x7F;
+    std::copy_n(bytes.begin(), len, prefix.begin() + 1);
+    if (descending) {
+        prefix[0] = 0x80;
+        for (std::size_t i = 1; i < prefix.size(); ++i)
+            prefix[i] = static_cast<std::uint8_t>(~prefix[i]);
+    }
+    return prefix;
+}
+
 } // namespace
 
 bool plainText(std::string_view utf8, jet::TextOrder order) {
@@ -462,20 +478,9 @@ std::optional<std::vector<std::uint8_t>> equalityPrefix(std::string_view utf8,
         len = static_cast<std::size_t>(census.shortestCut);
         whole = false;
     }
-    std::vector<std::uint8_t> prefix{0x7F};
-    prefix.insert(prefix.end(), bytes.begin(), bytes.begin() + static_cast<long>(len));
-    if (whole) prefix.push_back(0x01); // the end of the primary bytes
-    if (descending) {
-        prefix[0] = 0x80;
-        for (std::size_t i = 1; i < prefix.size(); ++i)
-            prefix[i] = static_cast<std::uint8_t>(~prefix[i]);
-    }
-    return prefix;
+    // 01 ends the primary bytes.
+    return flaggedPrefix(bytes, len, whole, descending);
 }
-
-} // namespace engine::jettables
-
-namespace engine::jettables {
 
 std::optional<std::vector<std::uint8_t>> likePrefix(std::string_view pattern, jet::TextOrder order,
                                                     bool descending) {
@@ -502,14 +507,7 @@ std::optional<std::vector<std::uint8_t>> likePrefix(std::string_view pattern, je
         jet::appendTextInline(otherBytes, other, order);
         if (otherBytes != bytes) return std::nullopt;
     }
-    std::vector<std::uint8_t> prefix{0x7F};
-    prefix.insert(prefix.end(), bytes.begin(), bytes.end());
-    if (descending) {
-        prefix[0] = 0x80;
-        for (std::size_t i = 1; i < prefix.size(); ++i)
-            prefix[i] = static_cast<std::uint8_t>(~prefix[i]);
-    }
-    return prefix;
+    return flaggedPrefix(bytes, bytes.size(), false, descending);
 }
 
 } // namespace engine::jettables

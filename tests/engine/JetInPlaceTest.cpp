@@ -48,6 +48,17 @@ protected:
             .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return name;
     }
+    // The .mdb samples without a password, and the named ACE samples.
+    std::vector<std::filesystem::path> samples(std::initializer_list<const char*> ace) const {
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(corpus_))
+            if (entry.path().extension() == ".mdb" &&
+                entry.path().filename().string().find("password") == std::string::npos)
+                files.push_back(entry.path());
+        for (const char* name : ace)
+            files.push_back(std::filesystem::path(TABELKO_ACE_SAMPLES_DIR) / name);
+        return files;
+    }
     std::string corpus_;
 };
 
@@ -447,13 +458,8 @@ TEST_F(JetInPlaceTest, WholeTablesColumnsAloneAndFilteredRowsReadAlike) {
     // SQLite, one column at a time as a statement asks: the values agree,
     // whichever columns are asked for and in whatever order. Jet 3, Jet 4
     // and ACE files (calculated, complex, BigInt and extended date columns).
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus_))
-        if (entry.path().extension() == ".mdb" &&
-            entry.path().filename().string().find("password") == std::string::npos)
-            files.push_back(entry.path());
-    for (const char* ace : {"ace2007.accdb", "ace2010.accdb", "ace2019.accdb", "acecomplex.accdb"})
-        files.push_back(std::filesystem::path(TABELKO_ACE_SAMPLES_DIR) / ace);
+    const auto files =
+        samples({"ace2007.accdb", "ace2010.accdb", "ace2019.accdb", "acecomplex.accdb"});
     int tables = 0;
     for (const auto& source : files) {
         const std::string name = source.filename().string();
@@ -496,13 +502,7 @@ TEST_F(JetInPlaceTest, TextEqualityThroughTextIndexesFindsWhatAScanFinds) {
     // Every text index of the samples: values present, in other letter
     // case, with trailing spaces, cut short, and absent ones find through
     // the index exactly the rows a scan (`+col`) finds.
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus_))
-        if (entry.path().extension() == ".mdb" &&
-            entry.path().filename().string().find("password") == std::string::npos)
-            files.push_back(entry.path());
-    for (const char* ace : {"ace2007.accdb", "ace2010.accdb", "ace2019.accdb"})
-        files.push_back(std::filesystem::path(TABELKO_ACE_SAMPLES_DIR) / ace);
+    const auto files = samples({"ace2007.accdb", "ace2010.accdb", "ace2019.accdb"});
     int probes = 0, indexed = 0, descending = 0, compound = 0;
     for (const auto& source : files) {
         const std::string name = source.filename().string();
