@@ -342,12 +342,9 @@ int xConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_
             auto& slot = t->index[static_cast<std::size_t>(c)];
             // A primary key, or else the first index found.
             if (slot < 0 || ix.primary) slot = static_cast<int>(k);
-            if (text) {
-                const jet::TextOrder order =
+            if (text)
+                t->textOrder[static_cast<std::size_t>(c)] =
                     probe.textOrder(t->def.columns[static_cast<std::size_t>(c)]);
-                t->textOrder[static_cast<std::size_t>(c)] = order;
-                jettables::prepareTextSearch(order);
-            }
         }
         const int rc = sqlite3_declare_vtab(db, sql.c_str());
         if (rc != SQLITE_OK) return rc;

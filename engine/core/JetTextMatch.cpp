@@ -27,9 +27,7 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <mutex>
-#include <thread>
 #include <tuple>
 #include <unordered_map>
 
@@ -193,15 +191,8 @@ private:
     UConverter* conv_ = nullptr;
 };
 
-// Set when the process ends: a table still being worked out ahead is given
-// up (by StoppedAhead, so that no half-made table is kept), instead of
-// holding up the end of a short command by a quarter of a second.
-std::atomic<bool> g_stopAhead{false};
-struct StoppedAhead {};
-
 PlainSet build(jet::TextOrder order) {
     PlainSet plain;
-    // The calling thread's own collator (each thread has one).
     UCollator* c = sql::collation::textCollator();
     if (!c) return plain; // nothing is plain: every search scans
     bool contextsRead = false;
@@ -246,7 +237,6 @@ PlainSet build(jet::TextOrder order) {
     };
     Weights w;
     for (char32_t cp = 0; cp < kCodePoints; ++cp) {
-        if (cp % 4096 == 0 && g_stopAhead.load(std::memory_order_relaxed)) throw StoppedAhead{};
         if ((cp >= 0xD800 && cp <= 0xDFFF) || !worthAsking(cp)) continue;
         const std::u16string s = unitsOf(cp);
         weights.read(s, w);
@@ -397,46 +387,16 @@ PlainSet build(jet::TextOrder order) {
     return plain;
 }
 
-// Worked out once per process and kept to its end (never destroyed, so a
-// table still being worked out on another thread at exit has nothing taken
-// from under it).
 const PlainSet& plainSet(jet::TextOrder order) {
     static std::once_flag onceLegacy, onceGeneral;
-    static const PlainSet* legacy = nullptr;
-    static const PlainSet* general = nullptr;
+    static PlainSet legacy, general;
     if (order == jet::TextOrder::General) {
-        std::call_once(onceGeneral, [] { general = new PlainSet(build(jet::TextOrder::General)); });
-        return *general;
+        std::call_once(onceGeneral, [] { general = build(jet::TextOrder::General); });
+        return general;
     }
-    std::call_once(onceLegacy, [] { legacy = new PlainSet(build(jet::TextOrder::GeneralLegacy)); });
-    return *legacy;
+    std::call_once(onceLegacy, [] { legacy = build(jet::TextOrder::GeneralLegacy); });
+    return legacy;
 }
-
-// The threads that work the tables out ahead, joined at exit.
-class AheadThreads {
-public:
-    ~AheadThreads() {
-        g_stopAhead = true;
-        for (auto& t : threads_)
-            if (t.joinable()) t.join();
-    }
-    void start(jet::TextOrder order) {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        const std::size_t slot = order == jet::TextOrder::General ? 1 : 0;
-        if (threads_[slot].joinable()) return;
-        threads_[slot] = std::thread([order] {
-            try {
-                plainSet(order);
-            } catch (...) {
-                // Stopped at the end, or failed: a search works it out itself.
-            }
-        });
-    }
-
-private:
-    std::mutex mutex_;
-    std::array<std::thread, 2> threads_;
-};
 
 // Jet keys hold at most this many code units of a text.
 constexpr std::size_t kKeyUnits = 255;
@@ -458,12 +418,6 @@ std::vector<std::uint8_t> flaggedPrefix(const std::vector<std::uint8_t>& bytes, 
 }
 
 } // namespace
-
-void prepareTextSearch(jet::TextOrder order) {
-    if (order == jet::TextOrder::Unsupported) return;
-    static AheadThreads ahead;
-    ahead.start(order);
-}
 
 bool plainText(std::string_view utf8, jet::TextOrder order) {
     if (order == jet::TextOrder::Unsupported) return false;

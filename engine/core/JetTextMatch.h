@@ -40,11 +40,6 @@ struct ColumnCensus {
     bool add(std::string_view utf8, jet::TextOrder order);
 };
 
-// Starts working out, on a thread of its own, which characters are plain in
-// that order (a quarter of a second, once per process), so that the first
-// search does not wait for it; the first search waits only for what is left.
-void prepareTextSearch(jet::TextOrder order);
-
 // True when every character of the UTF-8 text is plain in that order.
 bool plainText(std::string_view utf8, jet::TextOrder order);
 
