@@ -370,8 +370,7 @@ int xDisconnect(sqlite3_vtab* vt) {
 bool textEqualityUsable(const Table& t, int column) {
     const auto& census = t.census[static_cast<std::size_t>(column)];
     if (!census.done) return true;
-    const jet::TableReader probe(t.source->file(), t.def);
-    return census.changes != probe.changes() || census.census.plain;
+    return census.changes != t.source->file().changes() || census.census.plain;
 }
 
 int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {

@@ -775,6 +775,9 @@ const HeaderInfo& JetFile::header() const {
 const std::string& JetFile::path() const {
     return state_->path;
 }
+std::uint64_t JetFile::changes() const {
+    return state_->changes;
+}
 const std::vector<CatalogEntry>& JetFile::catalog() const {
     return state_->catalog;
 }

@@ -206,6 +206,9 @@ public:
 
     const HeaderInfo& header() const;
     const std::string& path() const;
+    // Counts the changes made to the file through this process (a value to
+    // compare with a later one: equal means nothing changed meanwhile).
+    std::uint64_t changes() const;
 
     // Every table, system table, linked table and saved query, in catalogue order.
     const std::vector<CatalogEntry>& catalog() const;
